@@ -1,0 +1,80 @@
+#pragma once
+
+#include "engine/AlignedAddress.h"
+#include "engine/Filter.h"
+
+#include <atomic>
+#include <cstdint>
+
+// A circular buffer of `length` cells read by a head that advances length / d cells per
+// sample, so that a cell written as the head passes it is read again d samples later. Each
+// input sample is spread over the cells just passed by a quadratic through the last three
+// inputs; reads interpolate quadratically through three cells. Written cells keep `feedback`
+// times their previous content (a feedback comb). An optional echo filter darkens the value
+// read for the output.
+//
+// The line keeps a capacity: setLength() reuses the cells it already owns and allocates only
+// for a longer line, so an owner that reserves the longest length it will ask for can resize
+// the line on the audio thread without touching the heap.
+class Delay {
+public:
+    // The longest line: beyond 2^24 cells the float read head cannot advance reliably.
+    static constexpr int32_t kMaxLength = 1 << 24;
+    static constexpr int32_t kMinLength = 7;
+
+    explicit Delay(int32_t length);
+    ~Delay();
+    Delay(const Delay&) = delete;
+    Delay& operator=(const Delay&) = delete;
+
+    // Resizes, clears and restarts the line (lengths of 7 or less give 7).
+    void setLength(int32_t length);
+    void setEchoFilter(bool on) { echoFilterOn = on; }
+    // Delays `count` samples from `input` into `output` (which may be the same buffer):
+    // output = (1 - mix) * input + mix * delayed. Leaves `output` untouched while the line is
+    // busy (being resized, or its storage could not be allocated).
+    void process(const float* input, float* output, int32_t count, float scale, float feedback,
+                 float mix);
+
+    // Makes room for lines up to `maxLength` cells so later setLength calls up to that length
+    // allocate nothing. Call from the control thread; it clears and restarts the line.
+    void reserve(int32_t maxLength);
+    // The rate the echo filter designs at.
+    void setSampleRate(int32_t rate) { echoFilter.setSampleRate(rate); }
+
+    // The delay in samples that process realises nominally for a length and scale.
+    static double nominalDelay(int32_t length, float scale);
+
+    int32_t getLength() const { return length; }
+    int32_t getCapacity() const { return capacity; }
+    bool isBusy() const { return updating.load(std::memory_order_relaxed) != 0; }
+    bool isEchoFilterOn() const { return echoFilterOn; }
+    float getReadPos() const { return readPos; }
+    float getStep() const { return step; }
+    float getLastStep() const { return lastStep; }
+    float getCoefA() const { return coefA; }
+    float getCoefB() const { return coefB; }
+    const float* getCells() const { return buffer.aligned; }
+    const Filter& getEchoFilter() const { return echoFilter; }
+
+private:
+    bool ensureCapacity(int32_t cells);
+
+    Filter echoFilter;
+    int32_t length = kMinLength;
+    AlignedAddress buffer;
+    int32_t capacity = 0; // cells the buffer holds
+    bool echoFilterOn = false;
+    float readPos = 0.0f;
+    int32_t lastCell = 0;
+    int32_t writeCell = 0;
+    float readOffset = -0.75f;
+    float lastReadPos = 0.0f;
+    float lastInput = 0.0f;
+    float olderInput = 0.0f;
+    float step = 0.0f;
+    float lastStep = 1.0f;
+    float coefA = 0.0f;
+    float coefB = 0.0f;
+    std::atomic<uint8_t> updating{0};
+};

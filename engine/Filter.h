@@ -1,0 +1,118 @@
+#pragma once
+
+#include <cstdint>
+
+// A cascade of one to three second-order sections designed from an analogue prototype by the
+// bilinear transform with prewarping. The output is the low-pass of the input, or the input
+// minus that low-pass (a complementary high-pass), optionally blended with the input. The
+// filter redesigns itself lazily when its cutoff or damping changes and works in place.
+//
+// Arithmetic: coefficients and intermediate values are doubles, section memory is float.
+class Filter {
+public:
+    Filter();
+    ~Filter();
+    Filter(const Filter&) = delete;
+    Filter& operator=(const Filter&) = delete;
+
+    // Loads the prototypes for `n` sections (1 to 3), clears memory and coefficients and
+    // forces a design at the next processed sample.
+    void reset(uint32_t n);
+    // Chooses order, kind and damping from `type` (low two bits: order; the rest: kind) and
+    // resets. Must be called before the first process.
+    void setType(int32_t type, float amount);
+    // Filters `count` samples of `buffer` in place. With `mixing`, each output becomes
+    // (y + mix * x) * (1 - mix).
+    void process(uint32_t count, float* buffer, bool mixing);
+    // One sample through the filter, mixing off (the delay line's echo filter).
+    inline float processSample(float input);
+
+    // The rate the design uses, in samples per second (the owner's rate; the library-wide
+    // rate when constructed).
+    void setSampleRate(int32_t rate);
+    int32_t getSampleRate() const { return sampleRate; }
+
+    int32_t getKind() const { return kind; }
+    float getDamping() const { return damping; }
+    uint32_t getSections() const { return sections; }
+    int32_t getCountdown() const { return countdown; }
+    double getCoefficient(int index) const { return coefficients[index]; }
+    float getState(int index) const { return state[index]; }
+    float getLastCutoff() const { return lastCutoff; }
+
+    // Cutoff as a fraction of the Nyquist frequency; set by the owner before processing.
+    float cutoff = 0.0f;
+    // Blend amount used with mixing on; 0.5 after every reset.
+    float mix = 0.5f;
+
+private:
+    // The change check of one sample. Answers true when the filter is settled: the check
+    // found nothing to redesign, so no further check can fire until the owner changes
+    // cutoff or damping between calls.
+    inline bool changeCheck();
+    inline double runSections(double y);
+    inline float filterOne(float input, bool mixing);
+    template <uint32_t Sections> void processSettled(uint32_t count, float* buffer, bool mixing);
+    void design();
+    void designSection(int section, double fj, double fs, double& gain);
+
+    int32_t kind = 0;
+    float damping = 0.9f;
+    int32_t countdown = 1;
+    int32_t holdSamples = 4;
+    uint32_t sections = 2;
+    float state[7] = {};
+    double coefficients[13] = {};
+    float lastCutoff = -1.0f;
+    float lastDamping = -1.0f;
+    double prototype[3][6] = {};
+    int32_t sampleRate;
+};
+
+inline bool Filter::changeCheck() {
+    int32_t c = countdown - 1;
+    if (c > 0) {
+        countdown = c;
+        return false;
+    }
+    if (cutoff != lastCutoff || damping != lastDamping) {
+        design();
+        countdown = holdSamples;
+        return false;
+    }
+    // Every further sample checks again; the count rests at 0 instead of running down
+    // without end (it would overflow after some hours).
+    countdown = 0;
+    return true;
+}
+
+inline double Filter::runSections(double y) {
+    for (uint32_t j = 0; j < sections; ++j) {
+        const double* c = &coefficients[1 + 4 * j];
+        const double s1 = state[2 * j];
+        const double s2 = state[2 * j + 1];
+        const double w = y - c[0] * s1 - c[1] * s2;
+        y = w + c[2] * s1 + c[3] * s2;
+        state[2 * j + 1] = static_cast<float>(s1);
+        state[2 * j] = static_cast<float>(w);
+    }
+    return y;
+}
+
+inline float Filter::filterOne(float input, bool mixing) {
+    // The small offset keeps the recursion away from denormal numbers.
+    const double x = static_cast<double>(input) + 0.0000001;
+    double y = runSections(coefficients[0] * x);
+    if (kind == 1)
+        y = x - y;
+    if (mixing) {
+        const double m = mix;
+        y = (y + m * x) * (1.0 - m);
+    }
+    return static_cast<float>(y);
+}
+
+inline float Filter::processSample(float input) {
+    changeCheck();
+    return filterOne(input, false);
+}

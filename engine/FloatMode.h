@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <xmmintrin.h>
+#define FUMARA_HAS_MXCSR 1
+#endif
+
+// Sets flush-to-zero and denormals-are-zero for the lifetime of the object and restores the
+// caller's floating-point mode on destruction. The audio path wraps each block in one, so
+// denormal numbers never slow the recursions down.
+class ScopedFlushDenormals {
+public:
+    ScopedFlushDenormals() {
+#ifdef FUMARA_HAS_MXCSR
+        saved = _mm_getcsr();
+        _mm_setcsr(saved | 0x8040u); // FTZ (bit 15) and DAZ (bit 6)
+#endif
+    }
+    ~ScopedFlushDenormals() {
+#ifdef FUMARA_HAS_MXCSR
+        _mm_setcsr(saved);
+#endif
+    }
+    ScopedFlushDenormals(const ScopedFlushDenormals&) = delete;
+    ScopedFlushDenormals& operator=(const ScopedFlushDenormals&) = delete;
+
+private:
+    uint32_t saved = 0;
+};

@@ -1,0 +1,403 @@
+#include "engine/Reverb.h"
+
+#include "engine/FloatMode.h"
+#include "engine/Random.h"
+#include "engine/Reflections.h"
+#include "engine/SampleRate.h"
+#include "engine/Trace.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr float kScale = 0.99f;
+
+std::unique_ptr<float[]> allocateZeroed(int32_t count) {
+    if (count < 1)
+        count = 1;
+    return std::unique_ptr<float[]>(new (std::nothrow) float[static_cast<size_t>(count)]());
+}
+
+// NaN takes the lower bound.
+float clampSetting(float value, float low, float high) {
+    if (!(value >= low))
+        return low;
+    if (value > high)
+        return high;
+    return value;
+}
+
+// The reverb's view of an input sample: non-finite samples are silence, huge ones are limited.
+inline float sanitizeInput(float x) {
+    if (!std::isfinite(x))
+        return 0.0f;
+    return std::min(std::max(x, -Reverb::kInputLimit), Reverb::kInputLimit);
+}
+
+// Tap spacing in samples: trunc(2 * roomIndex * rate * 0.0001), at least 5.
+int32_t spacingFor(int32_t roomIndex, int32_t rate) {
+    const int32_t s = static_cast<int32_t>(2.0 * roomIndex * rate * 0.0001);
+    return s < 5 ? 5 : s;
+}
+
+int32_t roomIndexFor(float size) {
+    return static_cast<int32_t>(static_cast<double>(size) * 60.0 + 5.0);
+}
+
+} // namespace
+
+Reverb::Reverb() : sampleRate(usableSampleRate(kDefaultSampleRate)) {
+    traceHook("Create Reverb", 0);
+    lowpass.setSampleRate(sampleRate);
+    highpass.setSampleRate(sampleRate);
+    lowpassCutoff.store(0.35f, std::memory_order_relaxed);
+    highpassCutoff.store(0.001f, std::memory_order_relaxed);
+    tailCounter = 0;
+    length = 1.0f;
+    roomSize = 0.5f;
+    preDelay.store(0.0f, std::memory_order_relaxed);
+    separation.store(0.5f, std::memory_order_relaxed);
+
+    separationLine.reset(new Delay(40));
+    preDelayLine.reset(new Delay(static_cast<int32_t>(sampleRate * 0.5)));
+    combLine1.reset(new Delay(40));
+    combLine2.reset(new Delay(40));
+
+    noiseLength = static_cast<int32_t>(sampleRate * 2.134554);
+    if (noiseLength < 1)
+        noiseLength = 1;
+    noiseTable = allocateZeroed(noiseLength);
+    {
+        RandomSequence draws(randomState());
+        for (int j = 0; j < kTaps; ++j)
+            tapNoisePos[j] = draws.next() % noiseLength;
+        randomSeed(draws.state());
+    }
+    buildNoiseTable();
+
+    setBlockSize(kDefaultBlockSize);
+
+    historyLength = 2 * sampleRate;
+    history = allocateZeroed(historyLength);
+    historyPos = 0;
+
+    reserveDelays();
+    setMode(0);
+    setRoomSize(0.5f);
+    updating.store(0, std::memory_order_relaxed);
+}
+
+Reverb::~Reverb() {
+    traceHook("Destroy Reverb", 0);
+}
+
+void Reverb::buildNoiseTable() {
+    float* table = noiseTable.get();
+    const int32_t n = noiseLength;
+    RandomSequence draws(randomState());
+    for (int32_t i = 0; i < n; ++i) {
+        const float value = static_cast<float>((draws.next() % 16384) / 16384.0 * 0.4);
+        if (table)
+            table[i] = value;
+    }
+    randomSeed(draws.state());
+    if (!table)
+        return;
+
+    // Smooth the noise with the engine's low-pass at 3% of the Nyquist frequency.
+    lowpass.setType(0, 0.001f);
+    highpass.setType(4, 0.001f);
+    lowpass.cutoff = 0.03f;
+    lowpass.process(static_cast<uint32_t>(n), table, false);
+
+    // Fade both ends so the loop point does not click (limited to the table for tiny rates).
+    for (int32_t i = 0; i < 100 && i < n; ++i)
+        table[i] = static_cast<float>(table[i] * (i / 100.0));
+    for (int32_t i = std::max(n - 100, 0); i < n; ++i)
+        table[i] = static_cast<float>(table[i] * ((n - i) / 100.0));
+    for (int32_t i = 0; i < n; ++i)
+        table[i] = static_cast<float>(table[i] + 0.8);
+
+    lowpass.setType(0, 0.001f);
+}
+
+void Reverb::reserveDelays() {
+    // The longest lines any accepted setting asks for at this rate, so that rebuilds on the
+    // audio thread reuse storage.
+    const int32_t widest = spacingFor(roomIndexFor(kMaxRoomSize), sampleRate);
+    const int32_t lastTap = 32 * widest;
+    const int32_t comb1 = lastTap + widest;
+    const int32_t comb2 = static_cast<int32_t>(comb1 * 2.01) + 1;
+    const int32_t preDelayMax = static_cast<int32_t>(1.0 * 0.3 * sampleRate) + 1;
+    separationLine->reserve(widest + 1);
+    preDelayLine->reserve(preDelayMax);
+    combLine1->reserve(comb1);
+    combLine2->reserve(comb2);
+    for (Delay* line : {separationLine.get(), preDelayLine.get(), combLine1.get(), combLine2.get()})
+        line->setSampleRate(sampleRate);
+}
+
+void Reverb::setLength(float value) {
+    length = value;
+    updating.store(1, std::memory_order_relaxed);
+    const int32_t rate = sampleRate;
+    const double pre = preDelay.load(std::memory_order_relaxed);
+    preDelayLine->setLength(static_cast<int32_t>(pre * 0.3 * rate));
+    const double sep = separation.load(std::memory_order_relaxed);
+    separationLine->setLength(static_cast<int32_t>(tapDelay[0] * sep));
+    lowpass.setType(0, 0.001f);
+    highpass.setType(4, 0.001f);
+    const int32_t combLength = tapDelay[kTaps - 1] + tapDelay[0];
+    combLine1->setLength(combLength);
+    combLine2->setLength(static_cast<int32_t>(combLength * 2.01));
+    combLine1->setEchoFilter(true);
+    const float p = static_cast<float>(std::pow(roomIndex / 200.0, 4.0));
+    feedback1 = static_cast<float>(p + 0.01);
+    feedback2 = static_cast<float>(p * 0.5 + 0.01);
+    updating.store(0, std::memory_order_relaxed);
+}
+
+void Reverb::setMode(int32_t value) {
+    mode = value < 0 ? 0 : (value > 2 ? 2 : value);
+    setRoomSize(roomSize);
+}
+
+void Reverb::layOutTaps(float size) {
+    roomSize = size;
+    roomIndex = roomIndexFor(size);
+    spacing = spacingFor(roomIndex, sampleRate);
+    const int32_t half = spacing / 2;
+    // Every layout starts from seed 0, so one room size at one rate always gives the same
+    // taps; the shared generator continues from where the layout left it.
+    RandomSequence draws(0);
+    int32_t t = spacing;
+    for (int j = 0; j < kTaps; ++j) {
+        tapDelay[j] = t;
+        t = t + half + draws.next() % half;
+        float g = static_cast<float>((draws.next() % 16384) / 16384.0);
+        g = static_cast<float>(g * 0.4);
+        g = static_cast<float>(g + 0.6);
+        if (j & 1)
+            g = -g;
+        tapGain[j] = g;
+        // A tap reaching further back than the history reads the cell that many samples
+        // back modulo the history length (only at rates of a few hundred hertz).
+        tapReach[j] = (tapDelay[j] - 1) % historyLength + 1;
+    }
+    randomSeed(draws.state());
+}
+
+void Reverb::setRoomSize(float size) {
+    layOutTaps(clampSetting(size, 0.0f, kMaxRoomSize));
+    setLength(length);
+}
+
+void Reverb::setLowpassCutoff(float value) {
+    if (std::isnan(value))
+        value = 0.0f;
+    lowpassCutoff.store(static_cast<float>(value * 0.8), std::memory_order_relaxed);
+}
+
+void Reverb::setHighpassCutoff(float value) {
+    if (std::isnan(value))
+        value = 0.0f;
+    highpassCutoff.store(static_cast<float>(value * 0.8), std::memory_order_relaxed);
+}
+
+void Reverb::setSeparation(float value) {
+    separation.store(clampSetting(value, 0.0f, 1.0f), std::memory_order_relaxed);
+}
+
+void Reverb::setPreDelay(float value) {
+    preDelay.store(clampSetting(value, 0.0f, 1.0f), std::memory_order_relaxed);
+}
+
+void Reverb::sampleRateChanged() {
+    const int32_t rate = currentSampleRate;
+    if (!isUsableSampleRate(rate))
+        return;
+    std::unique_ptr<float[]> fresh = allocateZeroed(2 * rate);
+    if (!fresh)
+        return; // keep the storage and rate we have
+    history = std::move(fresh);
+    historyLength = 2 * rate;
+    sampleRate = rate;
+    lowpass.setSampleRate(rate);
+    highpass.setSampleRate(rate);
+    reserveDelays();
+    setRoomSize(roomSize);
+}
+
+void Reverb::setBlockSize(int32_t frames) {
+    if (frames < 1)
+        return; // no usable size: keep the buffers we have
+    if (frames > kMaxBlockSize)
+        frames = kMaxBlockSize;
+    std::unique_ptr<float[]> left = allocateZeroed(frames);
+    std::unique_ptr<float[]> right = allocateZeroed(frames);
+    std::unique_ptr<float[]> sum = allocateZeroed(frames);
+    if (!left || !right || !sum)
+        return;
+    wetLeft = std::move(left);
+    wetRight = std::move(right);
+    mono = std::move(sum);
+    blockCapacity = frames;
+}
+
+void Reverb::process(int32_t frames, const float* inLeft, const float* inRight, float* outLeft,
+                     float* outRight, float dry, float wet) {
+    if (frames <= 0)
+        return;
+    const bool ready = history && noiseTable && blockCapacity > 0;
+    if (!inLeft || !inRight || !outLeft || !outRight || !ready) {
+        if (outLeft)
+            std::memset(outLeft, 0, sizeof(float) * static_cast<size_t>(frames));
+        if (outRight)
+            std::memset(outRight, 0, sizeof(float) * static_cast<size_t>(frames));
+        return;
+    }
+    ScopedFlushDenormals flushDenormals;
+    while (frames > 0) {
+        const int32_t n = std::min(frames, blockCapacity);
+        processBlock(n, inLeft, inRight, outLeft, outRight, dry, wet);
+        inLeft += n;
+        inRight += n;
+        outLeft += n;
+        outRight += n;
+        frames -= n;
+    }
+}
+
+void Reverb::processBlock(int32_t frames, const float* inLeft, const float* inRight, float* outLeft,
+                          float* outRight, float dry, float wet) {
+    const size_t bytes = sizeof(float) * static_cast<size_t>(frames);
+    // The threshold is the float 0.00001, so a wet gain of exactly 0.00001 is still processed.
+    if (updating.load(std::memory_order_relaxed) != 0 || wet < 0.00001f) {
+        std::memset(outLeft, 0, bytes);
+        std::memset(outRight, 0, bytes);
+        return;
+    }
+
+    // 1. Mono sum and signal detection (the right threshold is ten times the left one).
+    float* sum = mono.get();
+    bool signal = false;
+    for (int32_t i = 0; i < frames; ++i) {
+        const float l = sanitizeInput(inLeft[i]);
+        const float r = sanitizeInput(inRight[i]);
+        signal |= (std::fabs(l) > 0.00001) | (std::fabs(r) > 0.0001);
+        sum[i] = l + r;
+    }
+
+    // 2. Tail gate: 2 seconds plus 6 seconds per unit of room size after the last signal.
+    if (signal) {
+        tailCounter = static_cast<int32_t>(2.0 * sampleRate +
+                                           static_cast<double>(sampleRate) * roomSize * 6.0);
+    } else {
+        tailCounter -= frames;
+        if (tailCounter <= 0) {
+            tailCounter = 0;
+            std::memset(outLeft, 0, bytes);
+            std::memset(outRight, 0, bytes);
+            return;
+        }
+    }
+
+    float* left = wetLeft.get();
+    float* right = wetRight.get();
+
+    // 3. Pre-delay, in place.
+    preDelayLine->process(sum, sum, frames, kScale, 0.0f, 1.0f);
+    // 4. Reflections into the left work buffer.
+    computeReflections(frames);
+    // 5. Low-pass, blended with its input.
+    lowpass.mix = 0.7f;
+    lowpass.cutoff = lowpassCutoff.load(std::memory_order_relaxed);
+    lowpass.process(static_cast<uint32_t>(frames), left, true);
+    // 6. First comb, with its echo filter.
+    combLine1->process(left, right, frames, kScale, feedback1, 0.3f);
+    // 7. High-pass.
+    highpass.cutoff = highpassCutoff.load(std::memory_order_relaxed);
+    highpass.process(static_cast<uint32_t>(frames), right, false);
+    // 8. Second comb: the left wet signal.
+    combLine2->process(right, left, frames, kScale, feedback2, 0.1f);
+    // 9. Stereo separation: the right wet signal is the left one, a little later.
+    separationLine->process(left, right, frames, kScale, 0.0f, 1.0f);
+
+    // 10. Output mix. Both inputs are read before either output is written.
+    const double dryGain = dry;
+    const double wetGain = wet;
+    for (int32_t i = 0; i < frames; ++i) {
+        const double l = inLeft[i];
+        const double r = inRight[i];
+        outLeft[i] = static_cast<float>(dryGain * l + (wetGain * left[i]) * 0.7);
+        outRight[i] = static_cast<float>(dryGain * r + (wetGain * right[i]) * 0.7);
+    }
+}
+
+void Reverb::computeReflections(int32_t frames) {
+    // Each tap reads a run of the pre-delayed signal `reach` samples back: the part before
+    // this block from the history, the rest from this block's samples, which are written into
+    // the history only afterwards. The noise table is read as one run per tap, wrapped at its
+    // end. The per-sample result is the same as reading every tap sample by sample.
+    const int32_t H = historyLength;
+    const int32_t N = noiseLength;
+    int32_t start = historyPos;
+    if (start >= H)
+        start = 0;
+    while (start < 0)
+        start += H;
+    float* wet = wetLeft.get();
+    const float* sum = mono.get();
+    const float* past = history.get();
+    const float* noise = noiseTable.get();
+    std::memset(wet, 0, sizeof(float) * static_cast<size_t>(frames));
+
+    for (int j = 0; j < kTaps; ++j) {
+        const int32_t reach = tapReach[j];
+        const double gain = tapGain[j];
+        int32_t noisePos = tapNoisePos[j];
+        int32_t i = 0;
+        int32_t readPos = start - reach;
+        if (readPos < 0)
+            readPos += H;
+        const int32_t fromHistory = std::min(reach, frames);
+        while (i < fromHistory) {
+            const int32_t run = std::min({fromHistory - i, H - readPos, N - noisePos});
+            accumulateTap(wet + i, past + readPos, noise + noisePos, gain, run);
+            i += run;
+            readPos += run;
+            if (readPos == H)
+                readPos = 0;
+            noisePos += run;
+            if (noisePos == N)
+                noisePos = 0;
+        }
+        while (i < frames) {
+            const int32_t run = std::min(frames - i, N - noisePos);
+            accumulateTap(wet + i, sum + (i - reach), noise + noisePos, gain, run);
+            i += run;
+            noisePos += run;
+            if (noisePos == N)
+                noisePos = 0;
+        }
+        tapNoisePos[j] = noisePos;
+    }
+
+    // Append this block to the history (only its last H samples when it is longer).
+    float* store = history.get();
+    int32_t first = frames > H ? frames - H : 0;
+    int32_t pos = static_cast<int32_t>((static_cast<int64_t>(start) + first) % H);
+    int32_t i = first;
+    while (i < frames) {
+        const int32_t run = std::min(frames - i, H - pos);
+        std::memcpy(store + pos, sum + i, sizeof(float) * static_cast<size_t>(run));
+        i += run;
+        pos += run;
+        if (pos == H)
+            pos = 0;
+    }
+    historyPos = pos;
+}

@@ -1,0 +1,139 @@
+#pragma once
+
+#include "engine/Delay.h"
+#include "engine/Filter.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+// The reverb engine. The two inputs are summed to mono, pre-delayed, spread into 32
+// noise-modulated reflection taps over a two-second history, low-passed, passed through two
+// feedback combs with a high-pass between them, and split into a left and a right wet signal
+// (the right one a little later). A silence gate stops the work once the input has been quiet
+// for 2 seconds plus 6 seconds per unit of room size.
+//
+// Threads: the constructor, sampleRateChanged() and setBlockSize() size storage and run on
+// the control thread, never while a block is processed. setLength(), setMode() and
+// setRoomSize() rebuild the network without allocating (for the accepted value ranges) and
+// run on the audio thread before a block. setLowpassCutoff(), setHighpassCutoff(),
+// setSeparation() and setPreDelay() may be called from any thread at any time.
+//
+// Accepted ranges (values outside are clamped, NaN takes the lower bound):
+//   room size 0 to 2, pre-delay 0 to 1, separation 0 to 1, mode 0 to 2;
+//   sample rates 1 to 768000 (others are ignored), block capacity 1 to 65536 frames.
+class Reverb {
+public:
+    static constexpr int kTaps = 32;
+    static constexpr int32_t kDefaultBlockSize = 256;
+    static constexpr int32_t kMaxBlockSize = 65536;
+    static constexpr float kMaxRoomSize = 2.0f;
+    // Input samples beyond this magnitude are limited to it on their way into the reverb.
+    static constexpr float kInputLimit = 1.0e6f;
+
+    Reverb();
+    ~Reverb();
+    Reverb(const Reverb&) = delete;
+    Reverb& operator=(const Reverb&) = delete;
+
+    // Stores the "Length" setting and rebuilds the network.
+    void setLength(float value);
+    // Stores the mode (limited to 0..2) and rebuilds with the current room size.
+    void setMode(int32_t mode);
+    // Lays out the 32 taps for `size` and rebuilds.
+    void setRoomSize(float size);
+    void setLowpassCutoff(float value);
+    void setHighpassCutoff(float value);
+    // Take effect at the next rebuild.
+    void setSeparation(float value);
+    void setPreDelay(float value);
+    // Re-sizes the rate-dependent storage for currentSampleRate and rebuilds. A rate the
+    // engine cannot use is ignored.
+    void sampleRateChanged();
+    // Re-allocates the work buffers for blocks of up to `frames` frames.
+    void setBlockSize(int32_t frames);
+
+    // Computes one block: out = dry * in + wet * 0.7 * reverb. Longer blocks than the
+    // capacity are processed in pieces. outLeft may equal inLeft and outRight inRight.
+    // Non-finite input samples count as silence for the reverb; the dry path is unchanged.
+    void process(int32_t frames, const float* inLeft, const float* inRight, float* outLeft,
+                 float* outRight, float dry, float wet);
+
+    // Observers (tests, the effect's displays).
+    int32_t getSampleRate() const { return sampleRate; }
+    int32_t getBlockCapacity() const { return blockCapacity; }
+    bool isUpdating() const { return updating.load(std::memory_order_relaxed) != 0; }
+    float getLength() const { return length; }
+    int32_t getMode() const { return mode; }
+    float getRoomSize() const { return roomSize; }
+    int32_t getRoomIndex() const { return roomIndex; }
+    int32_t getSpacing() const { return spacing; }
+    float getFeedback1() const { return feedback1; }
+    float getFeedback2() const { return feedback2; }
+    int32_t getTapDelay(int tap) const { return tapDelay[tap]; }
+    float getTapGain(int tap) const { return tapGain[tap]; }
+    int32_t getTapNoisePos(int tap) const { return tapNoisePos[tap]; }
+    int32_t getHistoryLength() const { return historyLength; }
+    int32_t getHistoryPos() const { return historyPos; }
+    const float* getHistory() const { return history.get(); }
+    int32_t getNoiseLength() const { return noiseLength; }
+    const float* getNoiseTable() const { return noiseTable.get(); }
+    int32_t getTailCounter() const { return tailCounter; }
+    float getLowpassCutoff() const { return lowpassCutoff.load(std::memory_order_relaxed); }
+    float getHighpassCutoff() const { return highpassCutoff.load(std::memory_order_relaxed); }
+    float getSeparation() const { return separation.load(std::memory_order_relaxed); }
+    float getPreDelay() const { return preDelay.load(std::memory_order_relaxed); }
+    const Delay& getCombLine1() const { return *combLine1; }
+    const Delay& getCombLine2() const { return *combLine2; }
+    const Delay& getSeparationLine() const { return *separationLine; }
+    const Delay& getPreDelayLine() const { return *preDelayLine; }
+    const Filter& getLowpass() const { return lowpass; }
+    const Filter& getHighpass() const { return highpass; }
+
+private:
+    void buildNoiseTable();
+    void layOutTaps(float size);
+    void reserveDelays();
+    void processBlock(int32_t frames, const float* inLeft, const float* inRight, float* outLeft,
+                      float* outRight, float dry, float wet);
+    void computeReflections(int32_t frames);
+
+    std::atomic<uint8_t> updating{0};
+    float length = 1.0f;
+    std::unique_ptr<Delay> combLine1;
+    std::unique_ptr<Delay> combLine2;
+    std::unique_ptr<Delay> separationLine;
+    std::unique_ptr<Delay> preDelayLine;
+    float feedback1 = 0.0f;
+    float feedback2 = 0.0f;
+    int32_t roomIndex = 0;
+    float roomSize = 0.5f;
+    int32_t mode = 0;
+    int32_t historyLength = 0;
+    int32_t tapDelay[kTaps] = {};
+    float tapGain[kTaps] = {};
+    int32_t tapNoisePos[kTaps] = {};
+    std::unique_ptr<float[]> history;
+    int32_t historyPos = 0;
+    std::unique_ptr<float[]> wetLeft;
+    std::unique_ptr<float[]> wetRight;
+    std::unique_ptr<float[]> mono;
+    Filter lowpass;
+    Filter highpass;
+    std::atomic<float> lowpassCutoff{0.35f};
+    std::atomic<float> highpassCutoff{0.001f};
+    std::atomic<float> separation{0.5f};
+    std::unique_ptr<float[]> noiseTable;
+    std::atomic<float> preDelay{0.0f};
+    int32_t noiseLength = 0;
+    int32_t tailCounter = 0;
+
+    // The rate this engine's storage and lengths are computed for.
+    int32_t sampleRate;
+    // Frames the work buffers hold.
+    int32_t blockCapacity = 0;
+    // Tap spacing of the current layout, and each tap's delay folded into 1..historyLength
+    // (the sample the tap reads, counted back from the current one).
+    int32_t spacing = 0;
+    int32_t tapReach[kTaps] = {};
+};

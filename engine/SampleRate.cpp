@@ -1,0 +1,3 @@
+#include "engine/SampleRate.h"
+
+int32_t currentSampleRate = kDefaultSampleRate;

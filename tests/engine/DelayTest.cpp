@@ -1,0 +1,183 @@
+#include "engine/Delay.h"
+
+#include "tests/engine/EngineTestSupport.h"
+#include "tests/engine/ReferenceReverb.h"
+
+#include <cmath>
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+using enginetest::centroid;
+
+class DelayTest : public enginetest::RateFixture {
+protected:
+    // Response of a line to a unit impulse at sample 0. A first call of a few silent samples
+    // lets the line reach its steady step (the call right after setLength writes its first
+    // sample nowhere and spreads with the step of a stopped head).
+    static std::vector<float> impulseResponse(int32_t length, int32_t count, float feedback = 0.0f,
+                                              float mix = 1.0f) {
+        Delay line(length);
+        std::vector<float> warm(3, 0.0f);
+        line.process(warm.data(), warm.data(), 3, 0.99f, feedback, mix);
+        std::vector<float> in(static_cast<size_t>(count), 0.0f), out(in.size(), 0.0f);
+        in[0] = 1.0f;
+        line.process(in.data(), out.data(), count, 0.99f, feedback, mix);
+        return out;
+    }
+};
+
+TEST_F(DelayTest, NominalDelayFollowsLengthAndScale) {
+    EXPECT_DOUBLE_EQ(Delay::nominalDelay(7, 0.99f), 6.0);
+    EXPECT_DOUBLE_EQ(Delay::nominalDelay(2000, 0.99f), 1999.0);
+    EXPECT_NEAR(Delay::nominalDelay(2001, 0.99f), 2000.99, 1e-4);
+    EXPECT_DOUBLE_EQ(Delay::nominalDelay(100, 0.0f), 20.0);
+    EXPECT_DOUBLE_EQ(Delay::nominalDelay(100, -1.0f), 20.0);
+}
+
+TEST_F(DelayTest, ShortLengthsAreRaisedToSeven) {
+    for (int32_t requested : {0, -5, 7, 3}) {
+        Delay line(requested);
+        EXPECT_EQ(line.getLength(), 7);
+        std::vector<float> out = impulseResponse(requested, 40);
+        EXPECT_NEAR(centroid(out, 0, 40), 6.0, 0.1) << requested;
+    }
+}
+
+TEST_F(DelayTest, ImpulseComesOutSpreadAroundTheDelay) {
+    std::vector<float> out = impulseResponse(7, 30);
+    // Nothing before the delay minus the interpolation spread, nothing long after it.
+    for (int i = 0; i < 4; ++i)
+        EXPECT_NEAR(out[i], 0.0f, 1e-6) << i;
+    for (int i = 9; i < 30; ++i)
+        EXPECT_NEAR(out[i], 0.0f, 1e-6) << i;
+    double sum = 0.0;
+    for (float v : out)
+        sum += v;
+    EXPECT_NEAR(sum, 1.0, 0.05);
+}
+
+TEST_F(DelayTest, LongLinesDelayByTheirLengthOrScaledLength) {
+    // A float read head drifts a little on long lines: 2000 cells delay by about 1999.02
+    // samples, the second comb of room size 0.5 (15165 cells) by about 15032.9 instead of
+    // 0.99 * 15165 + 20 = 15033.35.
+    EXPECT_NEAR(centroid(impulseResponse(100, 300), 0, 300), 99.0, 0.01);
+    EXPECT_NEAR(centroid(impulseResponse(2000, 4000), 0, 4000), 1999.02, 0.01);
+    EXPECT_NEAR(centroid(impulseResponse(2001, 4000), 0, 4000), 2000.99, 0.02);
+    EXPECT_NEAR(centroid(impulseResponse(7545, 9000), 0, 9000), 0.99 * 7545 + 20, 1.0);
+    EXPECT_NEAR(centroid(impulseResponse(15165, 16000), 0, 16000), 15032.9, 0.1);
+}
+
+TEST_F(DelayTest, FeedbackRepeatsTheImpulseAtHalfLevelEachLap) {
+    std::vector<float> out = impulseResponse(101, 500, 0.5f);
+    double previous = 0.0;
+    for (int lap = 1; lap <= 4; ++lap) {
+        const int32_t from = lap * 100 - 10, to = lap * 100 + 10;
+        double energy = 0.0;
+        for (int32_t i = from; i < to; ++i)
+            energy += out[i];
+        EXPECT_NEAR(centroid(out, from, to), lap * 100.0, 0.1) << lap;
+        if (lap > 1) {
+            EXPECT_NEAR(energy / previous, 0.5, 0.01) << lap;
+        }
+        previous = energy;
+    }
+}
+
+TEST_F(DelayTest, UnitGainAtZeroHertzFromTheSecondCall) {
+    for (int32_t length : {7, 300, 2500}) {
+        Delay line(length);
+        float first = 0.0f, firstOut = 0.0f;
+        line.process(&first, &firstOut, 1, 0.99f, 0.0f, 1.0f);
+        std::vector<float> ones(static_cast<size_t>(3 * length + 100), 1.0f), out(ones.size());
+        line.process(ones.data(), out.data(), static_cast<int32_t>(ones.size()), 0.99f, 0.0f, 1.0f);
+        EXPECT_NEAR(out.back(), 1.0f, 1e-5) << length;
+    }
+}
+
+TEST_F(DelayTest, MixZeroPassesTheInputExactly) {
+    enginetest::Noise noise(9);
+    std::vector<float> in = noise.block(1000), out(1000);
+    Delay line(50);
+    line.process(in.data(), out.data(), 1000, 0.99f, 0.3f, 0.0f);
+    EXPECT_EQ(in, out);
+}
+
+TEST_F(DelayTest, ZeroCountOnlyUpdatesStepAndCoefficients) {
+    Delay line(101);
+    float dummy = 5.0f;
+    line.process(&dummy, &dummy, 0, 0.99f, 0.0f, 1.0f);
+    EXPECT_FLOAT_EQ(line.getStep(), 101.0f / 100.0f);
+    EXPECT_FLOAT_EQ(line.getCoefA(), static_cast<float>(1.0 / (1.0 * (101.0f / 100.0f))));
+    EXPECT_FLOAT_EQ(line.getLastStep(), 1.0f);
+    EXPECT_EQ(line.getReadPos(), 0.0f);
+    EXPECT_EQ(dummy, 5.0f);
+}
+
+TEST_F(DelayTest, FirstSampleAfterSetLengthReadsZero) {
+    Delay line(50);
+    std::vector<float> loud(200, 1.0f), out(200);
+    line.process(loud.data(), out.data(), 200, 0.99f, 0.0f, 1.0f);
+    line.setLength(60);
+    float x = 1.0f, y = 123.0f;
+    line.process(&x, &y, 1, 0.99f, 0.0f, 1.0f);
+    EXPECT_EQ(y, 0.0f);
+    const float* cells = line.getCells();
+    for (int i = 0; i <= 60; ++i)
+        EXPECT_EQ(cells[i], 0.0f);
+}
+
+TEST_F(DelayTest, InPlaceEqualsSeparateBuffers) {
+    enginetest::Noise noise(21);
+    std::vector<float> in = noise.block(3000), out(3000), inPlace = in;
+    Delay a(333), b(333);
+    a.setEchoFilter(true);
+    b.setEchoFilter(true);
+    a.process(in.data(), out.data(), 3000, 0.99f, 0.4f, 0.3f);
+    b.process(inPlace.data(), inPlace.data(), 3000, 0.99f, 0.4f, 0.3f);
+    EXPECT_EQ(out, inPlace);
+}
+
+TEST_F(DelayTest, ReusesReservedStorage) {
+    Delay line(10);
+    line.reserve(5000);
+    const int32_t capacity = line.getCapacity();
+    const float* cells = line.getCells();
+    line.setLength(4000);
+    line.setLength(5000);
+    EXPECT_EQ(line.getCells(), cells);
+    EXPECT_EQ(line.getCapacity(), capacity);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(cells) % 16, 0u);
+    line.setLength(9000); // beyond the reserve: grows
+    EXPECT_GE(line.getCapacity(), 9001);
+    EXPECT_FALSE(line.isBusy());
+}
+
+TEST_F(DelayTest, MatchesThePlainTranscription) {
+    int32_t rate = 44100;
+    enginetest::Noise noise(77);
+    struct Case {
+        int32_t length;
+        float feedback, mix;
+        bool echo;
+    };
+    for (const Case& c : {Case{7, 0.0f, 1.0f, false}, Case{151, 0.0f, 1.0f, false},
+                          Case{7545, 0.0109379f, 0.3f, true}, Case{15165, 0.0104689f, 0.1f, false},
+                          Case{2001, 0.6f, 0.5f, true}}) {
+        reference::Delay expected(c.length, &rate);
+        Delay actual(c.length);
+        expected.setEchoFilter(c.echo);
+        actual.setEchoFilter(c.echo);
+        for (int call = 0; call < 60; ++call) {
+            const int32_t count = 1 + (call * 131) % 700;
+            std::vector<float> in = noise.block(count), a(in.size()), b(in.size());
+            expected.process(in.data(), a.data(), count, 0.99f, c.feedback, c.mix);
+            actual.process(in.data(), b.data(), count, 0.99f, c.feedback, c.mix);
+            ASSERT_LE(enginetest::maxAbsDifference(a, b), 1e-7) << "length " << c.length;
+        }
+    }
+}
+
+} // namespace
