@@ -355,7 +355,8 @@ public:
     virtual void pumpWindowEvents() = 0;
 
     // --- Drag and drop ---
-    // Registers `sink` for drops onto the window; the registration owns it.
+    // Registers `sink` for drops onto the window. Ownership of the sink always
+    // passes to the backend: a refused sink is deleted at once.
     virtual bool registerDropTarget(WindowHandle window, DropSink* sink) = 0;
     // Ends the registration and deletes its sink.
     virtual bool revokeDropTarget(WindowHandle window) = 0;
@@ -365,7 +366,11 @@ public:
 };
 
 // The backend in use. Starts as the native backend of the build (win32 on
-// Windows; the headless backend where no native one is built in).
+// Windows; the headless backend where no native one is built in). A native
+// backend provides `Platform& <name>::nativePlatform()` in namespace
+// platform::win32 (gui/platform/win32/Win32Platform.h, compiled with
+// FUMARA_NATIVE_WIN32) or platform::x11 (gui/platform/x11/X11Platform.h,
+// FUMARA_NATIVE_X11).
 Platform& current();
 // Selects the backend in use; null goes back to the native backend.
 void setCurrent(Platform* backend);

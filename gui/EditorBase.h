@@ -1,0 +1,47 @@
+// The editor base that binds the host's editor calls to the toolkit: it owns the
+// frame that the effect's own editor builds, forwards keys to it, redraws through
+// it when the editor idles, and runs the idle pump that keeps the interface alive
+// while a control tracks the mouse.
+#pragma once
+
+#include "host/HostEditor.h"
+#include "host/VstTypes.h"
+
+#include <cstdint>
+
+class Frame;
+
+class EditorBase : public HostEditor {
+public:
+    // Registers the editor with the effect and starts the idle clock now.
+    explicit EditorBase(EffectBase* effect);
+    ~EditorBase() override;
+
+    // Points rect at the editor's rectangle; answers 1.
+    int32_t getRect(ERect** rect) override;
+    // Requests an update and stores the parent window; answers 0.
+    int32_t open(void* parentWindow) override;
+    void close() override {}
+    // Returns at once while the host's idle call made from doIdleWork runs.
+    void idle() override;
+    int32_t keyDown(VstKeyCode& key) override;
+    int32_t keyUp(VstKeyCode& key) override;
+    int32_t setKnobMode(int32_t mode) override { return 1; }
+
+    // A parameter changed: request an update.
+    virtual void setParameter(int32_t index, float value);
+    // The idle pump: at most one full pass (idle, one paint, the host's idle)
+    // about every 46 to 50 ms, and a 4 ms sleep on every call in between.
+    virtual void doIdleWork();
+
+    Frame* getFrame() const { return frame; }
+    const ERect& getEditorRect() const { return rect; }
+    uint32_t getNextIdleTime() const { return nextIdleTime; }
+    bool isInIdle() const { return inIdle; }
+
+protected:
+    ERect rect{0, 0, 0, 0}; // filled in by the derived editor
+    Frame* frame = nullptr;
+    uint32_t nextIdleTime = 0;
+    bool inIdle = false;
+};

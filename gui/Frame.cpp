@@ -1,0 +1,450 @@
+#include "gui/Frame.h"
+
+#include "gui/Bitmap.h"
+#include "gui/DrawContext.h"
+#include "gui/DropTarget.h"
+#include "gui/EditorBase.h"
+#include "gui/Toolkit.h"
+#include "host/ExtendedEffectBase.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+Frame::Reallocate viewListReallocate = &std::realloc;
+
+constexpr int32_t viewListStep = 20;
+constexpr uint32_t globalClassStyle = 0x4000;
+
+} // namespace
+
+void Frame::setViewListAllocator(Reallocate reallocate) {
+    viewListReallocate = reallocate ? reallocate : &std::realloc;
+}
+
+Frame::Frame(const Rect& frameSize, void* parent, EditorBase* owner)
+    : View(frameSize), editor(owner), parentWindow(static_cast<platform::WindowHandle>(parent)) {
+    platform::Platform& p = platform::current();
+    p.oleInitialize();
+
+    // The optional library with the transparent copy, used on the NT family only.
+    ToolkitState& state = toolkitState();
+    state.transparentCopy = nullptr;
+    blendLibrary = p.loadLibrary("msimg32.dll");
+    if (blendLibrary) {
+        ++state.blendLibraryUsers;
+        if (p.platformFamily() >= platform::PlatformFamilyNt) {
+            state.transparentCopy = p.findProcedure(blendLibrary, "TransparentBlt");
+        }
+    }
+    openWindow();
+}
+
+Frame::~Frame() {
+    platform::Platform& p = platform::current();
+    // Messages that arrive from here on find no frame.
+    if (window && windowOpen) {
+        p.setWindowUserData(window, nullptr);
+    }
+    setDropActive(false);
+    removeAll(true);
+    if (background) {
+        background->release();
+        background = nullptr;
+    }
+    p.oleUninitialize();
+    if (blendLibrary) {
+        p.freeLibrary(blendLibrary);
+        blendLibrary = nullptr;
+        // The procedure dies with the last holder of its library.
+        ToolkitState& state = toolkitState();
+        if (--state.blendLibraryUsers <= 0) {
+            state.blendLibraryUsers = 0;
+            state.transparentCopy = nullptr;
+        }
+    }
+    if (window) {
+        // A window the platform already destroyed is not touched again.
+        if (windowOpen) {
+            p.setWindowUserData(window, nullptr);
+            p.destroyWindow(window);
+        }
+        window = nullptr;
+        unregisterWindowClass();
+    }
+}
+
+void Frame::registerWindowClass() {
+    platform::Platform& p = platform::current();
+    ToolkitState& state = toolkitState();
+    if (++state.windowClassUseCount > 1) {
+        return;
+    }
+    std::snprintf(state.windowClassName, sizeof(state.windowClassName), "Plugin%08x",
+                  static_cast<unsigned>(
+                      static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p.moduleHandle()))));
+    platform::WindowClassDescription description{state.windowClassName, globalClassStyle,
+                                                 &Frame::windowProcedure, p.moduleHandle(),
+                                                 platform::SystemColourButtonFace};
+    p.registerWindowClass(description);
+    state.buttonsSwapped = p.mouseButtonsSwapped();
+}
+
+void Frame::unregisterWindowClass() {
+    ToolkitState& state = toolkitState();
+    if (state.windowClassUseCount <= 0) {
+        return;
+    }
+    if (state.windowClassUseCount-- == 1) {
+        platform::Platform& p = platform::current();
+        p.unregisterWindowClass(state.windowClassName, p.moduleHandle());
+    }
+}
+
+void Frame::openWindow() {
+    if (!parentWindow) {
+        return;
+    }
+    platform::Platform& p = platform::current();
+    registerWindowClass();
+    window = p.createWindow(toolkitState().windowClassName, "Window",
+                            platform::WindowStyleChild | platform::WindowStyleVisible, 0, 0,
+                            size.width(), size.height(), parentWindow, p.moduleHandle());
+    if (!window) {
+        // No window, no user of the class.
+        unregisterWindowClass();
+        return;
+    }
+    p.setWindowUserData(window, this);
+    setDropActive(true);
+}
+
+// ----- Container -----
+
+bool Frame::addView(View* view) {
+    if (!view) {
+        return false;
+    }
+    for (int32_t i = 0; i < viewCount; ++i) {
+        if (views[i] == view) {
+            return false; // the list holds a view at most once
+        }
+    }
+    if (viewCount == viewCapacity) {
+        if (viewCapacity > INT32_MAX / static_cast<int32_t>(sizeof(View*)) - viewListStep) {
+            return false;
+        }
+        int32_t capacity = viewCapacity + viewListStep;
+        void* grown = viewListReallocate(views, sizeof(View*) * static_cast<size_t>(capacity));
+        if (!grown) {
+            return false;
+        }
+        views = static_cast<View**>(grown);
+        viewCapacity = capacity;
+    }
+    views[viewCount++] = view;
+    view->setFrame(this);
+    view->attachedTo(this);
+    return true;
+}
+
+bool Frame::removeAll(bool withRelease) {
+    if (focusView) {
+        focusView->loseFocus(nullptr);
+        focusView = nullptr;
+    }
+    if (!views) {
+        return true;
+    }
+    for (int32_t i = 0; i < viewCount; ++i) {
+        View* view = views[i];
+        views[i] = nullptr;
+        if (!view) {
+            continue;
+        }
+        view->removedFrom(this);
+        view->setFrame(nullptr);
+        if (withRelease) {
+            view->release();
+        }
+    }
+    std::free(views);
+    views = nullptr;
+    viewCount = 0;
+    viewCapacity = 0;
+    return true;
+}
+
+View* Frame::getView(int32_t index) const {
+    return index >= 0 && index < viewCount ? views[index] : nullptr;
+}
+
+void Frame::setBackground(Bitmap* bitmap) {
+    // Take the new reference first: setting the bitmap already held keeps it alive.
+    if (bitmap) {
+        bitmap->retain();
+    }
+    if (background) {
+        background->release();
+    }
+    background = bitmap;
+}
+
+void Frame::setFocusView(View* view) {
+    View* previous = focusView;
+    focusView = view;
+    if (previous) {
+        previous->loseFocus(nullptr);
+    }
+}
+
+bool Frame::isSomethingDirty() {
+    if (isDirty()) {
+        return true;
+    }
+    for (int32_t i = 0; i < viewCount; ++i) {
+        if (views[i]->isDirty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// ----- Drawing -----
+
+void Frame::draw(DrawContext* context) {
+    firstDrawPending = false;
+    if (background) {
+        background->draw(context, Rect(0, 0, background->width, background->height), Point(0, 0));
+    }
+    for (int32_t i = 0; i < viewCount; ++i) {
+        views[i]->draw(context);
+    }
+}
+
+void Frame::drawArea(DrawContext* context, const Rect& area) {
+    firstDrawPending = false;
+    if (background) {
+        background->draw(context, area, Point(area.left, area.top));
+    }
+    for (int32_t i = 0; i < viewCount; ++i) {
+        if (views[i]->overlaps(area)) {
+            views[i]->drawArea(context, area);
+        }
+    }
+}
+
+void Frame::update(DrawContext* context) {
+    if (!windowOpen) {
+        return;
+    }
+    if (isDirty()) {
+        draw(context);
+        setDirty(false);
+        return;
+    }
+    for (int32_t i = 0; i < viewCount; ++i) {
+        views[i]->update(context);
+    }
+}
+
+// ----- Events -----
+
+void Frame::mouseDown(DrawContext* context, Point& where) {
+    if (focusView) {
+        focusView->loseFocus(nullptr);
+        focusView = nullptr;
+    }
+    int32_t buttons = context ? context->getMouseButtons() : -1;
+    for (int32_t i = viewCount - 1; i >= 0; --i) {
+        View* view = views[i];
+        if (view->isMouseEnabled() && view->hitTest(where, buttons)) {
+            view->mouseDown(context, where);
+            return;
+        }
+    }
+}
+
+int32_t Frame::keyDown(VstKeyCode& key) {
+    if (focusView) {
+        int32_t result = focusView->keyDown(key);
+        if (result != -1) {
+            return result;
+        }
+    }
+    for (int32_t i = viewCount - 1; i >= 0; --i) {
+        int32_t result = views[i]->keyDown(key);
+        if (result != -1) {
+            return result;
+        }
+    }
+    return -1;
+}
+
+int32_t Frame::keyUp(VstKeyCode& key) {
+    if (focusView) {
+        int32_t result = focusView->keyUp(key);
+        if (result != -1) {
+            return result;
+        }
+    }
+    for (int32_t i = viewCount - 1; i >= 0; --i) {
+        int32_t result = views[i]->keyUp(key);
+        if (result != -1) {
+            return result;
+        }
+    }
+    return -1;
+}
+
+bool Frame::drop(void** items, int32_t count, int32_t type, Point& where) {
+    if (focusView) {
+        return false;
+    }
+    for (int32_t i = viewCount - 1; i >= 0; --i) {
+        View* view = views[i];
+        Rect area;
+        if (view->isMouseEnabled() && view->getSize(area).contains(where) &&
+            view->drop(items, count, type, where)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// ----- Idle and services -----
+
+void Frame::idle() {
+    platform::Platform& p = platform::current();
+    if (window && windowOpen) {
+        p.pumpWindowEvents();
+    }
+    if (!windowOpen || firstDrawPending || !window || !isSomethingDirty()) {
+        return;
+    }
+    platform::DeviceContextHandle dc = p.windowDC(window);
+    if (!dc) {
+        return;
+    }
+    DrawContext* context = new (std::nothrow) DrawContext(this, dc, window);
+    if (context) {
+        update(context);
+        delete context;
+    }
+    p.releaseWindowDC(window, dc);
+}
+
+void Frame::doIdle() {
+    if (editor) {
+        editor->doIdleWork();
+    }
+}
+
+bool Frame::getCurrentLocation(Point& where) {
+    platform::Platform& p = platform::current();
+    platform::PixelPoint screen{0, 0};
+    p.cursorPosition(screen);
+    where = Point(screen.x, screen.y);
+    platform::PixelRect rect;
+    if (window && p.windowScreenRect(window, rect)) {
+        where.offset(-rect.left, -rect.top);
+    }
+    return true;
+}
+
+void Frame::beginEdit(int32_t index) {
+    if (!editor) {
+        return;
+    }
+    if (auto* effect = dynamic_cast<ExtendedEffectBase*>(editor->getEffect())) {
+        effect->beginEdit(index);
+    }
+}
+
+void Frame::endEdit(int32_t index) {
+    if (!editor) {
+        return;
+    }
+    if (auto* effect = dynamic_cast<ExtendedEffectBase*>(editor->getEffect())) {
+        effect->endEdit(index);
+    }
+}
+
+bool Frame::setDropActive(bool on) {
+    if (!dropActive && !on) {
+        return true;
+    }
+    if (!window) {
+        return false;
+    }
+    platform::Platform& p = platform::current();
+    if (on) {
+        // The registration owns the target from here on.
+        p.registerDropTarget(window, new (std::nothrow) DropTarget(this));
+    } else {
+        p.revokeDropTarget(window);
+    }
+    dropActive = on;
+    return true;
+}
+
+// ----- Window procedure -----
+
+intptr_t FUMARA_WINDOW_PROCEDURE Frame::windowProcedure(platform::WindowHandle handle,
+                                                        uint32_t message, uintptr_t wParam,
+                                                        intptr_t lParam) {
+    platform::Platform& p = platform::current();
+    try {
+        Frame* frame = static_cast<Frame*>(p.windowUserData(handle));
+        switch (message) {
+        case platform::MessagePaint:
+            if (frame && p.updateRect(handle, nullptr)) {
+                platform::PaintSession paint;
+                platform::DeviceContextHandle dc = p.beginPaint(handle, paint);
+                DrawContext* context = new (std::nothrow) DrawContext(frame, dc, handle);
+                if (context) {
+                    Rect area(paint.area.left, paint.area.top, paint.area.right, paint.area.bottom);
+                    frame->drawArea(context, area);
+                    delete context;
+                }
+                p.endPaint(handle, paint);
+                return 0;
+            }
+            break;
+        case platform::MessageLeftButtonDown:
+        case platform::MessageRightButtonDown:
+        case platform::MessageMiddleButtonDown:
+            if (frame) {
+                platform::DeviceContextHandle dc = p.windowDC(handle);
+                DrawContext* context = new (std::nothrow) DrawContext(frame, dc, handle);
+                if (context) {
+                    uint32_t position = static_cast<uint32_t>(lParam);
+                    Point where(static_cast<int32_t>(position & 0xFFFF),
+                                static_cast<int32_t>((position >> 16) & 0xFFFF));
+                    frame->mouseDown(context, where);
+                    delete context;
+                }
+                p.releaseWindowDC(handle, dc);
+                return 0;
+            }
+            break;
+        case platform::MessageDestroy:
+            if (frame) {
+                // The window is still valid here: end the drop registration now,
+                // later it could not be revoked.
+                frame->setDropActive(false);
+                frame->windowOpen = false;
+                frame->parentWindow = nullptr;
+            }
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+        // Nothing may unwind into the platform's message dispatch.
+        return 0;
+    }
+    return p.defaultWindowProcedure(handle, message, wParam, lParam);
+}

@@ -1,0 +1,93 @@
+// The top of the editor's view tree and its link to the platform: a child
+// window inside the host's window whose paints and button presses reach the
+// views, redrawing of dirty views when the editor idles, and the services the
+// controls need from outside the view tree.
+#pragma once
+
+#include "gui/View.h"
+#include "gui/platform/Platform.h"
+
+#include <cstddef>
+#include <cstdint>
+
+class Bitmap;
+class EditorBase;
+
+class Frame : public View {
+public:
+    // parentWindow is the host's window (none: a frame without a window, which
+    // draws only when asked and receives no events).
+    Frame(const Rect& size, void* parentWindow, EditorBase* editor);
+    ~Frame() override;
+
+    // View operations the container replaces.
+    void draw(DrawContext* context) override;
+    void drawArea(DrawContext* context, const Rect& area) override;
+    void mouseDown(DrawContext* context, Point& where) override;
+    void update(DrawContext* context) override;
+    int32_t keyDown(VstKeyCode& key) override;
+    int32_t keyUp(VstKeyCode& key) override;
+    bool drop(void** items, int32_t count, int32_t type, Point& where) override;
+    EditorBase* getEditor() override { return editor; }
+
+    // Container operations. addView takes over the view's reference; it answers
+    // false, leaving list and view untouched, only when the list cannot grow.
+    virtual bool addView(View* view);
+    virtual bool removeAll(bool withRelease = true);
+
+    void setBackground(Bitmap* bitmap);
+    Bitmap* getBackground() const { return background; }
+    // Stores the new focus view, then tells the previous one it lost the focus.
+    void setFocusView(View* view);
+    View* getFocusView() const { return focusView; }
+    bool isSomethingDirty();
+
+    // Redraws the dirty views (called on every editor idle).
+    void idle();
+    // Runs the editor's idle pump (called by controls while they track the mouse).
+    void doIdle();
+    // The cursor position in window coordinates; always true.
+    bool getCurrentLocation(Point& where);
+    // Tell the host that the user starts or stops changing a parameter.
+    void beginEdit(int32_t index);
+    void endEdit(int32_t index);
+    bool setDropActive(bool on);
+
+    int32_t getViewCount() const { return viewCount; }
+    int32_t getViewCapacity() const { return viewCapacity; }
+    // The view at a list position, or null outside the list.
+    View* getView(int32_t index) const;
+    platform::WindowHandle getWindow() const { return window; }
+    platform::WindowHandle getParentWindow() const { return parentWindow; }
+    platform::LibraryHandle getBlendLibrary() const { return blendLibrary; }
+    bool isWindowOpen() const { return windowOpen; }
+    bool isFirstDrawPending() const { return firstDrawPending; }
+    bool isDropActive() const { return dropActive; }
+
+    static intptr_t FUMARA_WINDOW_PROCEDURE windowProcedure(platform::WindowHandle window,
+                                                            uint32_t message, uintptr_t wParam,
+                                                            intptr_t lParam);
+
+    // How the view list grows (resize or allocate, as the C library's realloc).
+    // Replaceable so that a failing allocation can be exercised.
+    using Reallocate = void* (*)(void* block, size_t bytes);
+    static void setViewListAllocator(Reallocate reallocate);
+
+protected:
+    void openWindow();
+    void registerWindowClass();
+    void unregisterWindowClass();
+
+    EditorBase* editor = nullptr;
+    platform::WindowHandle parentWindow = nullptr;
+    Bitmap* background = nullptr;
+    int32_t viewCount = 0;
+    int32_t viewCapacity = 0;
+    View** views = nullptr;
+    View* focusView = nullptr;
+    bool firstDrawPending = true;
+    bool windowOpen = true;
+    bool dropActive = false;
+    platform::WindowHandle window = nullptr;
+    platform::LibraryHandle blendLibrary = nullptr;
+};

@@ -1,0 +1,45 @@
+#include "gui/OffscreenContext.h"
+
+#include "gui/Frame.h"
+
+OffscreenContext::OffscreenContext(Frame* owner, int32_t w, int32_t h, Colour background)
+    : DrawContext(owner, nullptr, nullptr), height(h), width(w), ownsBitmap(true),
+      backgroundColour(background) {
+    clipRect = Rect(w < 0 ? w : 0, h < 0 ? h : 0, w < 0 ? 0 : w, h < 0 ? 0 : h);
+
+    platform::Platform& p = platform::current();
+    platform::WindowHandle frameWindow = owner ? owner->getWindow() : nullptr;
+    platform::DeviceContextHandle windowContext = p.windowDC(frameWindow);
+    deviceContext = p.createCompatibleDC(windowContext);
+    platform::ObjectHandle bitmap = p.createCompatibleBitmap(windowContext, width, height);
+    window = bitmap;
+    previousBitmap = p.selectObject(deviceContext, bitmap);
+    p.releaseWindowDC(frameWindow, windowContext);
+
+    setFillColour(backgroundColour);
+    setFrameColour(backgroundColour);
+    fillRect(Rect(0, 0, width, height));
+    strokeRect(Rect(0, 0, width, height));
+}
+
+OffscreenContext::~OffscreenContext() {
+    platform::Platform& p = platform::current();
+    if (deviceContext) {
+        p.deleteDC(deviceContext);
+    }
+    if (ownsBitmap && window) {
+        p.deleteObject(static_cast<platform::ObjectHandle>(window));
+    }
+    // Nothing to select back: the memory context is gone.
+    deviceContext = nullptr;
+}
+
+void OffscreenContext::copyFrom(DrawContext* destination, Rect rect, Point sourceOffset) {
+    if (!destination) {
+        return;
+    }
+    Point offset = destination->getOffset();
+    platform::current().blockCopy(destination->getDeviceContext(), rect.left + offset.x,
+                                  rect.top + offset.y, rect.width(), rect.height(), deviceContext,
+                                  sourceOffset.x, sourceOffset.y, platform::RopCopy);
+}

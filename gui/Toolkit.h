@@ -1,0 +1,22 @@
+// State shared by every frame of the toolkit in one process. Touched only on
+// the thread that runs the editors' windows.
+#pragma once
+
+#include "gui/platform/Platform.h"
+
+#include <cstdint>
+
+struct ToolkitState {
+    // "Plugin%08x" of the library's module handle, made at the first registration.
+    char windowClassName[32] = {};
+    // Frames whose window currently uses the window class.
+    int32_t windowClassUseCount = 0;
+    // Whether the system's mouse buttons are swapped; read at the first registration.
+    bool buttonsSwapped = false;
+    // The platform's transparent copy, when a frame has found it; else null.
+    platform::ProcedureHandle transparentCopy = nullptr;
+    // Frames holding the optional library that supplies transparentCopy.
+    int32_t blendLibraryUsers = 0;
+};
+
+ToolkitState& toolkitState();

@@ -1,0 +1,288 @@
+#include "gui/controls/Slider.h"
+
+#include <cmath>
+#include <limits>
+
+#include "gui/Bitmap.h"
+#include "gui/DrawContext.h"
+#include "gui/Frame.h"
+#include "gui/OffscreenContext.h"
+
+namespace {
+
+// Truncation toward zero of a position product; a NaN gives 0 and values
+// beyond the 32-bit range saturate, so that a stray host value cannot turn
+// into an undefined conversion.
+int32_t truncatePosition(double product) {
+    if (std::isnan(product)) {
+        return 0;
+    }
+    if (product >= 2147483647.0) {
+        return std::numeric_limits<int32_t>::max();
+    }
+    if (product <= -2147483648.0) {
+        return std::numeric_limits<int32_t>::min();
+    }
+    return static_cast<int32_t>(product);
+}
+
+// a + b without signed overflow.
+int32_t addSaturated(int32_t a, int32_t b) {
+    const int64_t sum = int64_t(a) + int64_t(b);
+    if (sum > std::numeric_limits<int32_t>::max()) {
+        return std::numeric_limits<int32_t>::max();
+    }
+    if (sum < std::numeric_limits<int32_t>::min()) {
+        return std::numeric_limits<int32_t>::min();
+    }
+    return static_cast<int32_t>(sum);
+}
+
+} // namespace
+
+Slider::Slider(const Rect& viewSize, ControlListener* owner, int32_t controlTag, int32_t minPos,
+               int32_t maxPos, Bitmap* handleBitmap, Bitmap* backgroundBitmap,
+               const Point& offset, int32_t sliderStyle)
+    : Control(viewSize, owner, controlTag, backgroundBitmap), bitmapOffset(offset),
+      handle(handleBitmap), style(sliderStyle) {
+    if (handle) {
+        handle->retain();
+        handleWidth = handle->width;
+        handleHeight = handle->height;
+    }
+    controlWidth = size.right - size.left;
+    controlHeight = size.bottom - size.top;
+    travelStart = isHorizontal() ? minPos - size.left : minPos - size.top;
+    travel = maxPos - minPos;
+    setHandleOffset(Point(0, 0));
+}
+
+Slider::~Slider() {
+    if (handle) {
+        handle->release();
+    }
+    // Normally gone already: the frame calls removedFrom before releasing.
+    delete offscreen;
+    offscreen = nullptr;
+}
+
+bool Slider::attachedTo(Frame* container) {
+    delete offscreen;
+    offscreen = new OffscreenContext(container, controlWidth, controlHeight, ColourBlack);
+    return true;
+}
+
+bool Slider::removedFrom(Frame* container) {
+    delete offscreen;
+    offscreen = nullptr;
+    return true;
+}
+
+void Slider::setHandleOffset(const Point& offset) {
+    handleOffset = offset;
+    if (isHorizontal()) {
+        minLimit = handleOffset.x + travelStart;
+        maxLimit = minLimit + travel + handleWidth;
+    } else {
+        minLimit = handleOffset.y + travelStart;
+        maxLimit = minLimit + travel + handleHeight;
+    }
+}
+
+void Slider::setHandle(Bitmap* bitmap) {
+    if (bitmap) {
+        bitmap->retain();
+    }
+    if (handle) {
+        handle->release();
+    }
+    handle = bitmap;
+    if (handle) {
+        handleWidth = handle->width;
+        handleHeight = handle->height;
+    }
+}
+
+float Slider::drawnValue() const {
+    const float current = loadValue();
+    return (style & (SliderLeft | SliderTop)) ? current : 1.0f - current;
+}
+
+Rect Slider::handleRect() {
+    const int32_t position = truncatePosition(double(travel) * double(drawnValue()));
+    Rect r;
+    if (isHorizontal()) {
+        r.top = handleOffset.y;
+        r.bottom = r.top + handleHeight;
+        r.left = addSaturated(handleOffset.x, position);
+        if (r.left < minLimit) {
+            r.left = minLimit;
+        }
+        r.right = addSaturated(r.left, handleWidth);
+        if (r.right > maxLimit) {
+            r.right = maxLimit;
+        }
+    } else {
+        r.left = handleOffset.x;
+        r.right = r.left + handleWidth;
+        r.top = addSaturated(handleOffset.y, position);
+        if (r.top < minLimit) {
+            r.top = minLimit;
+        }
+        r.bottom = addSaturated(r.top, handleHeight);
+        if (r.bottom > maxLimit) {
+            r.bottom = maxLimit;
+        }
+    }
+    return r;
+}
+
+void Slider::draw(DrawContext* context) {
+    if (!offscreen || !context) {
+        return; // not attached to a frame: nothing to compose into
+    }
+    const Rect whole(0, 0, controlWidth, controlHeight);
+    if (background) {
+        if (transparent) {
+            background->drawTransparent(offscreen, whole, bitmapOffset);
+        } else {
+            background->draw(offscreen, whole, bitmapOffset);
+        }
+    }
+    if (handle) {
+        const Rect r = handleRect();
+        if (transparentHandle) {
+            handle->drawTransparent(offscreen, r, Point(0, 0));
+        } else {
+            handle->draw(offscreen, r, Point(0, 0));
+        }
+    }
+    offscreen->copyFrom(context, size, Point(0, 0));
+    setDirty(false);
+}
+
+void Slider::mouseDown(DrawContext* context, Point& where) {
+    if (!mouseEnabled || !context) {
+        return;
+    }
+    int32_t buttons = context->getMouseButtons();
+    // Ctrl with the left button: back to the default, reported once, no edit.
+    if (buttons == (MouseLeft | MouseControl)) {
+        storeValue(getDefaultValue());
+        reportChange(context);
+        return;
+    }
+    if (!(buttons & MouseLeft)) {
+        return;
+    }
+
+    const bool horizontal = isHorizontal();
+    const int32_t start = horizontal ? size.left + handleOffset.x : size.top + handleOffset.y;
+    int32_t delta;
+    if (freeClick) {
+        // The handle's centre jumps to the mouse.
+        delta = start + (horizontal ? handleWidth : handleHeight) / 2 - 1;
+    } else {
+        // Only a click on the handle grabs it, and keeps the grip while dragging.
+        const int32_t position = truncatePosition(double(travel) * double(drawnValue()));
+        Rect box;
+        int32_t pos;
+        if (horizontal) {
+            pos = position + handleOffset.x + size.left;
+            box = Rect(pos, size.top + handleOffset.y, pos + handleWidth,
+                       size.top + handleOffset.y + handleHeight);
+        } else {
+            pos = position + handleOffset.y + size.top;
+            box = Rect(size.left + handleOffset.x, pos, size.left + handleOffset.x + handleWidth,
+                       pos + handleHeight);
+        }
+        if (!box.contains(where)) {
+            return;
+        }
+        delta = start + ((horizontal ? where.x : where.y) - pos);
+    }
+
+    if (frame) {
+        frame->beginEdit(tag);
+        frame->setFocusView(this);
+    }
+    int32_t remembered = buttons;
+    float fineBase = loadValue();
+    Point mouse = where;
+    for (;;) {
+        buttons = context->getMouseButtons();
+        if (!(buttons & MouseLeft)) {
+            break;
+        }
+        const bool shift = (buttons & MouseShift) != 0;
+        if (buttons != remembered && shift) {
+            // Shift newly pressed (or another change while it is held): fine
+            // mode starts from where the value is now.
+            fineBase = loadValue();
+            remembered = buttons;
+        } else if (!shift) {
+            fineBase = loadValue();
+        }
+        const int32_t along = horizontal ? mouse.x : mouse.y;
+        float v = static_cast<float>(int64_t(along) - delta) / static_cast<float>(travel);
+        if (style & (SliderRight | SliderBottom)) {
+            v = 1.0f - v;
+        }
+        storeValue(shift ? fineBase + (v - fineBase) / zoomFactor : v);
+        clampValue();
+        reportChange(context);
+        context->getMouseLocation(mouse);
+        doIdle();
+    }
+    if (frame) {
+        frame->endEdit(tag);
+    }
+}
+
+bool Slider::wheel(DrawContext* context, Point& where, float distance) {
+    if (!mouseEnabled) {
+        return false;
+    }
+    const int32_t buttons = context ? context->getMouseButtons() : 0;
+    double step = double(wheelIncrement) * double(distance);
+    if (buttons & MouseShift) {
+        step *= 0.1;
+    }
+    storeValue(static_cast<float>(double(loadValue()) + step));
+    clampValue();
+    reportChange(context);
+    return true;
+}
+
+int32_t Slider::keyDown(VstKeyCode& key) {
+    int32_t direction;
+    switch (key.virt) {
+    case VKEY_UP:
+    case VKEY_RIGHT:
+        direction = 1;
+        break;
+    case VKEY_DOWN:
+    case VKEY_LEFT:
+        direction = -1;
+        break;
+    default:
+        return -1;
+    }
+    double step = double(wheelIncrement) * direction;
+    if (key.modifier & MODIFIER_SHIFT) {
+        step *= 0.1;
+    }
+    storeValue(static_cast<float>(double(loadValue()) + step));
+    clampValue();
+    reportChange(nullptr);
+    return 1;
+}
+
+HorizontalSlider::HorizontalSlider(const Rect& viewSize, ControlListener* owner,
+                                   int32_t controlTag, int32_t minPos, int32_t maxPos,
+                                   Bitmap* handleBitmap, Bitmap* backgroundBitmap,
+                                   const Point& offset, int32_t sliderStyle)
+    : Slider(viewSize, owner, controlTag, minPos, maxPos, handleBitmap, backgroundBitmap, offset,
+             sliderStyle | SliderHorizontal) {}
+
+HorizontalSlider::~HorizontalSlider() = default;
