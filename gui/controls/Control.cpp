@@ -1,10 +1,10 @@
 #include "gui/controls/Control.h"
 
-#include <cmath>
-
 #include "gui/Bitmap.h"
 #include "gui/Frame.h"
 #include "gui/platform/Platform.h"
+
+#include <cmath>
 
 Control::Control(const Rect& viewSize, ControlListener* owner, int32_t controlTag,
                  Bitmap* backgroundBitmap)
@@ -50,9 +50,13 @@ void Control::doIdle() {
     }
 }
 
-void Control::setValue(float newValue) { storeValue(newValue); }
+void Control::setValue(float newValue) {
+    storeValue(newValue);
+}
 
-float Control::getValue() { return loadValue(); }
+float Control::getValue() {
+    return loadValue();
+}
 
 void Control::setBackground(Bitmap* bitmap) {
     // Take the new reference first: the bitmap may be the one already held.
@@ -65,7 +69,9 @@ void Control::setBackground(Bitmap* bitmap) {
     background = bitmap;
 }
 
-void Control::copyBackgroundOffset() { backgroundOffset = Point(size.left, size.top); }
+void Control::copyBackgroundOffset() {
+    backgroundOffset = Point(size.left, size.top);
+}
 
 void Control::clampValue() {
     const float current = loadValue();

@@ -3,11 +3,11 @@
 // optional background picture and a listener told of changes made by the user.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-
 #include "gui/GuiTypes.h"
 #include "gui/View.h"
+
+#include <atomic>
+#include <cstdint>
 
 class Bitmap;
 class Control;

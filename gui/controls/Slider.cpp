@@ -1,12 +1,12 @@
 #include "gui/controls/Slider.h"
 
-#include <cmath>
-#include <limits>
-
 #include "gui/Bitmap.h"
 #include "gui/DrawContext.h"
 #include "gui/Frame.h"
 #include "gui/OffscreenContext.h"
+
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -41,8 +41,8 @@ int32_t addSaturated(int32_t a, int32_t b) {
 } // namespace
 
 Slider::Slider(const Rect& viewSize, ControlListener* owner, int32_t controlTag, int32_t minPos,
-               int32_t maxPos, Bitmap* handleBitmap, Bitmap* backgroundBitmap,
-               const Point& offset, int32_t sliderStyle)
+               int32_t maxPos, Bitmap* handleBitmap, Bitmap* backgroundBitmap, const Point& offset,
+               int32_t sliderStyle)
     : Control(viewSize, owner, controlTag, backgroundBitmap), bitmapOffset(offset),
       handle(handleBitmap), style(sliderStyle) {
     if (handle) {
@@ -278,10 +278,10 @@ int32_t Slider::keyDown(VstKeyCode& key) {
     return 1;
 }
 
-HorizontalSlider::HorizontalSlider(const Rect& viewSize, ControlListener* owner,
-                                   int32_t controlTag, int32_t minPos, int32_t maxPos,
-                                   Bitmap* handleBitmap, Bitmap* backgroundBitmap,
-                                   const Point& offset, int32_t sliderStyle)
+HorizontalSlider::HorizontalSlider(const Rect& viewSize, ControlListener* owner, int32_t controlTag,
+                                   int32_t minPos, int32_t maxPos, Bitmap* handleBitmap,
+                                   Bitmap* backgroundBitmap, const Point& offset,
+                                   int32_t sliderStyle)
     : Slider(viewSize, owner, controlTag, minPos, maxPos, handleBitmap, backgroundBitmap, offset,
              sliderStyle | SliderHorizontal) {}
 

@@ -3,9 +3,9 @@
 // the other. Composed in an offscreen image of its own size, copied in one step.
 #pragma once
 
-#include <cstdint>
-
 #include "gui/controls/Control.h"
+
+#include <cstdint>
 
 class OffscreenContext;
 
@@ -23,8 +23,8 @@ public:
     // minPos and maxPos: frame coordinates (x for a horizontal slider, y for a
     // vertical one) of the start and end of the handle's travel. handle and
     // background may be null; one reference to each is held.
-    Slider(const Rect& size, ControlListener* listener, int32_t tag, int32_t minPos,
-           int32_t maxPos, Bitmap* handle, Bitmap* background, const Point& bitmapOffset,
+    Slider(const Rect& size, ControlListener* listener, int32_t tag, int32_t minPos, int32_t maxPos,
+           Bitmap* handle, Bitmap* background, const Point& bitmapOffset,
            int32_t style = SliderLeft | SliderHorizontal);
     ~Slider() override;
 

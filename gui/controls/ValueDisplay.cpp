@@ -1,9 +1,9 @@
 #include "gui/controls/ValueDisplay.h"
 
-#include <cstdio>
-
 #include "gui/Bitmap.h"
 #include "gui/DrawContext.h"
+
+#include <cstdio>
 
 ValueDisplay::ValueDisplay(const Rect& viewSize, Bitmap* backgroundBitmap, int32_t displayStyle)
     : Control(viewSize, nullptr, 0, backgroundBitmap), style(displayStyle) {
@@ -94,13 +94,21 @@ void ValueDisplay::changeColour(Colour& field, Colour colour) {
     field = colour;
 }
 
-void ValueDisplay::setFontColour(Colour colour) { changeColour(fontColour, colour); }
+void ValueDisplay::setFontColour(Colour colour) {
+    changeColour(fontColour, colour);
+}
 
-void ValueDisplay::setBackColour(Colour colour) { changeColour(backColour, colour); }
+void ValueDisplay::setBackColour(Colour colour) {
+    changeColour(backColour, colour);
+}
 
-void ValueDisplay::setFrameColour(Colour colour) { changeColour(frameColour, colour); }
+void ValueDisplay::setFrameColour(Colour colour) {
+    changeColour(frameColour, colour);
+}
 
-void ValueDisplay::setShadowColour(Colour colour) { changeColour(shadowColour, colour); }
+void ValueDisplay::setShadowColour(Colour colour) {
+    changeColour(shadowColour, colour);
+}
 
 void ValueDisplay::setAlignment(int32_t value) {
     if (value != alignment) {
@@ -114,7 +122,9 @@ void ValueDisplay::setTextConverter(ValueToTextWithData converter, void* data) {
     converterData = data;
 }
 
-void ValueDisplay::setTextConverter(ValueToText converter) { textConverter = converter; }
+void ValueDisplay::setTextConverter(ValueToText converter) {
+    textConverter = converter;
+}
 
 void ValueDisplay::setStyle(int32_t value) {
     if (value != style) {

@@ -3,15 +3,16 @@
 // an optional one-pixel shadow. Takes no input.
 #pragma once
 
+#include "gui/controls/Control.h"
+
 #include <cstddef>
 #include <cstdint>
 
-#include "gui/controls/Control.h"
-
 // Style bits of a value display.
 enum : int32_t {
-    DisplayShadow = 0x0004,     // the text is first drawn in the shadow colour, 1 px right and down
-    DisplayBevelRaised = 0x0080, // left and top in the back colour, right and bottom in the frame colour
+    DisplayShadow = 0x0004, // the text is first drawn in the shadow colour, 1 px right and down
+    DisplayBevelRaised =
+        0x0080, // left and top in the back colour, right and bottom in the frame colour
     DisplayBevelSunken = 0x0100, // the other way round (the raised bevel wins when both are set)
     DisplayNoText = 0x0800,      // no text
     DisplayNoDraw = 0x1000,      // nothing is drawn at all; clean from construction
