@@ -320,6 +320,9 @@ intptr_t HeadlessPlatform::sendMessage(WindowHandle handle, uint32_t message, ui
 // ----- Drawing objects -----
 
 ObjectHandle HeadlessPlatform::createPen(int32_t style, int32_t width, ColourRef colour) {
+    if (failCreations) {
+        return nullptr;
+    }
     Object o;
     o.kind = ObjectKind::Pen;
     o.penStyle = style;
@@ -329,6 +332,9 @@ ObjectHandle HeadlessPlatform::createPen(int32_t style, int32_t width, ColourRef
 }
 
 ObjectHandle HeadlessPlatform::createSolidBrush(ColourRef colour) {
+    if (failCreations) {
+        return nullptr;
+    }
     Object o;
     o.kind = ObjectKind::Brush;
     o.colour = colour & 0xFFFFFF;
@@ -336,6 +342,9 @@ ObjectHandle HeadlessPlatform::createSolidBrush(ColourRef colour) {
 }
 
 ObjectHandle HeadlessPlatform::createFont(const FontDescription& font) {
+    if (failCreations) {
+        return nullptr;
+    }
     Object o;
     o.kind = ObjectKind::Font;
     o.font = font;

@@ -130,6 +130,8 @@ public:
     void setLibraryAvailable(const std::string& name, bool available);
     void setPlatformFamily(int32_t id) { family = id; }
     void setButtonFaceColour(ColourRef colour) { buttonFace = colour; }
+    // While set, creating a pen, brush or font fails (answers null).
+    void setObjectCreationFails(bool fails) { failCreations = fails; }
     // A shortcut file and the path it points to, for resolveShortcut.
     void addShortcut(const std::string& path, const std::string& target);
 
@@ -297,6 +299,7 @@ private:
     int32_t staleCalls = 0;
     int32_t blockCalls = 0;
     int32_t pumpCalls = 0;
+    bool failCreations = false;
 };
 
 // The instance that serves as the native backend where no other is built in.
