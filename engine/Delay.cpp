@@ -78,21 +78,32 @@ void Delay::setLength(int32_t requested) {
     coefB = 0.0f;
     lastStep = 1.0f;
     length = L;
-    // Cells 0 to L are cleared (one past the last cell in use); a few spare cells round the
-    // block off.
+    // Cells 0 to L + 1 are cleared: the line and the mirror of its first two cells.
     if (!ensureCapacity(L + 8)) {
         traceHook("Delay Allocation error", 0);
         return; // stays busy until a later setLength succeeds
     }
-    std::memset(buffer.aligned, 0, sizeof(float) * (static_cast<size_t>(L) + 1));
+    std::memset(buffer.aligned, 0, sizeof(float) * (static_cast<size_t>(L) + 2));
     updating.store(0, std::memory_order_relaxed);
     traceHook("Setting Delay Done", 0);
 }
 
 void Delay::process(const float* input, float* output, int32_t count, float scale, float feedback,
-                    float mix) {
-    if (updating.load(std::memory_order_relaxed) != 0)
+                    float mix, const Chain& chain) {
+    if (updating.load(std::memory_order_relaxed) != 0) {
+        // The line leaves its output as it was; the filters still see their samples, as they
+        // would running over the buffers before and after the line.
+        if (count > 0 && input != nullptr && output != nullptr) {
+            if (chain.inputFilter != nullptr) {
+                bool settled = false;
+                for (int32_t i = 0; i < count; ++i)
+                    chain.inputFilter->step(input[i], chain.inputMixing, settled);
+            }
+            if (chain.outputFilter != nullptr)
+                chain.outputFilter->process(static_cast<uint32_t>(count), output, false);
+        }
         return;
+    }
     const int32_t L = length;
     const double d = nominalDelay(L, scale);
     const float r = static_cast<float>(L / d);
@@ -102,42 +113,105 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
     coefB = static_cast<float>(1.0 / (q0 * r + static_cast<double>(r) * r));
     if (count <= 0 || input == nullptr || output == nullptr)
         return;
+    if (echoFilterOn)
+        echoFilter.cutoff = 0.25f;
 
+    // Without feedback a written cell is just the new value, and with mix 1 the output is just
+    // the delayed value (both exact for finite signals): the plain loop skips that work.
+    const bool pre = chain.inputFilter != nullptr;
+    const bool post = chain.outputFilter != nullptr;
+    if (!echoFilterOn && !pre && !post && feedback == 0.0f && mix == 1.0f) {
+        run<false, true, false, false>(input, output, count, feedback, mix, chain);
+        return;
+    }
+    switch ((echoFilterOn ? 4 : 0) | (pre ? 2 : 0) | (post ? 1 : 0)) {
+    case 0:
+        run<false, false, false, false>(input, output, count, feedback, mix, chain);
+        break;
+    case 1:
+        run<false, false, false, true>(input, output, count, feedback, mix, chain);
+        break;
+    case 2:
+        run<false, false, true, false>(input, output, count, feedback, mix, chain);
+        break;
+    case 3:
+        run<false, false, true, true>(input, output, count, feedback, mix, chain);
+        break;
+    case 4:
+        run<true, false, false, false>(input, output, count, feedback, mix, chain);
+        break;
+    case 5:
+        run<true, false, false, true>(input, output, count, feedback, mix, chain);
+        break;
+    case 6:
+        run<true, false, true, false>(input, output, count, feedback, mix, chain);
+        break;
+    default:
+        run<true, false, true, true>(input, output, count, feedback, mix, chain);
+        break;
+    }
+}
+
+namespace {
+
+// A filter stepped through Filter::step, with its change checks, until it settles.
+struct Checked {
+    Filter* filter;
+    bool mixing;
+    bool settled = false;
+    float operator()(float value) { return filter->step(value, mixing, settled); }
+};
+
+// Stands in for a filter the loop does not use.
+struct Unused {
+    float operator()(float value) { return value; }
+};
+
+} // namespace
+
+template <bool Echo, bool Plain, bool Pre, bool Post>
+void Delay::run(const float* input, float* output, int32_t count, double fb, double wetGain,
+                const Chain& chain) {
+    const int32_t L = length;
     float* const cell = buffer.aligned;
     const double a = coefA;
     const double b = coefB;
+    const float r = step;
     const double rd = r;
     const double o = readOffset;
-    const double fb = feedback;
-    const double wetGain = mix;
     const double dryGain = 1.0 - wetGain;
     const float lengthF = static_cast<float>(L);
-    const bool echo = echoFilterOn;
 
-    // The running state lives in locals for the loop and is stored back afterwards.
+    // The running state lives in locals for the loop and is stored back afterwards; the last
+    // two inputs and the last head position are also kept as doubles (exact copies).
     float P = readPos;
     int32_t last = lastCell;
     int32_t w = writeCell;
-    float lastP = lastReadPos;
+    double lastP = lastReadPos;
     float xp = lastInput;
-    float xpp = olderInput;
+    double xpd = xp;
+    double xppd = olderInput;
     double q = lastStep;
 
-    for (int32_t i = 0; i < count; ++i) {
-        const float in = input[i];
+    // Writes one cell, keeping the mirror of cells 0 and 1 past the end.
+    auto put = [cell, L](int32_t j, float value) {
+        cell[j] = value;
+        if (j < 2)
+            cell[j + L] = value;
+    };
+
+    // One sample; `pre`, `echo` and `post` run the filters of the chain.
+    auto sample = [&](int32_t i, auto& pre, auto& echo, auto& post) {
+        float in = input[i];
+        if (Pre)
+            in = pre(in);
         const double x = static_cast<double>(in) + 1e-10;
 
-        // Read cells around the head.
+        // Read cells k, k + 1 and k + 2 around the head (consecutive thanks to the mirror).
         const int32_t k = static_cast<int32_t>(P);
-        int32_t k1 = k + 1;
-        if (k1 >= L)
-            k1 -= L;
-        int32_t k2 = k + 2;
-        if (k2 >= L)
-            k2 -= L;
-        double u = static_cast<double>(P) - k - o;
-        if (u < -o)
-            u = -o;
+        const double Pd = P;
+        // The fraction of P plus 0.75 (P - k is never negative, so u is never below 0.75).
+        const double u = Pd - k - o;
 
         // Cells the head has passed since the previous sample.
         w = last + 1;
@@ -147,17 +221,14 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
         if (n < 0)
             n += L;
 
-        // Quadratic interpolation through cells k, k1, k2 at offset u from k.
+        // Quadratic interpolation through the three cells at offset u from k.
         const double v0 = cell[k];
-        const double v1 = cell[k1];
-        const double v2 = cell[k2];
+        const double v1 = cell[k + 1];
+        const double v2 = cell[k + 2];
         double Y = 0.5 * ((1.0 - u) * (2.0 - u) * v0 - (1.0 - u) * u * v2) + u * (2.0 - u) * v1;
-        if (echo) {
-            echoFilter.cutoff = 0.25f;
-            const float h = echoFilter.processSample(static_cast<float>(Y));
-            Y = Y - 0.45 * h;
-        }
-        const float out = static_cast<float>(Y);
+        if (Echo)
+            Y = Y - 0.45 * echo(static_cast<float>(Y));
+        float out = static_cast<float>(Y);
 
         if (n > 0) {
             // The quadratic through the last three inputs, placed r cells apart, evaluated at
@@ -166,13 +237,14 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
             if (D < o)
                 D += L;
             const double c = q + D;
-            double W = c * (rd - D) * xp * a + b * (D * c * x - D * (rd - D) * xpp);
+            double W = c * (rd - D) * xpd * a + b * (D * c * x - D * (rd - D) * xppd);
             if (n == 1) {
-                cell[w] = static_cast<float>(cell[w] * fb + W);
+                put(w, Plain ? static_cast<float>(W) : static_cast<float>(cell[w] * fb + W));
             } else {
-                float dW = static_cast<float>(b * (x * (D + c + 1.0) + xpp * (2.0 * D - rd + 1.0)) +
-                                              xp * a * (rd - D - c - 1.0));
-                float ddW = static_cast<float>(b * (2.0 * x + 2.0 * xpp) - 2.0 * xp * a);
+                float dW =
+                    static_cast<float>(b * (x * (D + c + 1.0) + xppd * (2.0 * D - rd + 1.0)) +
+                                       xpd * a * (rd - D - c - 1.0));
+                float ddW = static_cast<float>(b * (2.0 * x + 2.0 * xppd) - 2.0 * xpd * a);
                 int32_t j = w;
                 int32_t remaining = n;
                 while (remaining > 0) {
@@ -182,7 +254,8 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
                     dW = flushTiny(dW);
                     ddW = flushTiny(ddW);
                     for (int32_t m = 0; m < run; ++m, ++j) {
-                        cell[j] = static_cast<float>(cell[j] * fb + W);
+                        put(j,
+                            Plain ? static_cast<float>(W) : static_cast<float>(cell[j] * fb + W));
                         W = W + dW;
                         dW = dW + ddW;
                     }
@@ -193,23 +266,65 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
         }
 
         last = k;
-        xpp = xp;
+        xppd = xpd;
         xp = static_cast<float>(x);
-        lastP = P;
+        xpd = xp;
+        lastP = Pd;
         q = rd;
         float next = P + r;
         while (next >= lengthF)
             next -= lengthF;
         P = next;
 
-        output[i] = static_cast<float>(dryGain * in + wetGain * out);
+        if (!Plain)
+            out = static_cast<float>(dryGain * in + wetGain * out);
+        if (Post)
+            out = post(out);
+        output[i] = out;
+    };
+
+    int32_t i = 0;
+    if (!Pre && !Echo && !Post) {
+        Unused none;
+        for (; i < count; ++i)
+            sample(i, none, none, none);
+    } else {
+        Checked pre{chain.inputFilter, chain.inputMixing};
+        Checked echo{&echoFilter, false};
+        Checked post{chain.outputFilter, false};
+        // Until every filter has settled (the first few samples), with change checks.
+        auto settled = [&]() {
+            return (!Pre || pre.settled) && (!Echo || echo.settled) && (!Post || post.settled);
+        };
+        for (; i < count && !settled(); ++i)
+            sample(i, pre, echo, post);
+        const bool single = (!Pre || chain.inputFilter->getSections() == 1) &&
+                            (!Echo || echoFilter.getSections() == 1) &&
+                            (!Post || chain.outputFilter->getSections() == 1);
+        if (i < count && single) {
+            // No check can fire for the rest of the call: hold the filters in registers.
+            Filter dummy;
+            Filter::Held heldPre(Pre ? *chain.inputFilter : dummy, chain.inputMixing);
+            Filter::Held heldEcho(Echo ? echoFilter : dummy, false);
+            Filter::Held heldPost(Post ? *chain.outputFilter : dummy, false);
+            for (; i < count; ++i)
+                sample(i, heldPre, heldEcho, heldPost);
+            if (Pre)
+                heldPre.release();
+            if (Echo)
+                heldEcho.release();
+            if (Post)
+                heldPost.release();
+        }
+        for (; i < count; ++i)
+            sample(i, pre, echo, post);
     }
 
     readPos = P;
     lastCell = last;
     writeCell = w;
-    lastReadPos = lastP;
+    lastReadPos = static_cast<float>(lastP);
     lastInput = xp;
-    olderInput = xpp;
+    olderInput = static_cast<float>(xppd);
     lastStep = r;
 }

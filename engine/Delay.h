@@ -13,6 +13,9 @@
 // times their previous content (a feedback comb). An optional echo filter darkens the value
 // read for the output.
 //
+// Cells 0 and 1 are mirrored past the last cell (at length and length + 1), so the three
+// cells of a read are always consecutive in memory.
+//
 // The line keeps a capacity: setLength() reuses the cells it already owns and allocates only
 // for a longer line, so an owner that reserves the longest length it will ask for can resize
 // the line on the audio thread without touching the heap.
@@ -30,11 +33,25 @@ public:
     // Resizes, clears and restarts the line (lengths of 7 or less give 7).
     void setLength(int32_t length);
     void setEchoFilter(bool on) { echoFilterOn = on; }
+    // Filters that run inside the line's loop, one sample at a time, so that their recursions
+    // overlap with the line's own work. The result equals filtering the input buffer in place
+    // with `inputFilter` (mixing as given) before the line, and the output buffer with
+    // `outputFilter` (mixing off) after it; the input buffer itself is left unchanged.
+    struct Chain {
+        Filter* inputFilter = nullptr;
+        bool inputMixing = false;
+        Filter* outputFilter = nullptr;
+    };
+
     // Delays `count` samples from `input` into `output` (which may be the same buffer):
     // output = (1 - mix) * input + mix * delayed. Leaves `output` untouched while the line is
     // busy (being resized, or its storage could not be allocated).
     void process(const float* input, float* output, int32_t count, float scale, float feedback,
-                 float mix);
+                 float mix) {
+        process(input, output, count, scale, feedback, mix, Chain());
+    }
+    void process(const float* input, float* output, int32_t count, float scale, float feedback,
+                 float mix, const Chain& chain);
 
     // Makes room for lines up to `maxLength` cells so later setLength calls up to that length
     // allocate nothing. Call from the control thread; it clears and restarts the line.
@@ -59,6 +76,9 @@ public:
 
 private:
     bool ensureCapacity(int32_t cells);
+    template <bool Echo, bool Plain, bool Pre, bool Post>
+    void run(const float* input, float* output, int32_t count, double feedback, double mix,
+             const Chain& chain);
 
     Filter echoFilter;
     int32_t length = kMinLength;

@@ -26,6 +26,48 @@ public:
     void process(uint32_t count, float* buffer, bool mixing);
     // One sample through the filter, mixing off (the delay line's echo filter).
     inline float processSample(float input);
+    // One sample inside an owner's own loop. `settled` starts false for each run of samples
+    // during which cutoff and damping stay unchanged; once a change check finds nothing to
+    // redesign it becomes true and the remaining samples skip the checks (none could fire).
+    inline float step(float input, bool mixing, bool& settled);
+
+    // A settled one-section filter copied into locals for an owner's loop: the same
+    // arithmetic as process() with its memory and coefficients held in registers. Take it
+    // only after step() reported the filter settled for this run of samples; release() stores
+    // the memory back.
+    class Held {
+    public:
+        Held(Filter& filter, bool mixing)
+            : filter(filter), g(filter.coefficients[0]), c0(filter.coefficients[1]),
+              c1(filter.coefficients[2]), c2(filter.coefficients[3]), c3(filter.coefficients[4]),
+              m(filter.mix), keep(1.0 - m), s1(filter.state[0]), s2(filter.state[1]),
+              complementary(filter.kind == 1), mixing(mixing) {}
+        float operator()(float input) {
+            const double x = static_cast<double>(input) + 0.0000001;
+            const double y0 = g * x;
+            const double a = s1;
+            const double b = s2;
+            const double w = y0 - c0 * a - c1 * b;
+            double y = w + c2 * a + c3 * b;
+            s2 = s1;
+            s1 = static_cast<float>(w);
+            if (complementary)
+                y = x - y;
+            if (mixing)
+                y = (y + m * x) * keep;
+            return static_cast<float>(y);
+        }
+        void release() {
+            filter.state[0] = s1;
+            filter.state[1] = s2;
+        }
+
+    private:
+        Filter& filter;
+        double g, c0, c1, c2, c3, m, keep;
+        float s1, s2;
+        bool complementary, mixing;
+    };
 
     // The rate the design uses, in samples per second (the owner's rate; the library-wide
     // rate when constructed).
@@ -110,6 +152,12 @@ inline float Filter::filterOne(float input, bool mixing) {
         y = (y + m * x) * (1.0 - m);
     }
     return static_cast<float>(y);
+}
+
+inline float Filter::step(float input, bool mixing, bool& settled) {
+    if (!settled)
+        settled = changeCheck();
+    return filterOne(input, mixing);
 }
 
 inline float Filter::processSample(float input) {

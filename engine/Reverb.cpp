@@ -312,15 +312,17 @@ void Reverb::processBlock(int32_t frames, const float* inLeft, const float* inRi
     preDelayLine->process(sum, sum, frames, kScale, 0.0f, 1.0f);
     // 4. Reflections into the left work buffer.
     computeReflections(frames);
-    // 5. Low-pass, blended with its input.
+    // 5. to 7. Low-pass (blended with its input), first comb with its echo filter, high-pass.
+    // The two filters run inside the comb's loop, sample by sample, with the same result as
+    // three passes over the block.
     lowpass.mix = 0.7f;
     lowpass.cutoff = lowpassCutoff.load(std::memory_order_relaxed);
-    lowpass.process(static_cast<uint32_t>(frames), left, true);
-    // 6. First comb, with its echo filter.
-    combLine1->process(left, right, frames, kScale, feedback1, 0.3f);
-    // 7. High-pass.
     highpass.cutoff = highpassCutoff.load(std::memory_order_relaxed);
-    highpass.process(static_cast<uint32_t>(frames), right, false);
+    Delay::Chain filters;
+    filters.inputFilter = &lowpass;
+    filters.inputMixing = true;
+    filters.outputFilter = &highpass;
+    combLine1->process(left, right, frames, kScale, feedback1, 0.3f, filters);
     // 8. Second comb: the left wet signal.
     combLine2->process(right, left, frames, kScale, feedback2, 0.1f);
     // 9. Stereo separation: the right wet signal is the left one, a little later.
