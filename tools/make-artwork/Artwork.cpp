@@ -161,6 +161,7 @@ void screw(cairo_t* cr, double cx, double cy) {
     cairo_pattern_add_color_stop_rgb(head, 1, 0.60, 0.61, 0.63);
     cairo_set_source(cr, head);
     cairo_fill(cr);
+    cairo_pattern_destroy(head);
     // Cross slot, light edge below the dark cut.
     cairo_save(cr);
     cairo_translate(cr, cx, cy);

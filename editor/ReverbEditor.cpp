@@ -1,0 +1,198 @@
+#include "editor/ReverbEditor.h"
+
+#include "gui/Bitmap.h"
+#include "gui/Frame.h"
+#include "gui/controls/Slider.h"
+#include "gui/controls/ValueDisplay.h"
+#include "host/EffectBase.h"
+#include "resources/ResourceIds.h"
+
+namespace {
+
+// Layout of the panel, in frame coordinates. The slider rows follow from the
+// trough and handle bitmaps; these are the fixed anchors.
+constexpr int32_t kSliderLeft = 7;
+constexpr int32_t kSliderTop = 31;
+constexpr int32_t kTravelStart = 12;
+constexpr int32_t kHandleOffsetX = 1;
+constexpr int32_t kHandleOffsetY = 6;
+constexpr int32_t kSliderStyle = SliderLeft; // the class adds SliderHorizontal
+// The value box one row step above the first row; moved down before each use.
+constexpr Rect kDisplayAnchor(193, 10, 221, 24);
+constexpr int32_t kDisplayStyle = 1; // no bevel, no shadow, text shown
+constexpr int32_t kDisplayFont = 4;  // 11-pixel sans serif
+constexpr Colour kTextColour(0, 0, 0);
+constexpr Colour kBoxColour(230, 230, 230);
+
+} // namespace
+
+ReverbEditor::ReverbEditor(EffectBase* owner)
+    : EditorBase(owner), editorThread(std::this_thread::get_id()) {
+    for (std::atomic<float>& v : storedValues) {
+        v.store(0.0f, std::memory_order_relaxed);
+    }
+    panelBitmap = new Bitmap(kPanelBitmapId);
+    rect.top = 0;
+    rect.left = 0;
+    rect.bottom = static_cast<int16_t>(panelBitmap->height);
+    rect.right = static_cast<int16_t>(panelBitmap->width);
+}
+
+ReverbEditor::~ReverbEditor() {
+    // Hosts close the editor before the effect; one that does not must not
+    // leave a window and controls behind.
+    if (opened.load(std::memory_order_acquire) || frame) {
+        close();
+    }
+    if (panelBitmap) {
+        panelBitmap->release();
+        panelBitmap = nullptr;
+    }
+    for (int32_t i = 0; i < kControlCount; ++i) {
+        sliders[i] = nullptr;
+        displays[i] = nullptr;
+    }
+}
+
+HorizontalSlider* ReverbEditor::getSlider(int32_t i) const {
+    return i >= 0 && i < kControlCount ? sliders[i] : nullptr;
+}
+
+ValueDisplay* ReverbEditor::getDisplay(int32_t i) const {
+    return i >= 0 && i < kControlCount ? displays[i] : nullptr;
+}
+
+int32_t ReverbEditor::open(void* parentWindow) {
+    // A second open without a close replaces the panel instead of leaking it.
+    if (frame) {
+        close();
+    }
+    EditorBase::open(parentWindow);
+    editorThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
+
+    Bitmap* trough = new Bitmap(kTroughBitmapId);
+    Bitmap* handle = new Bitmap(kHandleBitmapId);
+
+    frame = new Frame(Rect(0, 0, panelBitmap->width, panelBitmap->height), parentWindow, this);
+    frame->setBackground(panelBitmap);
+
+    const int32_t rowStep = trough->height - 1; // neighbouring rows share one line
+    const int32_t maxPos = kSliderLeft + trough->width - handle->width - 2;
+    Rect size(kSliderLeft, kSliderTop, kSliderLeft + trough->width, kSliderTop + trough->height);
+    for (int32_t i = 0; i < kControlCount; ++i) {
+        const int32_t parameter = kFirstParameter + i;
+        auto* slider = new HorizontalSlider(size, this, parameter, kTravelStart, maxPos, handle,
+                                            trough, Point(0, 0), kSliderStyle);
+        slider->setHandleOffset(Point(kHandleOffsetX, kHandleOffsetY));
+        slider->setValue(effect ? effect->getParameter(parameter) : 0.0f);
+        if (!frame->addView(slider)) {
+            slider->release();
+            slider = nullptr;
+        }
+        sliders[i] = slider;
+        size.offset(0, rowStep);
+    }
+
+    Rect box = kDisplayAnchor;
+    box.offset(0, rowStep);
+    for (int32_t i = 0; i < kControlCount; ++i) {
+        auto* display = new ValueDisplay(box, nullptr, kDisplayStyle);
+        display->setFont(kDisplayFont);
+        display->setFontColour(kTextColour);
+        display->setBackColour(kBoxColour);
+        display->setFrameColour(kTextColour);
+        display->setValue(effect ? effect->getParameter(kFirstParameter + i) : 0.0f);
+        if (!frame->addView(display)) {
+            display->release();
+            display = nullptr;
+        }
+        displays[i] = display;
+        box.offset(0, rowStep);
+    }
+
+    // The sliders hold their own references from now on.
+    trough->release();
+    handle->release();
+
+    opened.store(true, std::memory_order_release);
+    return 1;
+}
+
+void ReverbEditor::close() {
+    opened.store(false, std::memory_order_release);
+    if (frame) {
+        Frame* open = frame;
+        frame = nullptr;
+        delete open;
+    }
+}
+
+void ReverbEditor::setParameter(int32_t index, float value) {
+    const bool inRange = index >= kFirstParameter && index < kFirstParameter + kControlCount;
+    const int32_t i = inRange ? index - kFirstParameter : 0;
+    if (std::this_thread::get_id() != editorThread.load(std::memory_order_relaxed)) {
+        // Another thread: touch no control and draw nothing; the value waits
+        // for the editor's next idle. Kept even while the editor is (still)
+        // closed, so that a change racing with open is not lost; open itself
+        // reads the effect's values, which agree with what is stored here.
+        if (inRange) {
+            storedValues[i].store(value, std::memory_order_relaxed);
+            storedPending.fetch_or(1u << i, std::memory_order_release);
+        }
+        return;
+    }
+    if (!opened.load(std::memory_order_acquire)) {
+        return;
+    }
+    if (inRange) {
+        // This value is newer than anything another thread stored before.
+        storedValues[i].store(value, std::memory_order_relaxed);
+        storedPending.fetch_and(~(1u << i), std::memory_order_relaxed);
+        if (sliders[i]) {
+            sliders[i]->setValue(value);
+        }
+        if (displays[i]) {
+            displays[i]->setValue(value);
+        }
+    }
+    postUpdate();
+}
+
+void ReverbEditor::applyStoredValues() {
+    if (!opened.load(std::memory_order_acquire)) {
+        return;
+    }
+    const uint32_t pending = storedPending.exchange(0, std::memory_order_acquire);
+    if (!pending) {
+        return;
+    }
+    for (int32_t i = 0; i < kControlCount; ++i) {
+        if (pending & (1u << i)) {
+            const float value = storedValues[i].load(std::memory_order_relaxed);
+            if (sliders[i]) {
+                sliders[i]->setValue(value);
+            }
+            if (displays[i]) {
+                displays[i]->setValue(value);
+            }
+        }
+    }
+    postUpdate();
+}
+
+void ReverbEditor::idle() {
+    applyStoredValues();
+    EditorBase::idle();
+}
+
+void ReverbEditor::valueChanged(DrawContext* context, Control* control) {
+    if (!control) {
+        return;
+    }
+    if (effect) {
+        effect->setParameterAutomated(control->getTag(), control->getValue());
+    }
+    if (context) {
+        control->update(context);
+    }
+}
