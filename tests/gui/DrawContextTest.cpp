@@ -245,8 +245,11 @@ TEST_F(DrawContextTest, OpaqueTextFillsItsCellWithTheFillColourThenGoesBackToTra
     EXPECT_EQ(3000, count(pixels(dc), white));
     context->drawString("1.00", Rect(0, 0, 60, 30), true, TextAlignLeft);
     EXPECT_GT(count(pixels(dc), green), 20);
-    EXPECT_EQ(green, pixels(dc).at(4, 15)); // the cell starts at 0 + 1 + offset 3
-    EXPECT_EQ(white, pixels(dc).at(3, 15));
+    // The cell starts at 0 + 1 + offset 3; its top row (above every glyph) is
+    // (30 - cell height) / 2, 9 for the 12-pixel cell of 11-pixel Arial.
+    EXPECT_EQ(green, pixels(dc).at(4, 9));
+    EXPECT_EQ(white, pixels(dc).at(3, 9));
+    EXPECT_EQ(white, pixels(dc).at(4, 8));
     HeadlessPlatform::ContextState state;
     world.contextState(dc, state);
     EXPECT_EQ(platform::BackgroundTransparent, state.backgroundMode);

@@ -145,7 +145,9 @@ TEST_F(HeadlessText, TransparentTextTouchesOnlyGlyphsAndIsNotClippedToItsRectang
         textColour = textColour || ((px & 0xFF) > 0xE0 && ((px >> 8) & 0xFF) < 0x60);
     }
     EXPECT_TRUE(textColour);
-    EXPECT_EQ(0xFFFFFFu, s.at(box.left, box.top)); // a corner of "8" is blank
+    if (cairoText(p)) {
+        EXPECT_EQ(0xFFFFFFu, s.at(box.left, box.top)); // a corner of "8" is blank
+    }
     // Nothing at all for a null text.
     EXPECT_FALSE(p.drawText(dc, nullptr, {0, 0, 10, 10}, AlignLeft));
     p.deleteDC(dc);

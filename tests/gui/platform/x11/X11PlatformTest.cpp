@@ -413,6 +413,35 @@ TEST_F(X11PlatformTest, HeldButtonsModifiersAndCursorComeFromTheServer) {
     pumpUntil([&] { return count(MessagePaint) > 0; });
 }
 
+TEST_F(X11PlatformTest, SwappedButtonsKeepPhysicalStateAndLogicalMessages) {
+    if (!host.hasXTest()) {
+        GTEST_SKIP() << "the X server has no XTest extension";
+    }
+    WindowHandle w = openChild(hostWindow);
+    ASSERT_TRUE(waitForPaint(w));
+    ASSERT_TRUE(host.setButtonMap({3, 2, 1}));
+    backend().pumpWindowEvents(); // the server announces the new mapping
+    bool swapped = backend().mouseButtonsSwapped();
+    int hx = 0, hy = 0;
+    host.screenOrigin(hostWindow, hx, hy);
+    host.movePointer(hx + 30, hy + 40);
+    received.clear();
+    host.button(1, true); // the physical left button
+    bool leftHeld = backend().isKeyHeld(KeyLeftButton);
+    bool rightHeld = backend().isKeyHeld(KeyRightButton);
+    host.button(1, false);
+    pumpUntil([&] { return !received.empty(); });
+    host.setButtonMap({1, 2, 3});
+    backend().pumpWindowEvents();
+    EXPECT_TRUE(swapped);
+    EXPECT_TRUE(leftHeld) << "the physical button, whatever it means";
+    EXPECT_FALSE(rightHeld);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].message, MessageRightButtonDown) << "it acts as the secondary button";
+    EXPECT_EQ(received[0].position, 30 | (40 << 16));
+    EXPECT_FALSE(backend().mouseButtonsSwapped());
+}
+
 TEST_F(X11PlatformTest, PumpInsideADeliveredEventDeliversPaintsOnly) {
     if (!host.hasXTest()) {
         GTEST_SKIP() << "the X server has no XTest extension";

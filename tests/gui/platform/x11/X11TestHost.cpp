@@ -205,6 +205,18 @@ void X11TestHost::key(unsigned long keysym, bool press) {
     sync();
 }
 
+bool X11TestHost::setButtonMap(const std::vector<unsigned char>& map) {
+    unsigned char current[256];
+    int count = XGetPointerMapping(display, current, 256);
+    std::vector<unsigned char> full(current, current + count);
+    for (size_t i = 0; i < map.size() && i < full.size(); ++i) {
+        full[i] = map[i];
+    }
+    bool ok = XSetPointerMapping(display, full.data(), count) == MappingSuccess;
+    sync();
+    return ok;
+}
+
 void X11TestHost::expose(Window window, int x, int y, int width, int height) {
     XClearArea(display, window, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height),
                True);

@@ -44,6 +44,8 @@ public:
     void movePointer(int screenX, int screenY);
     void button(unsigned int button, bool press);
     void key(unsigned long keysym, bool press);
+    // The pointer's button mapping: physical button i + 1 gives logical map[i].
+    bool setButtonMap(const std::vector<unsigned char>& map);
     // Asks the server to send an Expose for an area of a window.
     void expose(Window window, int x, int y, int width, int height);
     void sync();
