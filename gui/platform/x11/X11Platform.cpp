@@ -898,6 +898,7 @@ private:
         }
         ++connectionsOpened;
         ownDisplay.store(display, std::memory_order_release);
+        buttonMapCount = -1;
         eventProcedureAtom = XInternAtom(display, "_XEventProc", False);
         return true;
     }
@@ -937,12 +938,19 @@ private:
         state.x = rootX;
         state.y = rootY;
         state.mask = mask;
-        // The pointer mapping tells which logical button a physical one gives.
-        unsigned char map[256];
-        int count = XGetPointerMapping(d, map, 256);
-        state.mapped = std::min<int32_t>(count, static_cast<int32_t>(sizeof(state.map)));
-        std::memcpy(state.map, map, static_cast<size_t>(std::max(state.mapped, 0)));
+        // The pointer mapping tells which logical button a physical one gives;
+        // the open connection keeps it until the server announces a change.
+        if (temporary || buttonMapCount < 0) {
+            unsigned char map[256];
+            int count = XGetPointerMapping(d, map, 256);
+            buttonMapCount =
+                std::max(0, std::min<int32_t>(count, static_cast<int32_t>(sizeof(buttonMap))));
+            std::memcpy(buttonMap, map, static_cast<size_t>(buttonMapCount));
+        }
+        state.mapped = buttonMapCount;
+        std::memcpy(state.map, buttonMap, sizeof(buttonMap));
         if (temporary) {
+            buttonMapCount = -1;
             XCloseDisplay(d);
         }
         return true;
@@ -1056,6 +1064,12 @@ private:
 
     // Takes one event into the state of its window; never calls a procedure.
     void absorb(const XEvent& event) {
+        if (event.type == MappingNotify) {
+            if (event.xmapping.request == MappingPointer) {
+                buttonMapCount = -1; // read again at the next query
+            }
+            return;
+        }
         auto it = windows.find(event.xany.window);
         if (it == windows.end()) {
             return;
@@ -1317,6 +1331,8 @@ private:
     headless::HeadlessPlatform canvas;
     Display* display = nullptr;
     Atom eventProcedureAtom = 0;
+    unsigned char buttonMap[8] = {};
+    int32_t buttonMapCount = -1; // unknown
     uint64_t connectionsOpened = 0;
     std::vector<WindowClass> classes;
     std::map<XWindow, WindowRecord> windows;     // ids grow, so this is creation order
