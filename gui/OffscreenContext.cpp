@@ -8,8 +8,14 @@ OffscreenContext::OffscreenContext(Frame* owner, int32_t w, int32_t h, Colour ba
     clipRect = Rect(w < 0 ? w : 0, h < 0 ? h : 0, w < 0 ? 0 : w, h < 0 ? 0 : h);
 
     platform::Platform& p = platform::current();
-    platform::WindowHandle frameWindow = owner ? owner->getWindow() : nullptr;
+    platform::WindowHandle frameWindow =
+        owner && owner->isWindowOpen() ? owner->getWindow() : nullptr;
     platform::DeviceContextHandle windowContext = p.windowDC(frameWindow);
+    if (!windowContext && frameWindow) {
+        // The window is gone: an image compatible with the screen serves as well.
+        frameWindow = nullptr;
+        windowContext = p.windowDC(nullptr);
+    }
     deviceContext = p.createCompatibleDC(windowContext);
     platform::ObjectHandle bitmap = p.createCompatibleBitmap(windowContext, width, height);
     window = bitmap;

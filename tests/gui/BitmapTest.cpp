@@ -2,6 +2,7 @@
 
 #include "GuiTestSupport.h"
 #include "gui/OffscreenContext.h"
+#include "gui/platform/EmbeddedResources.h"
 
 namespace {
 
@@ -31,6 +32,31 @@ TEST_F(BitmapTest, LoadsTheResourceNamedByTheLowSixteenBits) {
     EXPECT_NE(nullptr, bitmap->getPlatformBitmap());
     bitmap->release();
     EXPECT_EQ(baselineObjects, world.liveObjectCount());
+}
+
+TEST_F(BitmapTest, TheLibrarysOwnBitmapsAreBuiltIn) {
+    if (!platform::findEmbeddedBitmap(101)) {
+        GTEST_SKIP() << "no resource script in this tree";
+    }
+    struct Expected {
+        int32_t id, width, height;
+    };
+    for (Expected e : {Expected{101, 300, 245}, Expected{102, 22, 17}, Expected{103, 182, 27}}) {
+        auto* bitmap = new Bitmap(e.id);
+        EXPECT_EQ(e.width, bitmap->width) << e.id;
+        EXPECT_EQ(e.height, bitmap->height) << e.id;
+        bitmap->release();
+    }
+    // The handle's corners are pure white, so that the trough shows through.
+    auto* handle = new Bitmap(102);
+    platform::DeviceContextHandle dc = makeCanvas(22, 17, 0x123456);
+    auto* context = new DrawContext(nullptr, dc, nullptr);
+    handle->draw(context, Rect(0, 0, 22, 17));
+    EXPECT_EQ(white, pixels(dc).at(0, 0));
+    EXPECT_EQ(white, pixels(dc).at(21, 16));
+    handle->drawTransparent(context, Rect(0, 0, 22, 17)); // nothing new over itself
+    delete context;
+    handle->release();
 }
 
 TEST_F(BitmapTest, AMissingResourceGivesAnEmptyBitmapThatDrawsNothing) {
@@ -210,6 +236,18 @@ TEST_F(OffscreenTest, IsFilledWithItsBackgroundUpToTheLastRowAndColumn) {
     delete offscreen;
     EXPECT_EQ(objects, world.liveObjectCount());
     EXPECT_EQ(contexts, world.liveContextCount());
+}
+
+TEST_F(OffscreenTest, AFrameWhoseWindowIsGoneStillGetsAColourImage) {
+    platform::WindowHandle host = makeHost();
+    Frame frame(Rect(0, 0, 300, 245), host, nullptr);
+    world.destroyWindow(host);
+    auto* offscreen = new OffscreenContext(&frame, 8, 8, ColourRed);
+    const Surface* s = world.contextSurface(offscreen->getDeviceContext());
+    ASSERT_NE(nullptr, s);
+    EXPECT_FALSE(s->monochrome);
+    EXPECT_EQ(64, count(*s, red));
+    delete offscreen;
 }
 
 TEST_F(OffscreenTest, NegativeSizesGiveANormalisedClipRectangle) {
