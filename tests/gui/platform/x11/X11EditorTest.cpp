@@ -1,0 +1,289 @@
+// The effect's own editor (the whole 300 x 245 panel) on the X11 backend, as a
+// Linux host drives it: the editor thread opens, idles and closes it inside
+// the host's X window while parameter changes come from another thread.
+#include "editor/ReverbEditor.h"
+#include "gui/Frame.h"
+#include "gui/platform/headless/HeadlessPlatform.h"
+#include "gui/platform/x11/X11Platform.h"
+#include "host/ExtendedEffectBase.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <gtest/gtest.h>
+#include <thread>
+#include <utility>
+#include <vector>
+
+// Xlib last: its macros (None, Bool, ...) clash with names in other headers.
+// clang-format off
+#include "tests/gui/platform/x11/X11TestHost.h"
+// clang-format on
+
+namespace {
+
+constexpr int32_t panelWidth = 300;
+constexpr int32_t panelHeight = 245;
+constexpr int32_t parameterCount = 32;
+
+struct HostCall {
+    int32_t opcode;
+    int32_t index;
+    float opt;
+};
+std::vector<HostCall> hostCalls;
+
+intptr_t VSTCALLBACK recordingHost(AEffect*, int32_t opcode, int32_t index, intptr_t, void*,
+                                   float opt) {
+    if (opcode == audioMasterVersion) {
+        return 2400;
+    }
+    if (opcode != audioMasterIdle) {
+        hostCalls.push_back({opcode, index, opt});
+    }
+    return 0;
+}
+
+// An effect that keeps its parameters as the real one does: each change is
+// first handed to the editor, then stored.
+class StoringEffect : public ExtendedEffectBase {
+public:
+    explicit StoringEffect(const float* initial) : ExtendedEffectBase(&recordingHost, 1, 32) {
+        for (int32_t i = 0; i < parameterCount; ++i) {
+            values[i] = initial[i];
+        }
+        new ReverbEditor(this);
+    }
+    void process(float**, float**, int32_t) override {}
+    void setParameter(int32_t index, float value) override {
+        if (index < 0 || index >= parameterCount) {
+            return;
+        }
+        if (auto* editor = static_cast<ReverbEditor*>(editorObject())) {
+            editor->setParameter(index, value);
+        }
+        values[index].store(value);
+    }
+    float getParameter(int32_t index) override {
+        return index >= 0 && index < parameterCount ? values[index].load() : 0.0f;
+    }
+    ReverbEditor* panel() { return static_cast<ReverbEditor*>(editorObject()); }
+
+    std::atomic<float> values[parameterCount];
+};
+
+// Distinct values on the seven rows, so that each box and handle differs.
+std::vector<float> startValues() {
+    std::vector<float> v(parameterCount, 0.0f);
+    const float rows[7] = {0.0f, 0.1f, 0.25f, 0.5f, 0.75f, 0.9f, 1.0f};
+    for (int32_t i = 0; i < 7; ++i) {
+        v[2 + i] = rows[i];
+    }
+    return v;
+}
+
+using Changes = std::vector<std::pair<int32_t, float>>;
+
+// The panel as the headless backend draws it: opened with these values, then
+// (after the first paint) the changes set by the host and one idle. Rows of
+// neighbouring sliders share a line, which the slider drawn last owns, so a
+// picture depends on the order of redraws and not on the values alone. Made
+// while no X11 editor is open: the toolkit's state belongs to one backend at
+// a time.
+std::vector<uint32_t> headlessPanel(const std::vector<float>& values, const Changes& changes = {}) {
+    platform::headless::HeadlessPlatform world;
+    platform::setCurrent(&world);
+    std::vector<uint32_t> out;
+    {
+        auto* effect = new StoringEffect(values.data());
+        AEffect* record = effect->getRecord();
+        platform::WindowHandle host = world.createHostWindow({0, 0, panelWidth, panelHeight});
+        record->dispatcher(record, effEditOpen, 0, 0, host, 0.0f);
+        world.deliverPaints();
+        record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);
+        for (const auto& change : changes) {
+            record->setParameter(record, change.first, change.second);
+        }
+        record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);
+        const platform::headless::Surface* s =
+            world.windowSurface(effect->panel()->getFrame()->getWindow());
+        for (uint32_t p : s->pixels) {
+            out.push_back(p & 0xFFFFFF);
+        }
+        record->dispatcher(record, effEditClose, 0, 0, nullptr, 0.0f);
+        record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
+    }
+    platform::setCurrent(nullptr);
+    return out;
+}
+
+class X11EditorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!host.available()) {
+            GTEST_SKIP() << host.unavailableReason();
+        }
+        hostCalls.clear();
+        platform::setCurrent(nullptr);
+        values = startValues();
+        reference = headlessPanel(values);
+        hostWindow = host.createHostWindow(60, 50, panelWidth, panelHeight);
+        effect = new StoringEffect(values.data());
+        record = effect->getRecord();
+    }
+
+    void TearDown() override {
+        if (!host.available()) {
+            return;
+        }
+        dispatch(effEditClose);
+        dispatch(effClose);
+        EXPECT_EQ(platform::x11::diagnostics().windows, 0);
+        EXPECT_FALSE(platform::x11::diagnostics().connected);
+    }
+
+    intptr_t dispatch(int32_t opcode, void* ptr = nullptr) {
+        return record->dispatcher(record, opcode, 0, 0, ptr, 0.0f);
+    }
+
+    Window panelWindow() const {
+        Frame* frame = effect->panel()->getFrame();
+        return frame ? static_cast<Window>(reinterpret_cast<uintptr_t>(frame->getWindow())) : 0;
+    }
+
+    bool idleUntil(const std::function<bool()>& condition) {
+        for (int i = 0; i < 500; ++i) {
+            dispatch(effEditIdle);
+            if (condition()) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    // effEditOpen with the host window's id, then idles until the panel on
+    // screen is the expected picture.
+    bool openAndShow(const std::vector<uint32_t>& expected) {
+        if (dispatch(effEditOpen, reinterpret_cast<void*>(hostWindow)) != 1 || !panelWindow()) {
+            return false;
+        }
+        return idleUntil([&] { return countDifferences(shown(), expected) == 0; });
+    }
+
+    std::vector<uint32_t> shown() { return host.capture(panelWindow(), panelWidth, panelHeight); }
+
+    int calls(int32_t opcode, int32_t index) const {
+        int n = 0;
+        for (const HostCall& c : hostCalls) {
+            n += c.opcode == opcode && c.index == index ? 1 : 0;
+        }
+        return n;
+    }
+
+    X11TestHost host;
+    Window hostWindow = 0;
+    std::vector<float> values;
+    std::vector<uint32_t> reference;
+    StoringEffect* effect = nullptr;
+    AEffect* record = nullptr;
+};
+
+TEST_F(X11EditorTest, PanelOnScreenIsTheHeadlessPanel) {
+    ASSERT_TRUE(openAndShow(reference))
+        << countDifferences(shown(), reference) << " pixels differ from the headless panel";
+    std::vector<Window> kids = host.children(hostWindow);
+    ASSERT_EQ(kids.size(), 1u);
+    int x = -1, y = -1, w = 0, h = 0;
+    ASSERT_TRUE(host.geometry(kids[0], x, y, w, h));
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    EXPECT_EQ(w, panelWidth);
+    EXPECT_EQ(h, panelHeight);
+}
+
+TEST_F(X11EditorTest, DraggingASliderToTheLeftEndAutomatesItsParameter) {
+    if (!host.hasXTest()) {
+        GTEST_SKIP() << "the X server has no XTest extension";
+    }
+    std::vector<uint32_t> expected = headlessPanel(values, {{5, 0.0f}});
+    ASSERT_TRUE(openAndShow(reference));
+    int hx = 0, hy = 0;
+    ASSERT_TRUE(host.screenOrigin(hostWindow, hx, hy));
+    // The fourth row (parameter 5, at 0.5): its handle's centre.
+    const int32_t rowTop = 31 + 3 * 26;
+    host.movePointer(hx + 7 + 1 + 76 + 11, hy + rowTop + 6 + 8);
+    host.button(1, true);
+    std::atomic<bool> released{false};
+    std::thread user([&] {
+        X11TestHost hand;
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        for (int step = 1; step <= 8; ++step) {
+            hand.movePointer(hx + 95 - step * 15, hy + rowTop + 14);
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        hand.button(1, false);
+        released = true;
+    });
+    bool ended = idleUntil([&] { return released && calls(audioMasterEndEdit, 5) > 0; });
+    user.join();
+    ASSERT_TRUE(ended);
+
+    ASSERT_GE(hostCalls.size(), 3u);
+    EXPECT_EQ(hostCalls.front().opcode, audioMasterBeginEdit);
+    EXPECT_EQ(hostCalls.front().index, 5);
+    EXPECT_EQ(hostCalls.back().opcode, audioMasterEndEdit);
+    EXPECT_EQ(calls(audioMasterBeginEdit, 5), 1);
+    EXPECT_EQ(calls(audioMasterEndEdit, 5), 1);
+    const HostCall& last = hostCalls[hostCalls.size() - 2];
+    EXPECT_EQ(last.opcode, audioMasterAutomate);
+    EXPECT_EQ(last.index, 5);
+    EXPECT_FLOAT_EQ(last.opt, 0.0f);
+    for (const HostCall& c : hostCalls) {
+        EXPECT_EQ(c.index, 5) << "only the dragged parameter is reported";
+    }
+    EXPECT_FLOAT_EQ(effect->getParameter(5), 0.0f);
+    EXPECT_TRUE(idleUntil([&] { return countDifferences(shown(), expected) == 0; }));
+}
+
+TEST_F(X11EditorTest, ChangesFromTheHostThreadAppearAfterTheEditorsIdle) {
+    std::vector<uint32_t> expected = headlessPanel(values, {{3, 0.25f}, {8, 0.5f}, {0, 0.75f}});
+    ASSERT_TRUE(openAndShow(reference));
+    // The host's main thread sets parameters while the editor thread idles.
+    std::thread mainThread([&] {
+        record->setParameter(record, 3, 0.25f);
+        record->setParameter(record, 8, 0.5f);
+        record->setParameter(record, 0, 0.75f); // no control on the panel
+    });
+    mainThread.join();
+    EXPECT_TRUE(idleUntil([&] { return countDifferences(shown(), expected) == 0; }));
+    EXPECT_TRUE(hostCalls.empty()) << "host changes are not reported back";
+}
+
+TEST_F(X11EditorTest, ClosingAndReopeningShowsTheCurrentValues) {
+    ASSERT_TRUE(openAndShow(reference));
+    dispatch(effEditClose);
+    EXPECT_TRUE(host.children(hostWindow).empty());
+    EXPECT_FALSE(platform::x11::diagnostics().connected);
+    record->setParameter(record, 2, 1.0f);
+    std::vector<float> after = values;
+    after[2] = 1.0f;
+    // The reference needs the X11 editor closed; it is.
+    std::vector<uint32_t> expected = headlessPanel(after);
+    EXPECT_TRUE(openAndShow(expected));
+}
+
+TEST_F(X11EditorTest, HostWindowDestroyedBeforeTheEditorCloses) {
+    ASSERT_TRUE(openAndShow(reference));
+    host.destroyWindow(hostWindow);
+    dispatch(effEditIdle);
+    record->setParameter(record, 4, 0.3f);
+    dispatch(effEditIdle);
+    dispatch(effEditClose);
+    EXPECT_EQ(effect->panel()->getFrame(), nullptr);
+    EXPECT_EQ(platform::x11::diagnostics().windows, 0);
+}
+
+} // namespace
