@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <dlfcn.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <thread>
@@ -285,5 +286,116 @@ TEST_F(X11EditorTest, HostWindowDestroyedBeforeTheEditorCloses) {
     EXPECT_EQ(effect->panel()->getFrame(), nullptr);
     EXPECT_EQ(platform::x11::diagnostics().windows, 0);
 }
+
+#if defined(FUMARA_MODULE_PATH)
+
+// The built plug-in module loaded as a host loads it: its own copy of the
+// backend opens the editor in the host's window.
+class X11ModuleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!host.available()) {
+            GTEST_SKIP() << host.unavailableReason();
+        }
+        hostCalls.clear();
+        platform::setCurrent(nullptr);
+        module = dlopen(FUMARA_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(module, nullptr) << dlerror();
+        using Entry = AEffect* (*)(audioMasterCallback);
+        auto entry = reinterpret_cast<Entry>(dlsym(module, "VSTPluginMain"));
+        ASSERT_NE(entry, nullptr);
+        record = entry(&recordingHost);
+        ASSERT_NE(record, nullptr);
+        dispatch(effOpen);
+        hostWindow = host.createHostWindow(60, 50, panelWidth, panelHeight);
+    }
+
+    void TearDown() override {
+        if (record) {
+            dispatch(effEditClose);
+            dispatch(effClose);
+        }
+        if (module) {
+            dlclose(module);
+        }
+    }
+
+    intptr_t dispatch(int32_t opcode, void* ptr = nullptr) {
+        return record->dispatcher(record, opcode, 0, 0, ptr, 0.0f);
+    }
+
+    X11TestHost host;
+    void* module = nullptr;
+    AEffect* record = nullptr;
+    Window hostWindow = 0;
+};
+
+TEST_F(X11ModuleTest, EditorOpensPaintsAndClosesInsideTheHostWindow) {
+    if (!(record->flags & effFlagsHasEditor)) {
+        GTEST_SKIP() << "the plug-in module reports no editor";
+    }
+    std::vector<float> values(parameterCount);
+    for (int32_t i = 0; i < parameterCount; ++i) {
+        values[i] = record->getParameter(record, i);
+    }
+    std::vector<uint32_t> reference = headlessPanel(values);
+
+    ERect* rect = nullptr;
+    dispatch(effEditGetRect, &rect);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, panelWidth);
+    EXPECT_EQ(rect->bottom - rect->top, panelHeight);
+    dispatch(effEditOpen, reinterpret_cast<void*>(hostWindow));
+    std::vector<Window> kids;
+    bool same = false;
+    for (int i = 0; i < 500 && !same; ++i) {
+        dispatch(effEditIdle);
+        kids = host.children(hostWindow);
+        same = kids.size() == 1 &&
+               countDifferences(host.capture(kids[0], panelWidth, panelHeight), reference) == 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(kids.size(), 1u);
+    EXPECT_TRUE(same) << "the module's panel is the headless panel of its values";
+
+    // A drag on the first slider reaches the host as automation of parameter 2.
+    if (host.hasXTest()) {
+        int hx = 0, hy = 0;
+        ASSERT_TRUE(host.screenOrigin(hostWindow, hx, hy));
+        host.movePointer(hx + 100, hy + 31 + 14);
+        host.button(1, true);
+        std::atomic<bool> released{false};
+        std::thread user([&] {
+            X11TestHost hand;
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            hand.movePointer(hx + 250, hy + 31 + 14);
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            hand.button(1, false);
+            released = true;
+        });
+        int ends = 0;
+        for (int i = 0; i < 500 && !(released && ends > 0); ++i) {
+            dispatch(effEditIdle);
+            ends = 0;
+            for (const HostCall& c : hostCalls) {
+                ends += c.opcode == audioMasterEndEdit ? 1 : 0;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        user.join();
+        ASSERT_EQ(ends, 1);
+        ASSERT_GE(hostCalls.size(), 3u);
+        EXPECT_EQ(hostCalls.front().opcode, audioMasterBeginEdit);
+        EXPECT_EQ(hostCalls.front().index, 2);
+        EXPECT_EQ(hostCalls[hostCalls.size() - 2].opcode, audioMasterAutomate);
+        EXPECT_FLOAT_EQ(hostCalls[hostCalls.size() - 2].opt, 1.0f);
+        EXPECT_FLOAT_EQ(record->getParameter(record, 2), 1.0f);
+    }
+
+    dispatch(effEditClose);
+    EXPECT_TRUE(host.children(hostWindow).empty());
+}
+
+#endif
 
 } // namespace
