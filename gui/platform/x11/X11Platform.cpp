@@ -38,6 +38,11 @@ constexpr int32_t maxWindowSide = 16384;
 constexpr int32_t maxEventsPerDrain = 4096;
 // Upper bound of messages delivered by one pump.
 constexpr int32_t maxMessagesPerPump = 1024;
+// A window's messages go to the thread that created it. A host that opens the
+// editor on one thread and idles it on another would never see them, so a
+// thread that pumps takes over the windows of a thread that has not pumped
+// them for this long.
+constexpr uint32_t adoptionDelay = 1000;
 
 template <typename Handle> uintptr_t raw(Handle h) {
     return reinterpret_cast<uintptr_t>(h);
@@ -516,6 +521,7 @@ public:
         record.width = width;
         record.height = height;
         record.owner = std::this_thread::get_id();
+        record.ownerSeen = tickCount();
         record.parent = ownParent != windows.end() ? ownParent->first : 0;
         XWindow created = 0;
         {
@@ -716,6 +722,7 @@ public:
                 return false;
             }
             ErrorTrap trap(display);
+            notePump();
             drainEvents();
         }
         bool delivered = deliver(true, 1) > 0;
@@ -730,6 +737,7 @@ public:
                 return;
             }
             ErrorTrap trap(display);
+            notePump();
             drainEvents();
         }
         // From inside a delivered event only paints go out; the rest waits.
@@ -782,6 +790,7 @@ public:
                 return;
             }
             ErrorTrap trap(display);
+            notePump();
             absorb(*event);
             // Whatever waits on the backend's own connection (button presses
             // reach only it) is taken as well.
@@ -821,7 +830,9 @@ private:
         void* userData = nullptr;
         int32_t width = 0;
         int32_t height = 0;
-        std::thread::id owner;
+        std::thread::id owner;  // the thread whose pumps deliver its messages
+        uint32_t ownerSeen = 0; // when the owner last created, pumped or was delivered to
+        int32_t deliveries = 0; // window procedures running for it now
         WindowHandle backBuffer = nullptr;  // the drawing engine's surface of this window
         cairo_surface_t* target = nullptr;  // the X window, for cairo
         cairo_surface_t* staging = nullptr; // the back buffer in cairo's pixel format
@@ -1128,12 +1139,38 @@ private:
         }
     }
 
+    // Records that the calling thread pumps its windows (lock held).
+    void notePump() {
+        std::thread::id self = std::this_thread::get_id();
+        uint32_t now = tickCount();
+        for (auto& entry : windows) {
+            if (entry.second.owner == self) {
+                entry.second.ownerSeen = now;
+            }
+        }
+    }
+
+    // Whether the calling thread may deliver to the window, taking it over
+    // from an owner that has stopped pumping it (lock held).
+    bool deliversTo(WindowRecord& w) {
+        std::thread::id self = std::this_thread::get_id();
+        if (w.owner == self) {
+            return true;
+        }
+        uint32_t now = tickCount();
+        if (w.deliveries > 0 || now - w.ownerSeen < adoptionDelay) {
+            return false;
+        }
+        w.owner = self;
+        w.ownerSeen = now;
+        return true;
+    }
+
     // The next message for a window of the calling thread (lock held).
     bool nextMessage(bool paintsOnly, const std::vector<XWindow>& painted, Message& out) {
-        std::thread::id self = std::this_thread::get_id();
         for (auto& entry : windows) {
             WindowRecord& w = entry.second;
-            if (w.owner != self || w.destroying) {
+            if (w.destroying || !deliversTo(w)) {
                 continue;
             }
             WindowClass* cls = findClass(w.className.c_str());
@@ -1184,13 +1221,22 @@ private:
                 if (m.message == MessagePaint) {
                     painted.push_back(m.window);
                 }
+                ++windows.at(m.window).deliveries;
             }
             call(m);
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                auto it = windows.find(m.window);
+                if (it != windows.end()) {
+                    --it->second.deliveries;
+                    it->second.ownerSeen = tickCount();
+                    if (m.message == MessageDestroy) {
+                        forget(m.window);
+                    }
+                }
+            }
             if (m.message == MessagePaint) {
                 ++paints;
-            } else if (m.message == MessageDestroy) {
-                std::lock_guard<std::mutex> lock(mutex);
-                forget(m.window);
             }
         }
         return paints;

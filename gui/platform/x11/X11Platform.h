@@ -18,8 +18,9 @@
 // idle) and dispatchOnePaintMessage drain the connection without blocking.
 // Each window also carries the `_XEventProc` property: hosts that dispatch
 // a plug-in window's events themselves call that function with each event.
-// Both paths feed the same per-window state, and window procedures only ever
-// run on the thread that created the window, never nested inside a delivery
+// Both paths feed the same per-window state. Window procedures run on the
+// thread that created the window (or on a thread that pumps it after its
+// creator has stopped doing so for a second), never nested inside a delivery
 // except for paints. X errors caused by the backend's own requests (a host
 // window destroyed under the editor) are absorbed; those of the host's
 // connections go on to the host's handler.

@@ -511,6 +511,16 @@ TEST_F(X11PlatformTest, OnePaintMessageAtATimeAndNothingElse) {
     }
 }
 
+TEST_F(X11PlatformTest, APumpingThreadTakesOverWindowsWhoseCreatorStoppedPumping) {
+    WindowHandle w = nullptr;
+    std::thread opener([&] { w = openChild(hostWindow); });
+    opener.join();
+    ASSERT_NE(w, nullptr);
+    backend().pumpWindowEvents();
+    EXPECT_EQ(count(MessagePaint, w), 0) << "a window's messages go to its own thread first";
+    EXPECT_TRUE(waitForPaint(w)) << "taken over once its creator has stopped pumping";
+}
+
 TEST_F(X11PlatformTest, WindowContextDrawingIsShownAsOneStep) {
     WindowHandle w = openChild(hostWindow);
     ASSERT_TRUE(waitForPaint(w));
