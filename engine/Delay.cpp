@@ -1,5 +1,6 @@
 #include "engine/Delay.h"
 
+#include "engine/DelayKernels.h"
 #include "engine/Trace.h"
 
 #include <cstring>
@@ -162,10 +163,27 @@ struct Checked {
     float operator()(float value) { return filter->step(value, mixing, settled); }
 };
 
-// Stands in for a filter the loop does not use.
-struct Unused {
-    float operator()(float value) { return value; }
+// A settled filter held in registers, or nothing for a filter the loop does not use.
+template <bool Use> struct MaybeHeld {
+    MaybeHeld(Filter* filter, bool mixing) : held(*filter, mixing) {}
+    float operator()(float value) { return held(value); }
+    void release() { held.release(); }
+    Filter::Held held;
 };
+template <> struct MaybeHeld<false> {
+    MaybeHeld(Filter*, bool) {}
+    float operator()(float value) { return value; }
+    void release() {}
+};
+
+#if defined(__GNUC__)
+#define FUMARA_INLINE __attribute__((always_inline))
+#else
+#define FUMARA_INLINE
+#endif
+
+// Samples per chunk of the chunked loop (its scratch arrays live on the stack).
+constexpr int32_t kChunk = 128;
 
 } // namespace
 
@@ -193,15 +211,70 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
     double xppd = olderInput;
     double q = lastStep;
 
+    // The filters of the chain. Each runs with change checks until it settles; from then on
+    // (nothing can change during the call) it is held in registers.
+    Checked preChecked{chain.inputFilter, chain.inputMixing};
+    Checked echoChecked{&echoFilter, false};
+    Checked postChecked{chain.outputFilter, false};
+    const bool singleSections = (!Pre || chain.inputFilter->getSections() == 1) &&
+                                (!Echo || echoFilter.getSections() == 1) &&
+                                (!Post || chain.outputFilter->getSections() == 1);
+    // Runs body(i, pre, echo, post) for i in [from, to).
+    auto filtered = [&](int32_t from, int32_t to, auto&& body) FUMARA_INLINE {
+        int32_t i = from;
+        if (Pre || Echo || Post) {
+            auto settled = [&]() {
+                return (!Pre || preChecked.settled) && (!Echo || echoChecked.settled) &&
+                       (!Post || postChecked.settled);
+            };
+            for (; i < to && !settled(); ++i)
+                body(i, preChecked, echoChecked, postChecked);
+            if (i < to && !singleSections) {
+                for (; i < to; ++i)
+                    body(i, preChecked, echoChecked, postChecked);
+            }
+        }
+        if (i < to) {
+            MaybeHeld<Pre> pre(chain.inputFilter, chain.inputMixing);
+            MaybeHeld<Echo> echo(&echoFilter, false);
+            MaybeHeld<Post> post(chain.outputFilter, false);
+            for (; i < to; ++i)
+                body(i, pre, echo, post);
+            pre.release();
+            echo.release();
+            post.release();
+        }
+    };
+
     // Writes one cell, keeping the mirror of cells 0 and 1 past the end.
-    auto put = [cell, L](int32_t j, float value) {
+    auto put = [cell, L](int32_t j, float value) FUMARA_INLINE {
         cell[j] = value;
         if (j < 2)
             cell[j + L] = value;
     };
 
-    // One sample; `pre`, `echo` and `post` run the filters of the chain.
-    auto sample = [&](int32_t i, auto& pre, auto& echo, auto& post) {
+    // Writes n cells from w on along the curve W, dW, ddW (at most two runs, wrapping once).
+    auto putRuns = [&](int32_t from, int32_t n, double W, float dW, float ddW) {
+        int32_t j = from;
+        int32_t remaining = n;
+        while (remaining > 0) {
+            int32_t run = remaining;
+            if (j + run > L)
+                run = L - j;
+            dW = flushTiny(dW);
+            ddW = flushTiny(ddW);
+            for (int32_t m = 0; m < run; ++m, ++j) {
+                put(j, Plain ? static_cast<float>(W) : static_cast<float>(cell[j] * fb + W));
+                W = W + dW;
+                dW = dW + ddW;
+            }
+            remaining -= run;
+            j = 0;
+        }
+    };
+
+    // One sample, start to end.
+    auto sample = [&](int32_t i, auto& pre, auto& echo, auto& post) FUMARA_INLINE {
         float in = input[i];
         if (Pre)
             in = pre(in);
@@ -237,31 +310,15 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
             if (D < o)
                 D += L;
             const double c = q + D;
-            double W = c * (rd - D) * xpd * a + b * (D * c * x - D * (rd - D) * xppd);
+            const double W = c * (rd - D) * xpd * a + b * (D * c * x - D * (rd - D) * xppd);
             if (n == 1) {
                 put(w, Plain ? static_cast<float>(W) : static_cast<float>(cell[w] * fb + W));
             } else {
-                float dW =
+                const float dW =
                     static_cast<float>(b * (x * (D + c + 1.0) + xppd * (2.0 * D - rd + 1.0)) +
                                        xpd * a * (rd - D - c - 1.0));
-                float ddW = static_cast<float>(b * (2.0 * x + 2.0 * xppd) - 2.0 * xpd * a);
-                int32_t j = w;
-                int32_t remaining = n;
-                while (remaining > 0) {
-                    int32_t run = remaining;
-                    if (j + run > L)
-                        run = L - j;
-                    dW = flushTiny(dW);
-                    ddW = flushTiny(ddW);
-                    for (int32_t m = 0; m < run; ++m, ++j) {
-                        put(j,
-                            Plain ? static_cast<float>(W) : static_cast<float>(cell[j] * fb + W));
-                        W = W + dW;
-                        dW = dW + ddW;
-                    }
-                    remaining -= run;
-                    j = 0;
-                }
+                const float ddW = static_cast<float>(b * (2.0 * x + 2.0 * xppd) - 2.0 * xpd * a);
+                putRuns(w, n, W, dW, ddW);
             }
         }
 
@@ -283,41 +340,114 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
         output[i] = out;
     };
 
+    // A chunk of m samples reads no cell that one of its own samples writes when the head
+    // moves fewer than length - 3 cells during it. Long lines run in such chunks, pass by
+    // pass: the head, the reads, the filters and outputs, the write curves, the writes.
+    int32_t chunk = static_cast<int32_t>((L - 4) / rd) - 1;
+    if (chunk > kChunk)
+        chunk = kChunk;
     int32_t i = 0;
-    if (!Pre && !Echo && !Post) {
-        Unused none;
-        for (; i < count; ++i)
-            sample(i, none, none, none);
+    if (chunk < 16) {
+        filtered(0, count, sample);
     } else {
-        Checked pre{chain.inputFilter, chain.inputMixing};
-        Checked echo{&echoFilter, false};
-        Checked post{chain.outputFilter, false};
-        // Until every filter has settled (the first few samples), with change checks.
-        auto settled = [&]() {
-            return (!Pre || pre.settled) && (!Echo || echo.settled) && (!Post || post.settled);
-        };
-        for (; i < count && !settled(); ++i)
-            sample(i, pre, echo, post);
-        const bool single = (!Pre || chain.inputFilter->getSections() == 1) &&
-                            (!Echo || echoFilter.getSections() == 1) &&
-                            (!Post || chain.outputFilter->getSections() == 1);
-        if (i < count && single) {
-            // No check can fire for the rest of the call: hold the filters in registers.
-            Filter dummy;
-            Filter::Held heldPre(Pre ? *chain.inputFilter : dummy, chain.inputMixing);
-            Filter::Held heldEcho(Echo ? echoFilter : dummy, false);
-            Filter::Held heldPost(Post ? *chain.outputFilter : dummy, false);
-            for (; i < count; ++i)
-                sample(i, heldPre, heldEcho, heldPost);
-            if (Pre)
-                heldPre.release();
-            if (Echo)
-                heldEcho.release();
-            if (Post)
-                heldPost.release();
+        alignas(32) float heads[kChunk + 1];
+        alignas(32) int32_t cells[kChunk];
+        alignas(32) int32_t writes[kChunk];
+        alignas(32) int32_t counts[kChunk];
+        alignas(32) float v0[kChunk], v1[kChunk], v2[kChunk];
+        alignas(32) double reads[kChunk];
+        alignas(32) float inputs[kChunk];
+        alignas(32) double curve[kChunk];
+        alignas(32) float rounded[kChunk + 2];
+        const WriteCurve shape{rd, rd, a, b, o, static_cast<double>(L)};
+        while (i < count) {
+            if (q != rd) {
+                // The first sample after a resize steps with the previous step.
+                filtered(i, i + 1, sample);
+                ++i;
+                continue;
+            }
+            const int32_t m = count - i < chunk ? count - i : chunk;
+
+            // The head: positions, cells read, cells to write.
+            heads[0] = static_cast<float>(lastP);
+            for (int32_t j = 0; j < m; ++j) {
+                const int32_t k = static_cast<int32_t>(P);
+                heads[j + 1] = P;
+                cells[j] = k;
+                int32_t wj = last + 1;
+                if (wj >= L)
+                    wj -= L;
+                writes[j] = wj;
+                int32_t n = k - wj + 1;
+                if (n < 0)
+                    n += L;
+                counts[j] = n;
+                v0[j] = cell[k];
+                v1[j] = cell[k + 1];
+                v2[j] = cell[k + 2];
+                last = k;
+                float next = P + r;
+                while (next >= lengthF)
+                    next -= lengthF;
+                P = next;
+            }
+
+            // The reads.
+            delayRead(heads + 1, cells, v0, v1, v2, o, reads, m);
+
+            // Filters and outputs (the output may overwrite the input: keep the inputs).
+            const float* in = input + i;
+            float* out = output + i;
+            filtered(0, m, [&](int32_t j, auto& pre, auto& echo, auto& post) FUMARA_INLINE {
+                float value = in[j];
+                if (Pre)
+                    value = pre(value);
+                inputs[j] = value;
+                double Y = reads[j];
+                if (Echo)
+                    Y = Y - 0.45 * echo(static_cast<float>(Y));
+                float result = static_cast<float>(Y);
+                if (!Plain)
+                    result = static_cast<float>(dryGain * value + wetGain * result);
+                if (Post)
+                    result = post(result);
+                out[j] = result;
+            });
+
+            // The write curves, then the writes.
+            rounded[0] = static_cast<float>(xppd);
+            rounded[1] = xp;
+            delayWrite(inputs, heads, writes, rounded, shape, curve, m);
+            for (int32_t j = 0; j < m; ++j) {
+                const int32_t n = counts[j];
+                const int32_t wj = writes[j];
+                if (n == 1) {
+                    put(wj, Plain ? static_cast<float>(curve[j])
+                                  : static_cast<float>(cell[wj] * fb + curve[j]));
+                } else if (n > 1) {
+                    const double x = static_cast<double>(inputs[j]) + 1e-10;
+                    const double xq = rounded[j + 1];
+                    const double xqq = rounded[j];
+                    double D = static_cast<double>(wj) - heads[j] + o;
+                    if (D < o)
+                        D += L;
+                    const double c = rd + D;
+                    const float dW =
+                        static_cast<float>(b * (x * (D + c + 1.0) + xqq * (2.0 * D - rd + 1.0)) +
+                                           xq * a * (rd - D - c - 1.0));
+                    const float ddW = static_cast<float>(b * (2.0 * x + 2.0 * xqq) - 2.0 * xq * a);
+                    putRuns(wj, n, curve[j], dW, ddW);
+                }
+            }
+
+            w = writes[m - 1];
+            lastP = heads[m];
+            xppd = rounded[m];
+            xp = rounded[m + 1];
+            xpd = xp;
+            i += m;
         }
-        for (; i < count; ++i)
-            sample(i, pre, echo, post);
     }
 
     readPos = P;

@@ -1,5 +1,7 @@
 #include "engine/Reflections.h"
 
+#include "engine/VectorLevel.h"
+
 #if defined(__SSE2__) || defined(_M_X64)
 #include <immintrin.h>
 #define FUMARA_REFLECTIONS_SSE2 1
@@ -60,34 +62,30 @@ accumulateTapAvx(float* wet, const float* source, const float* noise, double gai
         _mm_storeu_ps(wet + i, _mm256_cvtpd_ps(r0));
         _mm_storeu_ps(wet + i + 4, _mm256_cvtpd_ps(r1));
     }
+    // Leave no dirty upper register halves behind for the SSE code that follows.
+    _mm256_zeroupper();
     accumulateTapScalar(wet + i, source + i, noise + i, gain, count - i);
 }
 #endif
 
-using TapFunction = void (*)(float*, const float*, const float*, double, int32_t);
-
-TapFunction chooseTapFunction() {
-#ifdef FUMARA_REFLECTIONS_AVX
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx"))
-        return accumulateTapAvx;
-#endif
-    return accumulateTapSse2;
-}
-
 } // namespace
-
-void accumulateTap(float* wet, const float* source, const float* noise, double gain,
-                   int32_t count) {
-    static const TapFunction tapFunction = chooseTapFunction();
-    tapFunction(wet, source, noise, gain, count);
-}
-
-#else
-
-void accumulateTap(float* wet, const float* source, const float* noise, double gain,
-                   int32_t count) {
-    accumulateTapScalar(wet, source, noise, gain, count);
-}
-
 #endif
+
+void accumulateTap(float* wet, const float* source, const float* noise, double gain,
+                   int32_t count) {
+    switch (activeVectorLevel()) {
+#ifdef FUMARA_REFLECTIONS_AVX
+    case VectorLevel::Avx:
+        accumulateTapAvx(wet, source, noise, gain, count);
+        return;
+#endif
+#ifdef FUMARA_REFLECTIONS_SSE2
+    case VectorLevel::Sse2:
+        accumulateTapSse2(wet, source, noise, gain, count);
+        return;
+#endif
+    default:
+        accumulateTapScalar(wet, source, noise, gain, count);
+        return;
+    }
+}

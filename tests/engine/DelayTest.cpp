@@ -1,5 +1,6 @@
 #include "engine/Delay.h"
 
+#include "engine/Filter.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/engine/ReferenceReverb.h"
 
@@ -155,27 +156,66 @@ TEST_F(DelayTest, ReusesReservedStorage) {
     EXPECT_FALSE(line.isBusy());
 }
 
-TEST_F(DelayTest, MatchesThePlainTranscription) {
+TEST_F(DelayTest, MatchesThePlainTranscriptionAtEveryVectorLevel) {
     int32_t rate = 44100;
-    enginetest::Noise noise(77);
     struct Case {
         int32_t length;
         float feedback, mix;
         bool echo;
     };
-    for (const Case& c : {Case{7, 0.0f, 1.0f, false}, Case{151, 0.0f, 1.0f, false},
-                          Case{7545, 0.0109379f, 0.3f, true}, Case{15165, 0.0104689f, 0.1f, false},
-                          Case{2001, 0.6f, 0.5f, true}}) {
-        reference::Delay expected(c.length, &rate);
-        Delay actual(c.length);
-        expected.setEchoFilter(c.echo);
-        actual.setEchoFilter(c.echo);
-        for (int call = 0; call < 60; ++call) {
-            const int32_t count = 1 + (call * 131) % 700;
-            std::vector<float> in = noise.block(count), a(in.size()), b(in.size());
-            expected.process(in.data(), a.data(), count, 0.99f, c.feedback, c.mix);
-            actual.process(in.data(), b.data(), count, 0.99f, c.feedback, c.mix);
-            ASSERT_LE(enginetest::maxAbsDifference(a, b), 1e-7) << "length " << c.length;
+    for (VectorLevel level : enginetest::vectorLevels()) {
+        enginetest::VectorLevelScope scope(level);
+        enginetest::Noise noise(77);
+        for (const Case& c :
+             {Case{7, 0.0f, 1.0f, false}, Case{151, 0.0f, 1.0f, false},
+              Case{7545, 0.0109379f, 0.3f, true}, Case{15165, 0.0104689f, 0.1f, false},
+              Case{2001, 0.6f, 0.5f, true}, Case{40, 0.3f, 0.7f, false}}) {
+            reference::Delay expected(c.length, &rate);
+            Delay actual(c.length);
+            expected.setEchoFilter(c.echo);
+            actual.setEchoFilter(c.echo);
+            for (int call = 0; call < 60; ++call) {
+                const int32_t count = 1 + (call * 131) % 700;
+                std::vector<float> in = noise.block(count), a(in.size()), b(in.size());
+                expected.process(in.data(), a.data(), count, 0.99f, c.feedback, c.mix);
+                actual.process(in.data(), b.data(), count, 0.99f, c.feedback, c.mix);
+                ASSERT_EQ(a, b) << "length " << c.length << " level " << static_cast<int>(level);
+            }
+        }
+    }
+}
+
+TEST_F(DelayTest, FiltersInTheLoopEqualSeparatePasses) {
+    enginetest::Noise noise(91);
+    for (int32_t length : {7, 151, 2001}) {
+        for (int32_t type : {0, 1, 4}) {
+            SCOPED_TRACE(testing::Message() << "length " << length << " type " << type);
+            Delay chained(length), plain(length);
+            chained.setEchoFilter(true);
+            plain.setEchoFilter(true);
+            Filter inA, outA, inB, outB;
+            for (Filter* f : {&inA, &inB}) {
+                f->setType(type, 0.001f);
+                f->mix = 0.7f;
+            }
+            for (Filter* f : {&outA, &outB})
+                f->setType(type == 0 ? 4 : type, 0.001f);
+            Delay::Chain chain;
+            chain.inputFilter = &inA;
+            chain.inputMixing = true;
+            chain.outputFilter = &outA;
+            for (int call = 0; call < 30; ++call) {
+                const float cutoff = 0.1f + 0.05f * (call % 5);
+                inA.cutoff = inB.cutoff = cutoff;
+                outA.cutoff = outB.cutoff = cutoff * 0.5f;
+                const int32_t count = 1 + (call * 97) % 400;
+                std::vector<float> in = noise.block(count), a(in.size()), b = in;
+                chained.process(in.data(), a.data(), count, 0.99f, 0.2f, 0.3f, chain);
+                inB.process(static_cast<uint32_t>(count), b.data(), true);
+                plain.process(b.data(), b.data(), count, 0.99f, 0.2f, 0.3f);
+                outB.process(static_cast<uint32_t>(count), b.data(), false);
+                ASSERT_EQ(a, b) << "call " << call;
+            }
         }
     }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/SampleRate.h"
+#include "engine/VectorLevel.h"
 
 #include <cmath>
 #include <cstdint>
@@ -23,6 +24,23 @@ protected:
 
 private:
     int32_t saved = 44100;
+};
+
+// Every vector level this machine supports, lowest first.
+inline std::vector<VectorLevel> vectorLevels() {
+    std::vector<VectorLevel> levels;
+    for (int l = 0; l <= static_cast<int>(supportedVectorLevel()); ++l)
+        levels.push_back(static_cast<VectorLevel>(l));
+    return levels;
+}
+
+// Caps the engine's vector level for the lifetime of the object.
+class VectorLevelScope {
+public:
+    explicit VectorLevelScope(VectorLevel level) { limitVectorLevel(level); }
+    ~VectorLevelScope() { limitVectorLevel(supportedVectorLevel()); }
+    VectorLevelScope(const VectorLevelScope&) = delete;
+    VectorLevelScope& operator=(const VectorLevelScope&) = delete;
 };
 
 inline std::vector<float> sine(double frequency, double rate, int32_t count,

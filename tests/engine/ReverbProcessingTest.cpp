@@ -12,7 +12,10 @@ namespace {
 
 using enginetest::Noise;
 
-class ReverbProcessing : public enginetest::RateFixture {};
+class ReverbProcessing : public enginetest::RateFixture {
+protected:
+    void matchAcrossSettings(VectorLevel level);
+};
 
 // One stereo block with both outputs.
 struct Stereo {
@@ -100,6 +103,13 @@ TEST_F(ReverbProcessing, MatchesThePlainTranscriptionWithTheDefaultProgram) {
 }
 
 TEST_F(ReverbProcessing, MatchesThePlainTranscriptionAcrossSettingsAndBlockSizes) {
+    for (VectorLevel level : enginetest::vectorLevels())
+        matchAcrossSettings(level);
+}
+
+void ReverbProcessing::matchAcrossSettings(VectorLevel level) {
+    SCOPED_TRACE(static_cast<int>(level));
+    enginetest::VectorLevelScope scope(level);
     Pair pair;
     pair.setBlockSize(1024);
     Noise noise(2);
