@@ -26,7 +26,9 @@ public:
                        platform::PixelPoint screen) override;
     uint32_t dragOver(uint32_t keyState, platform::PixelPoint screen) override;
     void dragLeave() override {}
-    void drop(platform::DropData* data, uint32_t keyState, platform::PixelPoint screen) override;
+    // Offers dropped text, or else the dropped files, to the frame's views;
+    // answers whether a view took them.
+    bool drop(platform::DropData* data, uint32_t keyState, platform::PixelPoint screen) override;
 
     bool isAccepting() const { return accepting; }
     // Whether the path names a shortcut: the last dot of the whole path starts
@@ -37,6 +39,9 @@ public:
     static bool resolveShortcut(char* path);
 
 private:
+    bool dropText(const char* text, size_t size);
+    bool dropFiles(platform::DropData& data);
+
     bool accepting = false;
     Frame* frame;
 };

@@ -247,7 +247,8 @@ public:
 };
 
 // The toolkit's receiver of drags onto a window. A registration owns its sink:
-// revokeDropTarget (or the window's destruction) deletes it.
+// revokeDropTarget (or the window's destruction) deletes it; a backend that is
+// calling the sink at that moment deletes it once the call has returned.
 class DropSink {
 public:
     virtual ~DropSink() = default;
@@ -255,7 +256,10 @@ public:
     virtual uint32_t dragEnter(DropData* data, uint32_t keyState, PixelPoint screen) = 0;
     virtual uint32_t dragOver(uint32_t keyState, PixelPoint screen) = 0;
     virtual void dragLeave() = 0;
-    virtual void drop(DropData* data, uint32_t keyState, PixelPoint screen) = 0;
+    // Answers whether the dropped data was taken, so that the backend can tell
+    // a source that nothing was done with it (a source must not delete what it
+    // "moved" onto a window that only looked).
+    virtual bool drop(DropData* data, uint32_t keyState, PixelPoint screen) = 0;
 };
 
 class Platform {

@@ -19,6 +19,55 @@
 
 namespace platform::headless {
 
+// Data carried by a scripted drag from another application: 8-bit text, a
+// file list, or something the toolkit does not take. Counts what the drop
+// target did with it.
+class ScriptedDropData : public DropData {
+public:
+    // Text in a memory block holding the text and its terminator.
+    static ScriptedDropData text(const std::string& text);
+    // A text memory block exactly as given (it may lack a terminator, or hold
+    // one before its end).
+    static ScriptedDropData textBlock(const std::string& block);
+    static ScriptedDropData files(const std::vector<std::string>& paths);
+    // Data in a format that is neither text nor a file list.
+    static ScriptedDropData other();
+
+    // Makes fetching the path at index fail, as for an unreadable entry.
+    void failPath(int32_t index) { failing.insert(index); }
+
+    bool offersText() override { return hasText; }
+    bool offersFileList() override { return hasFiles; }
+    bool lockText(const char*& text, size_t& size) override;
+    void releaseText() override;
+    int32_t fileCount() override;
+    // Copies at most bufferSize - 1 bytes of the path and a terminator; fails
+    // for an unknown index, an empty path or a failing entry.
+    bool filePath(int32_t index, char* buffer, size_t bufferSize) override;
+
+    int32_t textLocks() const { return locks; }
+    int32_t textReleases() const { return releases; }
+    bool textLocked() const { return locks > releases; }
+    int32_t pathFetches() const { return fetches; }
+
+private:
+    bool hasText = false;
+    bool hasFiles = false;
+    std::vector<char> block;
+    std::vector<std::string> paths;
+    std::set<int32_t> failing;
+    int32_t locks = 0;
+    int32_t releases = 0;
+    int32_t fetches = 0;
+};
+
+// What became of a scripted drop.
+enum class DropOutcome {
+    NoTarget, // no window under the point (or its parents) takes drops
+    Refused,  // the drop target did not take the data
+    Taken,    // the drop target took it
+};
+
 class HeadlessPlatform : public Platform {
 public:
     HeadlessPlatform();
@@ -134,6 +183,25 @@ public:
     void setObjectCreationFails(bool fails) { failCreations = fails; }
     // A shortcut file and the path it points to, for resolveShortcut.
     void addShortcut(const std::string& path, const std::string& target);
+
+    // Drags from another application. Each step moves the cursor to `screen`
+    // and talks to the drop target registered for the window under it (the
+    // deepest visible window there, or else the nearest of its parents that
+    // has a target), as the platform's drag loop does: moving onto another
+    // target leaves the previous one and enters the new one. The data stays
+    // the caller's and must outlive the drag. Steps answer the drop effect
+    // (DropEffectNone where no target is under the point).
+    uint32_t dragEnter(DropData* data, uint32_t keyState, PixelPoint screen);
+    uint32_t dragOver(uint32_t keyState, PixelPoint screen);
+    // The drag leaves the windows (cancelled, or moved off them).
+    void dragLeave();
+    // Drops onto the target under the point and ends the drag.
+    DropOutcome drop(uint32_t keyState, PixelPoint screen);
+    bool dragInProgress() const { return dragging; }
+    // The window whose target the drag is over now, or null.
+    WindowHandle dragTarget() const;
+    // The window that takes drops at a screen point, or null.
+    WindowHandle dropTargetAt(PixelPoint screen) const;
 
     // Windows. A host window is a top-level window at a screen position with
     // no window procedure, as a host gives the editor.
@@ -262,6 +330,15 @@ private:
     void unselectAll(Context& dc);
     ObjectHandle addObject(Object&& o);
     void runDueActions();
+    // Moves the drag to the target under the point (leaving and entering as
+    // needed) and answers its effect.
+    uint32_t dragTo(uint32_t keyState, PixelPoint screen);
+    bool windowShown(uintptr_t handle) const;
+    // Deletes a sink, or keeps it until the sink call in progress returns.
+    void retireSink(std::unique_ptr<DropSink> sink);
+    // Calls a window's sink, keeping sinks revoked meanwhile alive until the
+    // call has returned. Answers false when the window has no sink.
+    template <typename Call> bool callSink(uintptr_t handle, Call&& call);
     void collectSubtree(uintptr_t root, std::vector<uintptr_t>& out) const;
     PixelPoint screenOrigin(uintptr_t handle) const;
     CopyColours copyColours(const Context& destination, const Context& source) const;
@@ -300,6 +377,12 @@ private:
     int32_t blockCalls = 0;
     int32_t pumpCalls = 0;
     bool failCreations = false;
+
+    bool dragging = false;
+    DropData* dragData = nullptr;
+    uintptr_t dragWindow = 0; // the window whose target the drag entered
+    int32_t sinkCalls = 0;    // sink calls in progress
+    std::vector<std::unique_ptr<DropSink>> retiredSinks;
 };
 
 // The instance that serves as the native backend where no other is built in.

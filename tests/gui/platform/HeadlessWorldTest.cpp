@@ -190,7 +190,7 @@ struct CountingSink : DropSink {
     uint32_t dragEnter(DropData*, uint32_t, PixelPoint) override { return 0; }
     uint32_t dragOver(uint32_t, PixelPoint) override { return 0; }
     void dragLeave() override {}
-    void drop(DropData*, uint32_t, PixelPoint) override {}
+    bool drop(DropData*, uint32_t, PixelPoint) override { return false; }
     int* alive;
 };
 } // namespace
