@@ -47,7 +47,7 @@ TEST_F(EffectEntry, HandsOutTheRecordOfAReverbEffect) {
     auto* reverb = static_cast<ReverbEffect*>(effect->object);
     EXPECT_EQ(reverb->getRecord(), effect);
     EXPECT_FALSE(reverb->allocationFailed());
-    EXPECT_EQ(effect->flags, effFlagsHasVu | effFlagsCanReplacing);
+    EXPECT_EQ(effect->flags, effFlagsHasEditor | effFlagsHasVu | effFlagsCanReplacing);
     EXPECT_EQ(effect->uniqueID, ReverbEffect::kUniqueId);
     EXPECT_EQ(reverb->getHostCallback(), &RecordingHost::callback);
     EXPECT_EQ(dispatch(effect, effClose), 1);

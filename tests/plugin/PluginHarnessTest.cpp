@@ -16,7 +16,7 @@ namespace {
 typedef AEffect*(VSTCALLBACK* EntryPoint)(audioMasterCallback host);
 
 constexpr int32_t kHostVersion = 2400;
-constexpr int32_t kFlagsWithoutEditor = effFlagsHasVu | effFlagsCanReplacing;
+constexpr int32_t kFlags = effFlagsHasEditor | effFlagsHasVu | effFlagsCanReplacing;
 
 EntryPoint entry(const ModuleLoader& module, const char* name) {
     return reinterpret_cast<EntryPoint>(module.symbol(name));
@@ -116,7 +116,7 @@ TEST_F(PluginHarness, RecordAfterMain) {
     EXPECT_EQ(effect->numParams, 32);
     EXPECT_EQ(effect->numInputs, 2);
     EXPECT_EQ(effect->numOutputs, 2);
-    EXPECT_EQ(effect->flags, kFlagsWithoutEditor);
+    EXPECT_EQ(effect->flags, kFlags);
     EXPECT_EQ(effect->flags & effFlagsProgramChunks, 0);
     EXPECT_EQ(effect->resvd1, 0);
     EXPECT_EQ(effect->resvd2, 0);
@@ -176,8 +176,8 @@ TEST_F(PluginHarness, EveryOpcodeAnswersItsDefinedValue) {
         {effSetSampleRate, 0, 0, 0, nullptr, 48000.0f},
         {effSetBlockSize, 0, 0, 512, nullptr, 0.0f},
         {effMainsChanged, 0, 0, 1, nullptr, 0.0f},
-        {effEditGetRect, 0, 0, 0, scratch(), 0.0f},
-        {effEditOpen, 0, 0, 0, scratch(), 0.0f},
+        {effEditGetRect, 1, 0, 0, scratch(), 0.0f},
+        {effEditOpen, 1, 0, 0, scratch(), 0.0f},
         {effEditClose, 0, 0, 0, nullptr, 0.0f},
         {effEditDraw, 0, 0, 0, scratch(), 0.0f},
         {effEditMouse, 0, 1, 1, nullptr, 0.0f},
@@ -192,7 +192,7 @@ TEST_F(PluginHarness, EveryOpcodeAnswersItsDefinedValue) {
         {effCanBeAutomated, 1, 3, 0, nullptr, 0.0f},
         {effString2Parameter, 0, 3, 0, scratch(), 0.0f},
         {effGetNumProgramCategories, 1, 0, 0, nullptr, 0.0f},
-        {effGetProgramNameIndexed, 0, 4, 0, scratch(), 0.0f},
+        {effGetProgramNameIndexed, 1, 4, 0, scratch(), 0.0f},
         {effCopyProgram, 0, 1, 0, nullptr, 0.0f},
         {effConnectInput, 1, 0, 1, nullptr, 0.0f},
         {effConnectOutput, 1, 1, 1, nullptr, 0.0f},
@@ -222,9 +222,9 @@ TEST_F(PluginHarness, EveryOpcodeAnswersItsDefinedValue) {
         {effGetParameterProperties, 0, 0, 0, scratch(), 0.0f},
         {effKeysRequired, 1, 0, 0, nullptr, 0.0f},
         {effGetVstVersion, 2300, 0, 0, nullptr, 0.0f},
-        {effEditKeyDown, 0, 65, 0x120, nullptr, 2.9f},
-        {effEditKeyUp, 0, 65, 0x120, nullptr, 2.9f},
-        {effSetEditKnobMode, 0, 0, 2, nullptr, 0.0f},
+        {effEditKeyDown, -1, 65, 0x120, nullptr, 2.9f},
+        {effEditKeyUp, -1, 65, 0x120, nullptr, 2.9f},
+        {effSetEditKnobMode, 1, 0, 2, nullptr, 0.0f},
         {effGetMidiProgramName, 0, 0, 0, scratch(), 0.0f},
         {effGetCurrentMidiProgram, -1, 0, 0, scratch(), 0.0f},
         {effGetMidiProgramCategory, 0, 0, 0, scratch(), 0.0f},
@@ -254,7 +254,7 @@ TEST_F(PluginHarness, EveryOpcodeAnswersItsDefinedValue) {
     }
     // The record is unchanged by all of that.
     EXPECT_EQ(effect->numInputs, 2);
-    EXPECT_EQ(effect->flags, kFlagsWithoutEditor);
+    EXPECT_EQ(effect->flags, kFlags);
     // No opcode makes the effect call the host.
     EXPECT_TRUE(host.calls.empty());
 }
@@ -312,12 +312,19 @@ TEST_F(PluginHarness, NullPointersFromTheHostAreAnsweredWithZero) {
             opcode == effGetVstVersion || opcode == effGetVendorVersion ||
             opcode == effGetPlugCategory || opcode == effCanBeAutomated ||
             opcode == effGetNumProgramCategories || opcode == effKeysRequired ||
-            opcode == effGetCurrentMidiProgram) {
+            opcode == effGetCurrentMidiProgram || opcode == effEditGetRect ||
+            opcode == effEditOpen || opcode == effEditKeyDown || opcode == effEditKeyUp ||
+            opcode == effSetEditKnobMode) {
             continue; // these answer fixed values whatever the pointer
         }
         EXPECT_EQ(dispatch(effect, opcode, 0, 0, nullptr), 0) << "opcode " << opcode;
     }
     EXPECT_EQ(dispatch(effect, effGetCurrentMidiProgram, 0, 0, nullptr), -1);
+    // The editor: its size without a rectangle to fill; no window to open in.
+    EXPECT_EQ(dispatch(effect, effEditGetRect, 0, 0, nullptr), 1);
+    EXPECT_EQ(dispatch(effect, effEditOpen, 0, 0, nullptr), 1);
+    EXPECT_EQ(dispatch(effect, effEditClose, 0, 0, nullptr), 0);
+    EXPECT_EQ(dispatch(effect, effEditKeyDown, 0, 0, nullptr), -1);
 }
 
 TEST_F(PluginHarness, OpcodesBeyondTheTableAnswerZero) {
@@ -342,9 +349,11 @@ TEST_F(PluginHarness, ProcessingWritesEveryOutputSample) {
         std::fill(outL.begin(), outL.end(), 1e30f);
         std::fill(outR.begin(), outR.end(), 1e30f);
         callback(effect, inputs, outputs, 64);
+        // The default program's dry gain is 1 (within float rounding of 0.9);
+        // the first reflection comes hundreds of samples later.
         for (int i = 0; i < 64; ++i) {
-            EXPECT_EQ(outL[i], 0.0f) << i;
-            EXPECT_EQ(outR[i], 0.0f) << i;
+            EXPECT_NEAR(outL[i], 0.5f, 1e-6f) << i;
+            EXPECT_NEAR(outR[i], -0.5f, 1e-6f) << i;
         }
     }
     // Degenerate blocks from a host: nothing to do, nothing to crash.
