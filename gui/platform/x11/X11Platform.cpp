@@ -11,6 +11,7 @@
 #include <deque>
 #include <dlfcn.h>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <strings.h>
@@ -21,10 +22,14 @@
 #include <vector>
 
 // Xlib last: its macros (None, Bool, Status, ...) must not reach other headers.
+#include "gui/platform/x11/Xdnd.h"
+
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <cairo-xlib.h>
 #include <cairo.h>
+#include <unistd.h>
 
 namespace platform::x11 {
 
@@ -43,6 +48,24 @@ constexpr int32_t maxMessagesPerPump = 1024;
 // thread that pumps takes over the windows of a thread that has not pumped
 // them for this long.
 constexpr uint32_t adoptionDelay = 1000;
+// How long a drop waits for its data from the source before it is given up.
+std::atomic<uint32_t> dropDataTimeout{3000};
+// The largest dropped text or file list taken, in bytes.
+constexpr long maxDropBytes = 16L * 1024 * 1024;
+// The most types read from a source's type list.
+constexpr long maxDragTypes = 256;
+// A message value no window procedure sees: a step of a drag for the
+// window's drop target.
+constexpr uint32_t dragStepMessage = 0xFFFF0001u;
+
+// The key state of drag-and-drop calls, as the toolkit reads it.
+enum : uint32_t {
+    DragKeyLeftButton = 0x01,
+    DragKeyRightButton = 0x02,
+    DragKeyShift = 0x04,
+    DragKeyMiddleButton = 0x10,
+    DragKeyAlt = 0x20,
+};
 
 template <typename Handle> uintptr_t raw(Handle h) {
     return reinterpret_cast<uintptr_t>(h);
@@ -597,6 +620,7 @@ public:
             }
             closeDisplayIfUnused();
         }
+        disposeRetiredSinks();
         return true;
     }
 
@@ -747,14 +771,47 @@ public:
 
     // ----- Drag and drop -----
 
-    // No drag-and-drop protocol is served: a registration is refused (and, as
-    // the interface requires, the refused sink deleted).
-    bool registerDropTarget(WindowHandle, DropSink* sink) override {
-        delete sink;
-        return false;
+    // Drags from other applications arrive through the X drag-and-drop
+    // protocol: the window announces that it takes drags (XdndAware), the
+    // source's messages become steps that the window's pumps deliver to the
+    // sink on the window's thread, and the sink's answers go back to the
+    // source. The dropped data is asked for with the drop and arrives later
+    // as an event, so nothing waits for the source.
+    bool registerDropTarget(WindowHandle handle, DropSink* sink) override {
+        std::unique_ptr<DropSink> owned(sink);
+        std::lock_guard<std::mutex> lock(mutex);
+        WindowRecord* w = window(handle);
+        if (!sink || !w || !w->alive || w->destroying || w->dropSink || !display) {
+            return false;
+        }
+        ErrorTrap trap(display);
+        long version = xdndVersion;
+        XChangeProperty(display, w->id(), dnd.aware, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&version), 1);
+        if (!trap.succeeded()) {
+            return false;
+        }
+        w->dropSink = std::move(owned);
+        return true;
     }
 
-    bool revokeDropTarget(WindowHandle) override { return false; }
+    bool revokeDropTarget(WindowHandle handle) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            WindowRecord* w = window(handle);
+            if (!w || !w->dropSink) {
+                return false;
+            }
+            ErrorTrap trap(display);
+            abandonDrag(*w);
+            if (w->alive && display) {
+                XDeleteProperty(display, w->id(), dnd.aware);
+            }
+            retiredSinks.push_back(std::move(w->dropSink));
+        }
+        disposeRetiredSinks();
+        return true;
+    }
 
     // The shortcuts of this platform are symbolic links.
     bool resolveShortcut(char* path, size_t bufferSize) override {
@@ -822,6 +879,25 @@ private:
         intptr_t position;
     };
 
+    // A drag over one of the backend's windows, as far as its source told.
+    struct DragState {
+        XWindow source = 0; // none: no drag
+        std::shared_ptr<XdndData> data;
+        Atom conversion = 0;  // the type asked for at the drop
+        bool entered = false; // the sink has been (or will be) told of the drag
+        PixelPoint point{0, 0};
+        bool dropPending = false; // the data was asked for and has not arrived
+        uint32_t dropDeadline = 0;
+    };
+
+    // One call of a window's sink, made on the window's thread.
+    struct DragStep {
+        enum Kind { Enter, Over, Leave, Drop } kind = Leave;
+        XWindow source = 0;
+        std::shared_ptr<XdndData> data;
+        PixelPoint point{0, 0};
+    };
+
     struct WindowRecord {
         XWindow xid = 0;
         XWindow root = 0;
@@ -845,6 +921,10 @@ private:
         PixelRect update{0, 0, 0, 0};
         PixelRect dirty{0, 0, 0, 0}; // drawn through a window context, not yet shown
         std::deque<Pending> buttons;
+        std::unique_ptr<DropSink> dropSink; // the registration's sink, or none
+        DragState drag;
+        std::deque<DragStep> dragSteps; // waiting for the window's thread
+        Atom dragAction = 0;            // the sink's last answer to the source
 
         XWindow id() const { return xid; }
     };
@@ -854,6 +934,8 @@ private:
         uint32_t message = 0;
         intptr_t position = 0;
         WindowProcedure procedure = nullptr;
+        DropSink* sink = nullptr; // for drag steps
+        DragStep step;
     };
 
     struct PointerState {
@@ -911,6 +993,9 @@ private:
         ownDisplay.store(display, std::memory_order_release);
         buttonMapCount = -1;
         eventProcedureAtom = XInternAtom(display, "_XEventProc", False);
+        dnd.intern(display);
+        char name[256] = {};
+        localHost = gethostname(name, sizeof(name) - 1) == 0 ? name : "";
         return true;
     }
 
@@ -1035,6 +1120,7 @@ private:
 
     // The X window is gone (or going): nothing may use its id any more.
     void markDead(WindowRecord& w) {
+        abandonDrag(w);
         w.alive = false;
         w.updatePending = false;
         w.erasePending = false;
@@ -1052,11 +1138,17 @@ private:
         {
             ErrorTrap trap(display);
             releaseTarget(it->second);
+            // A source still waiting for this window's answer is told now.
+            abandonDrag(it->second);
         }
         for (auto dc = windowContexts.begin(); dc != windowContexts.end();) {
             dc = dc->second == id ? windowContexts.erase(dc) : std::next(dc);
         }
         canvas.destroyWindow(it->second.backBuffer);
+        if (it->second.dropSink) {
+            // Deleted once no sink call runs, and never under the lock.
+            retiredSinks.push_back(std::move(it->second.dropSink));
+        }
         windows.erase(it);
     }
 
@@ -1128,6 +1220,12 @@ private:
             w.buttons.push_back({message, position});
             return;
         }
+        case ClientMessage:
+            absorbDragMessage(w, event.xclient);
+            return;
+        case SelectionNotify:
+            absorbDropData(w, event.xselection);
+            return;
         case DestroyNotify:
             if (event.xdestroywindow.window == w.id()) {
                 markDead(w);
@@ -1141,6 +1239,7 @@ private:
 
     // Records that the calling thread pumps its windows (lock held).
     void notePump() {
+        expireDrops();
         std::thread::id self = std::this_thread::get_id();
         uint32_t now = tickCount();
         for (auto& entry : windows) {
@@ -1174,7 +1273,7 @@ private:
                 continue;
             }
             WindowClass* cls = findClass(w.className.c_str());
-            out = {entry.first, 0, 0, cls ? cls->procedure : nullptr};
+            out = {entry.first, 0, 0, cls ? cls->procedure : nullptr, nullptr, {}};
             if (!paintsOnly && w.destroyNoticePending) {
                 w.destroyNoticePending = false;
                 w.destroying = true;
@@ -1185,6 +1284,15 @@ private:
                 out.message = w.buttons.front().message;
                 out.position = w.buttons.front().position;
                 w.buttons.pop_front();
+                return true;
+            }
+            if (!paintsOnly && !w.dragSteps.empty() && w.dropSink) {
+                out.message = dragStepMessage;
+                out.sink = w.dropSink.get();
+                out.step = std::move(w.dragSteps.front());
+                w.dragSteps.pop_front();
+                // Revoked while the step runs, the sink lives until it returns.
+                ++sinkCalls;
                 return true;
             }
             if (w.alive && w.updatePending &&
@@ -1198,6 +1306,10 @@ private:
 
     intptr_t call(const Message& m) {
         DeliveryScope scope;
+        if (m.message == dragStepMessage) {
+            runDragStep(m);
+            return 0;
+        }
         WindowHandle handle = as<WindowHandle>(m.window);
         if (!m.procedure) {
             return defaultWindowProcedure(handle, m.message, 0, m.position);
@@ -1226,6 +1338,9 @@ private:
             call(m);
             {
                 std::lock_guard<std::mutex> lock(mutex);
+                if (m.message == dragStepMessage) {
+                    --sinkCalls;
+                }
                 auto it = windows.find(m.window);
                 if (it != windows.end()) {
                     --it->second.deliveries;
@@ -1251,7 +1366,7 @@ private:
                 return;
             }
             WindowClass* cls = findClass(it->second.className.c_str());
-            m = {id, MessageDestroy, 0, cls ? cls->procedure : nullptr};
+            m = {id, MessageDestroy, 0, cls ? cls->procedure : nullptr, nullptr, {}};
         }
         call(m);
     }
@@ -1259,12 +1374,260 @@ private:
     // After a pump: show what the calling thread drew, and let the connection
     // go when the last window has gone.
     void finishPump() {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (display) {
-            ErrorTrap trap(display);
-            presentDirtyWindows();
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (display) {
+                ErrorTrap trap(display);
+                presentDirtyWindows();
+            }
+            closeDisplayIfUnused();
         }
-        closeDisplayIfUnused();
+        disposeRetiredSinks();
+    }
+
+    // ----- Drags from other applications -----
+
+    // Deletes the sinks whose registrations ended, once no sink call runs.
+    // Called without the lock: a sink's destructor may call the backend.
+    void disposeRetiredSinks() {
+        std::vector<std::unique_ptr<DropSink>> doomed;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (sinkCalls > 0) {
+                return;
+            }
+            doomed.swap(retiredSinks);
+        }
+    }
+
+    // The drag over a window ends without a drop: a source waiting for the
+    // data is told that the drop failed, and steps not yet delivered are
+    // dropped (lock and trap held).
+    void abandonDrag(WindowRecord& w) {
+        if (display) {
+            if (w.drag.dropPending) {
+                sendFinished(display, dnd, w.drag.source, w.id(), false, 0);
+            }
+            for (const DragStep& step : w.dragSteps) {
+                if (step.kind == DragStep::Drop) {
+                    sendFinished(display, dnd, step.source, w.id(), false, 0);
+                }
+            }
+        }
+        w.drag = DragState();
+        w.dragSteps.clear();
+    }
+
+    // The drag ends without data reaching the sink: the source is told when
+    // it waits for an answer, and the sink sees the drag leave (lock and trap held).
+    void endDrag(WindowRecord& w) {
+        if (w.drag.dropPending && display) {
+            sendFinished(display, dnd, w.drag.source, w.id(), false, 0);
+        }
+        if (w.drag.entered) {
+            w.dragSteps.push_back({DragStep::Leave, w.drag.source, nullptr, w.drag.point});
+        }
+        w.drag = DragState();
+    }
+
+    // The types a source offers: up to three in the message, or its type list.
+    std::vector<Atom> offeredTypes(const XClientMessageEvent& message) {
+        std::vector<Atom> types;
+        XWindow source = static_cast<XWindow>(message.data.l[0]);
+        if (message.data.l[1] & 1) {
+            Atom type = 0;
+            int format = 0;
+            unsigned long count = 0, after = 0;
+            unsigned char* items = nullptr;
+            if (XGetWindowProperty(display, source, dnd.typeList, 0, maxDragTypes, False, XA_ATOM,
+                                   &type, &format, &count, &after, &items) == Success &&
+                items) {
+                if (type == XA_ATOM && format == 32) {
+                    const long* list = reinterpret_cast<const long*>(items);
+                    types.assign(list, list + count);
+                }
+                XFree(items);
+            }
+        } else {
+            for (int i = 2; i <= 4; ++i) {
+                if (message.data.l[i] != 0) {
+                    types.push_back(static_cast<Atom>(message.data.l[i]));
+                }
+            }
+        }
+        return types;
+    }
+
+    // A message of the drag-and-drop protocol sent to a window (lock and trap held).
+    void absorbDragMessage(WindowRecord& w, const XClientMessageEvent& message) {
+        if (message.format != 32 || !display) {
+            return;
+        }
+        XWindow source = static_cast<XWindow>(message.data.l[0]);
+        DragState& drag = w.drag;
+        if (message.message_type == dnd.enter) {
+            long version = (message.data.l[1] >> 24) & 0xFF;
+            if (!w.dropSink || source == 0 || version < 3 || version > xdndVersion) {
+                return;
+            }
+            endDrag(w);
+            drag.source = source;
+            DragKind kind = chooseDragKind(offeredTypes(message), dnd, drag.conversion);
+            drag.data = std::make_shared<XdndData>(kind);
+        } else if (message.message_type == dnd.position) {
+            if (source == 0) {
+                return;
+            }
+            if (!w.dropSink || source != drag.source || drag.dropPending) {
+                sendStatus(display, dnd, source, w.id(), 0);
+                return;
+            }
+            unsigned long packed = static_cast<unsigned long>(message.data.l[2]);
+            drag.point = {static_cast<int32_t>((packed >> 16) & 0xFFFF),
+                          static_cast<int32_t>(packed & 0xFFFF)};
+            w.dragSteps.push_back(
+                {drag.entered ? DragStep::Over : DragStep::Enter, source, drag.data, drag.point});
+            drag.entered = true;
+        } else if (message.message_type == dnd.leave) {
+            if (source != 0 && source == drag.source) {
+                endDrag(w);
+            }
+        } else if (message.message_type == dnd.drop) {
+            if (source == 0 || drag.dropPending) {
+                return;
+            }
+            if (source != drag.source || !w.dropSink || !drag.entered || !drag.data ||
+                drag.conversion == 0) {
+                // Nothing this window takes: the source may finish at once.
+                sendFinished(display, dnd, source, w.id(), false, 0);
+                if (source == drag.source) {
+                    endDrag(w);
+                }
+                return;
+            }
+            // The data arrives as a selection event; the wait is bounded.
+            Time when = static_cast<Time>(static_cast<unsigned long>(message.data.l[2]));
+            XDeleteProperty(display, w.id(), dnd.dropProperty);
+            XConvertSelection(display, dnd.selection, drag.conversion, dnd.dropProperty, w.id(),
+                              when);
+            XFlush(display);
+            drag.dropPending = true;
+            drag.dropDeadline = tickCount() + dropDataTimeout.load(std::memory_order_relaxed);
+        }
+    }
+
+    // The dropped data has arrived, or the source refused it (lock and trap held).
+    void absorbDropData(WindowRecord& w, const XSelectionEvent& event) {
+        if (!display || event.selection != dnd.selection) {
+            return;
+        }
+        DragState& drag = w.drag;
+        if (!drag.dropPending) {
+            // An answer that came too late: its data is not wanted.
+            if (event.property == dnd.dropProperty) {
+                XDeleteProperty(display, w.id(), dnd.dropProperty);
+            }
+            return;
+        }
+        bool received = false;
+        if (event.property != 0) {
+            Atom type = 0;
+            int format = 0;
+            unsigned long count = 0, after = 0;
+            unsigned char* bytes = nullptr;
+            if (XGetWindowProperty(display, w.id(), event.property, 0, maxDropBytes / 4, False,
+                                   AnyPropertyType, &type, &format, &count, &after,
+                                   &bytes) == Success) {
+                // Text and URI lists come as 8-bit data in one piece; data sent
+                // in increments, too large or in another format is refused.
+                if (type != dnd.incremental && format == 8 && after == 0 && bytes) {
+                    drag.data->setContent(bytes, count, localHost);
+                    received = true;
+                }
+                if (bytes) {
+                    XFree(bytes);
+                }
+            }
+            XDeleteProperty(display, w.id(), event.property);
+        }
+        if (!received) {
+            endDrag(w);
+            return;
+        }
+        w.dragSteps.push_back({DragStep::Drop, drag.source, drag.data, drag.point});
+        drag = DragState();
+    }
+
+    // Gives up drops whose data did not arrive in time (lock and trap held).
+    void expireDrops() {
+        uint32_t now = tickCount();
+        for (auto& entry : windows) {
+            DragState& drag = entry.second.drag;
+            if (drag.dropPending && static_cast<int32_t>(now - drag.dropDeadline) >= 0) {
+                endDrag(entry.second);
+            }
+        }
+    }
+
+    // The key state of a drag step: buttons and modifiers held now.
+    uint32_t dragKeyState() {
+        PointerState state;
+        if (!queryPointer(state)) {
+            return 0;
+        }
+        auto bit = [](bool held, uint32_t key) { return held ? key : 0u; };
+        return bit(state.physicalButtonHeld(1), DragKeyLeftButton) |
+               bit(state.physicalButtonHeld(2), DragKeyMiddleButton) |
+               bit(state.physicalButtonHeld(3), DragKeyRightButton) |
+               bit((state.mask & ShiftMask) != 0, DragKeyShift) |
+               bit((state.mask & ControlMask) != 0, DragKeyControl) |
+               bit((state.mask & Mod1Mask) != 0, DragKeyAlt);
+    }
+
+    // Runs one drag step on the window's thread and answers the source.
+    void runDragStep(const Message& m) {
+        const DragStep& step = m.step;
+        uint32_t keys = step.kind == DragStep::Leave ? 0 : dragKeyState();
+        uint32_t effect = DropEffectNone;
+        bool taken = false;
+        switch (step.kind) {
+        case DragStep::Enter:
+            effect = m.sink->dragEnter(step.data.get(), keys, step.point);
+            break;
+        case DragStep::Over:
+            effect = m.sink->dragOver(keys, step.point);
+            break;
+        case DragStep::Leave:
+            m.sink->dragLeave();
+            return;
+        case DragStep::Drop:
+            taken = m.sink->drop(step.data.get(), keys, step.point);
+            break;
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!display) {
+            return;
+        }
+        ErrorTrap trap(display);
+        auto it = windows.find(m.window);
+        WindowRecord* w = it != windows.end() ? &it->second : nullptr;
+        if (step.kind == DragStep::Drop) {
+            // Only a drop that was taken reports an action: a source must not
+            // delete what it moved onto a window that did nothing with it.
+            Atom action = w ? w->dragAction : 0;
+            sendFinished(display, dnd, step.source, m.window, taken && action != 0, action);
+            return;
+        }
+        Atom action = effect == DropEffectCopy   ? dnd.actionCopy
+                      : effect == DropEffectMove ? dnd.actionMove
+                                                 : 0;
+        if (w) {
+            w->dragAction = action;
+            // The source expects an answer only while its drag goes on.
+            if (w->drag.source == step.source && !w->drag.dropPending && w->dropSink) {
+                sendStatus(display, dnd, step.source, m.window, action);
+            }
+        }
     }
 
     // ----- Showing the back buffers (lock and trap held) -----
@@ -1377,6 +1740,10 @@ private:
     headless::HeadlessPlatform canvas;
     Display* display = nullptr;
     Atom eventProcedureAtom = 0;
+    XdndAtoms dnd;
+    std::string localHost;
+    int32_t sinkCalls = 0; // drag steps running now
+    std::vector<std::unique_ptr<DropSink>> retiredSinks;
     unsigned char buttonMap[8] = {};
     int32_t buttonMapCount = -1; // unknown
     uint64_t connectionsOpened = 0;
@@ -1402,6 +1769,10 @@ Platform& nativePlatform() {
 
 Diagnostics diagnostics() {
     return backend().diagnostics();
+}
+
+void setDropDataTimeout(uint32_t milliseconds) {
+    dropDataTimeout.store(milliseconds, std::memory_order_relaxed);
 }
 
 EventProcedure eventProcedure() {

@@ -14,6 +14,10 @@
 // and when the thread sleeps (the idle pump of a control that tracks the
 // mouse sleeps on every pass). So the panel never shows a half-drawn state.
 //
+// Drag and drop: the X drag-and-drop protocol, version 5 (gui/platform/x11/
+// Xdnd.h), on the windows registered as drop targets; the sink is called from
+// the window's pumps like its window procedure.
+//
 // Events: the backend has no thread of its own. pumpWindowEvents (the editor's
 // idle) and dispatchOnePaintMessage drain the connection without blocking.
 // Each window also carries the `_XEventProc` property: hosts that dispatch
@@ -43,6 +47,10 @@ struct Diagnostics {
     uint64_t ignoredErrors = 0;     // X errors of the backend's own requests absorbed so far
 };
 Diagnostics diagnostics();
+
+// How long a drop waits for its data from the drag's source before it is
+// given up and the source told that the drop failed (3000 ms unless set).
+void setDropDataTimeout(uint32_t milliseconds);
 
 // The function published in each window's `_XEventProc` property.
 using EventProcedure = void (*)(void* event);
