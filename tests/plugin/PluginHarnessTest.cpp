@@ -2,7 +2,7 @@
 // entry point, call it with a recording host callback and use the record.
 #include "host/AEffect.h"
 #include "tests/host/RecordingHost.h"
-#include "tests/plugin/ModuleLoader.h"
+#include "tools/PluginLoader.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -13,18 +13,18 @@
 
 namespace {
 
-typedef AEffect*(VSTCALLBACK* EntryPoint)(audioMasterCallback host);
+typedef PluginEntryPoint EntryPoint;
 
 constexpr int32_t kHostVersion = 2400;
 constexpr int32_t kFlags = effFlagsHasEditor | effFlagsHasVu | effFlagsCanReplacing;
 
-EntryPoint entry(const ModuleLoader& module, const char* name) {
+EntryPoint entry(const PluginLoader& module, const char* name) {
     return reinterpret_cast<EntryPoint>(module.symbol(name));
 }
 
 class PluginHarness : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { module = new ModuleLoader(FUMARA_MODULE_PATH); }
+    static void SetUpTestSuite() { module = new PluginLoader(FUMARA_MODULE_PATH); }
     static void TearDownTestSuite() {
         delete module;
         module = nullptr;
@@ -67,13 +67,13 @@ protected:
         return effect->dispatcher(effect, opcode, index, value, ptr, opt);
     }
 
-    static ModuleLoader* module;
+    static PluginLoader* module;
     RecordingHost& host = RecordingHost::get();
     EntryPoint entryPoint = nullptr;
     std::vector<AEffect*> open;
 };
 
-ModuleLoader* PluginHarness::module = nullptr;
+PluginLoader* PluginHarness::module = nullptr;
 
 TEST_F(PluginHarness, ExportsMainAndVSTPluginMainAsOneFunction) {
     EntryPoint pluginMain = entry(*module, "VSTPluginMain");

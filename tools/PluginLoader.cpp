@@ -1,4 +1,4 @@
-#include "tests/plugin/ModuleLoader.h"
+#include "tools/PluginLoader.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -27,7 +27,7 @@ std::string windowsPath(const std::string& path) {
 
 } // namespace
 
-ModuleLoader::ModuleLoader(const std::string& path) {
+PluginLoader::PluginLoader(const std::string& path) {
 #if defined(_WIN32)
     HMODULE module = LoadLibraryA(windowsPath(path).c_str());
     if (!module) {
@@ -43,7 +43,7 @@ ModuleLoader::ModuleLoader(const std::string& path) {
 #endif
 }
 
-ModuleLoader::~ModuleLoader() {
+PluginLoader::~PluginLoader() {
     if (!handle) {
         return;
     }
@@ -54,7 +54,7 @@ ModuleLoader::~ModuleLoader() {
 #endif
 }
 
-void* ModuleLoader::symbol(const char* name) const {
+void* PluginLoader::symbol(const char* name) const {
     if (!handle) {
         return nullptr;
     }
@@ -63,4 +63,11 @@ void* ModuleLoader::symbol(const char* name) const {
 #else
     return dlsym(handle, name);
 #endif
+}
+
+PluginEntryPoint PluginLoader::entryPoint() const {
+    if (void* entry = symbol("VSTPluginMain")) {
+        return reinterpret_cast<PluginEntryPoint>(entry);
+    }
+    return reinterpret_cast<PluginEntryPoint>(symbol("main"));
 }

@@ -1,0 +1,231 @@
+// fumara-render: renders audio through the plug-in, loaded as a host loads it.
+// See usageText() (fumara-render --help) for the command line.
+#include "tools/fumara-render/AudioFile.h"
+#include "tools/fumara-render/DemoInput.h"
+#include "tools/fumara-render/PluginHost.h"
+#include "tools/fumara-render/RenderOptions.h"
+#include "tools/fumara-render/Renderer.h"
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <sys/stat.h>
+
+#if defined(_WIN32)
+#include <io.h>
+#include <windows.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+using namespace render;
+
+namespace {
+
+// "fumara-render: message" on one line of stderr.
+int fail(int status, const std::string& message) {
+    std::cerr << "fumara-render: " << message << "\n";
+    return status;
+}
+
+std::string executableFolder(const char* argv0) {
+#if defined(_WIN32)
+    char path[MAX_PATH * 4] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string self = length > 0 && length < sizeof path ? std::string(path, length) : argv0;
+#else
+    std::error_code ignored;
+    std::string self = std::filesystem::read_symlink("/proc/self/exe", ignored).string();
+    if (self.empty()) {
+        self = argv0 ? argv0 : "";
+    }
+#endif
+    return std::filesystem::path(self).parent_path().string();
+}
+
+bool exists(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
+}
+
+bool isFolder(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == S_IFDIR;
+}
+
+// The plug-in built beside the renderer: in the build tree's effect folder, or
+// in the renderer's own folder; else where the build put it.
+std::string defaultPluginPath(const char* argv0) {
+    const std::filesystem::path folder = executableFolder(argv0);
+    for (const std::filesystem::path& candidate :
+         {folder / FUMARA_PLUGIN_RELATIVE_DIR / FUMARA_PLUGIN_FILE, folder / FUMARA_PLUGIN_FILE}) {
+        if (exists(candidate.string())) {
+            return candidate.lexically_normal().string();
+        }
+    }
+    return FUMARA_PLUGIN_BUILT;
+}
+
+std::string displayPath(const std::string& path) {
+    std::error_code ignored;
+    const std::filesystem::path full = std::filesystem::weakly_canonical(path, ignored);
+    return full.empty() ? path : full.string();
+}
+
+void requestStop(int) {
+    stopRequested = 1;
+}
+
+void listPlugin(PluginHost& plugin) {
+    std::printf("%s by %s\n\nParameters:\n", plugin.effectName().c_str(),
+                plugin.vendorName().c_str());
+    std::printf("  %5s  %-20s %s\n", "index", "name", "value");
+    for (int32_t i = 0; i < plugin.numParams(); ++i) {
+        std::printf("  %5d  %-20s %s %s\n", i, plugin.paramName(i).c_str(),
+                    plugin.paramDisplay(i).c_str(), plugin.paramLabel(i).c_str());
+    }
+    std::printf("\nPrograms:\n");
+    for (int32_t i = 0; i < plugin.numPrograms(); ++i) {
+        std::printf("  %5d  %s\n", i, plugin.programName(i).c_str());
+    }
+}
+
+int run(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    RenderOptions options;
+    std::string error;
+    if (!parseOptions(args, options, error)) {
+        return fail(kExitBadInput, error + " (see fumara-render --help)");
+    }
+    if (options.help) {
+        std::cout << usageText();
+        return kExitOk;
+    }
+
+    // Everything the user named is checked before anything is written.
+    std::unique_ptr<AudioSource> source;
+    int format = 0;
+    std::string formatName;
+    if (!options.list) {
+        if (!options.input.empty()) {
+            auto file = std::make_unique<FileSource>();
+            if (!file->open(options.input, error)) {
+                return fail(kExitBadInput, options.input + ": " + error);
+            }
+            if (sameFile(options.input, options.output) || options.input == options.output) {
+                return fail(kExitBadInput,
+                            options.output + ": OUTPUT is INPUT; the input would be lost");
+            }
+            source = std::move(file);
+        } else {
+            const DemoAudio demo = makeDemoInput();
+            source = std::make_unique<BufferSource>(demo.left, demo.right, demo.sampleRate);
+        }
+        if (isFolder(options.output)) {
+            return fail(kExitBadInput, options.output + ": is a folder");
+        }
+        if (!outputFormatFor(options.output, format, formatName, error)) {
+            return fail(kExitBadInput, options.output + ": " + error);
+        }
+    }
+
+    const std::string pluginPath =
+        options.pluginPath.empty() ? defaultPluginPath(argv[0]) : options.pluginPath;
+    PluginHost plugin;
+    if (!plugin.load(pluginPath, error)) {
+        return fail(kExitBadInput, "--plugin " + pluginPath + ": " + error);
+    }
+    if (plugin.numPrograms() > 0 && options.program >= plugin.numPrograms()) {
+        return fail(kExitBadInput, "--program " + std::to_string(options.program) +
+                                       ": the plug-in has programs 0 to " +
+                                       std::to_string(plugin.numPrograms() - 1));
+    }
+    std::vector<std::pair<int32_t, float>> settings;
+    for (const ParameterSetting& setting : options.settings) {
+        const int32_t index = plugin.findParameter(setting.parameter, error);
+        if (index < 0) {
+            return fail(kExitBadInput, "--set " + setting.parameter + ": " + error);
+        }
+        settings.emplace_back(index, setting.value);
+    }
+
+    // As a host starts an instance: rate, block size, program, values, resume.
+    const int32_t rate = source ? source->sampleRate() : kDemoSampleRate;
+    plugin.setSampleRate(static_cast<float>(rate));
+    plugin.setBlockSize(options.blockSize);
+    if (options.program >= 0) {
+        plugin.selectProgram(options.program);
+    }
+    for (const auto& setting : settings) {
+        plugin.setParameter(setting.first, setting.second);
+    }
+    if (options.list) {
+        listPlugin(plugin);
+        return kExitOk;
+    }
+
+    OutputFile output;
+    if (!output.open(options.output, format, rate, error)) {
+        return fail(kExitBadInput, options.output + ": " + error);
+    }
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+
+    const bool showProgress = !options.quiet && isatty(fileno(stderr));
+    auto lastShown = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    ProgressFunction progress;
+    if (showProgress) {
+        progress = [&](int64_t done, int64_t total, int64_t tail) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastShown >= std::chrono::milliseconds(100)) {
+                lastShown = now;
+                std::cerr << progressLine(done, total, tail, rate) << std::flush;
+            }
+        };
+    }
+    plugin.start();
+    const int64_t maxTail = static_cast<int64_t>(std::floor(options.tailSeconds * rate));
+    const RenderResult result =
+        renderAudio(plugin, *source, output, options.blockSize, maxTail, progress);
+    plugin.stop();
+    if (showProgress) {
+        std::cerr << progressLine(result.inputFrames, source->frames(), result.tailFrames, rate)
+                  << "\n";
+    }
+    if (result.interrupted) {
+        output.discard();
+        return fail(kExitInterrupted, "interrupted; " + options.output + " left as it was");
+    }
+    if (!result.ok) {
+        output.discard();
+        return fail(kExitFailure, result.error + "; " + options.output + " left as it was");
+    }
+    if (!output.commit(error)) {
+        return fail(kExitFailure, options.output + ": " + error);
+    }
+    if (!options.quiet) {
+        const double seconds = static_cast<double>(result.inputFrames + result.tailFrames) / rate;
+        std::printf("Wrote %s: 2 channels, %d Hz, %s, %.2f s (%s %.2f s + tail %.2f s)\n",
+                    displayPath(options.output).c_str(), rate, formatName.c_str(), seconds,
+                    options.input.empty() ? "demo" : "input",
+                    static_cast<double>(result.inputFrames) / rate,
+                    static_cast<double>(result.tailFrames) / rate);
+    }
+    return kExitOk;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        return fail(kExitFailure, e.what());
+    }
+}
