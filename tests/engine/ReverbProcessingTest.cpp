@@ -170,6 +170,25 @@ TEST_F(ReverbProcessing, MatchesThePlainTranscriptionAt8000And192000Hertz) {
     }
 }
 
+TEST_F(ReverbProcessing, AnEngineKeepsItsRateWhenAnotherInstanceChangesTheLibraryRate) {
+    Pair pair; // sized at 44100 Hz
+    currentSampleRate = 8000;
+    Reverb other;
+    other.sampleRateChanged();
+    // The first engine's rebuilds and blocks still follow 44100 Hz.
+    pair.rebuild(0.5f, 0, 1.0f);
+    Noise noise(17);
+    double worst = 0.0;
+    for (int block = 0; block < 200; ++block) {
+        const std::vector<float> l = programme(noise, block, 256), r = noise.block(256, 0.3f);
+        worst = std::max(worst, pair.run(l, r, 1.0f, 0.5f));
+        Stereo out(256);
+        other.process(256, l.data(), r.data(), out.left.data(), out.right.data(), 1.0f, 0.5f);
+    }
+    EXPECT_LE(worst, 1e-6);
+    EXPECT_EQ(other.getTapDelay(0), 56); // trunc(2 * 35 * 8000 * 0.0001)
+}
+
 TEST_F(ReverbProcessing, GateRunsTheTailFor220500SamplesAtRoomSizeHalf) {
     Reverb reverb;
     const int32_t n = 256;
@@ -400,6 +419,24 @@ TEST_F(ReverbProcessing, OddSampleRatesRunSafely) {
         for (float v : out.right)
             ASSERT_TRUE(std::isfinite(v));
     }
+}
+
+TEST_F(ReverbProcessing, BlockSizesOutsideTheRangeAreLimited) {
+    Reverb reverb;
+    reverb.setBlockSize(0);
+    EXPECT_EQ(reverb.getBlockCapacity(), 256);
+    reverb.setBlockSize(-5);
+    EXPECT_EQ(reverb.getBlockCapacity(), 256);
+    reverb.setBlockSize(1 << 30);
+    EXPECT_EQ(reverb.getBlockCapacity(), Reverb::kMaxBlockSize);
+    reverb.setBlockSize(1);
+    Noise noise(18);
+    std::vector<float> l = noise.block(100, 0.5f), r = noise.block(100, 0.5f);
+    Stereo out(100);
+    reverb.process(100, l.data(), r.data(), out.left.data(), out.right.data(), 1.0f, 0.5f);
+    EXPECT_EQ(reverb.getTailCounter(), 220500);
+    for (float v : out.left)
+        ASSERT_TRUE(std::isfinite(v));
 }
 
 TEST_F(ReverbProcessing, NullBuffersAreAnsweredWithSilence) {
