@@ -3,9 +3,11 @@
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/engine/ReferenceReverb.h"
 
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -437,6 +439,34 @@ TEST_F(ReverbProcessing, BlockSizesOutsideTheRangeAreLimited) {
     EXPECT_EQ(reverb.getTailCounter(), 220500);
     for (float v : out.left)
         ASSERT_TRUE(std::isfinite(v));
+}
+
+TEST_F(ReverbProcessing, ImmediateSettersMayRunOnAnotherThreadDuringBlocks) {
+    Reverb reverb;
+    std::atomic<bool> done{false};
+    std::thread automation([&]() {
+        for (int i = 0; !done.load(); ++i) {
+            const float v = (i % 100) / 100.0f;
+            reverb.setLowpassCutoff(v + 0.1f);
+            reverb.setHighpassCutoff(v);
+            reverb.setSeparation(v * 0.98f + 0.001f);
+            reverb.setPreDelay(v * 0.98f);
+        }
+    });
+    Noise noise(19);
+    Stereo out(256);
+    for (int block = 0; block < 300; ++block) {
+        std::vector<float> l = noise.block(256, 0.5f), r = noise.block(256, 0.5f);
+        if (block % 50 == 0)
+            reverb.setLength(0.5f); // a rebuild at a block start reads separation and pre-delay
+        reverb.process(256, l.data(), r.data(), out.left.data(), out.right.data(), 1.0f, 0.5f);
+        for (float v : out.left)
+            ASSERT_TRUE(std::isfinite(v));
+    }
+    done.store(true);
+    automation.join();
+    reverb.setLowpassCutoff(0.5f);
+    EXPECT_FLOAT_EQ(reverb.getLowpassCutoff(), 0.4f);
 }
 
 TEST_F(ReverbProcessing, NullBuffersAreAnsweredWithSilence) {
