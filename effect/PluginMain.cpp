@@ -1,5 +1,6 @@
 // The library's exported entry point, under both names hosts look for:
 // VSTPluginMain (searched first by current hosts) and main.
+#include "effect/EditorSnapshot.h"
 #include "effect/ModuleInstance.h"
 #include "effect/PluginEntry.h"
 
@@ -34,5 +35,29 @@ __attribute__((visibility("default"), alias("VSTPluginMain"))) AEffect*
 mainEntryAlias(audioMasterCallback host) __asm__("main");
 
 #endif
+
+// A picture of the editor for tools that hold only the record: draws the
+// editor with the effect's current values on a private headless backend and
+// writes it as a PNG file. Answers 1 when the file was written; 0 for a null
+// or foreign record, a null path, an editor open in a host right now, a
+// failed write, and on builds without a PNG writer.
+#if !defined(_WIN32)
+__attribute__((visibility("default")))
+#endif
+int32_t
+FumaraEditorSnapshot(AEffect* effect, const char* pngPath) {
+    if (!effect || !pngPath || !*pngPath) {
+        return 0;
+    }
+    try {
+        platform::headless::Surface pixels;
+        if (!drawEditorSnapshot(effect, pixels)) {
+            return 0;
+        }
+        return writeSnapshotPng(pixels, pngPath) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
 
 } // extern "C"

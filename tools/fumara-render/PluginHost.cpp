@@ -108,6 +108,10 @@ std::string PluginHost::text(int32_t opcode, int32_t index) {
     return buffer;
 }
 
+void* PluginHost::symbol(const char* name) const {
+    return module && name ? module->symbol(name) : nullptr;
+}
+
 std::string PluginHost::effectName() {
     return text(effGetEffectName, 0);
 }

@@ -25,6 +25,8 @@ public:
     bool load(const std::string& path, std::string& error);
 
     AEffect* effect() const { return instance; }
+    // Address of another function the module exports, or null.
+    void* symbol(const char* name) const;
     int32_t numParams() const { return instance ? instance->numParams : 0; }
     int32_t numPrograms() const { return instance ? instance->numPrograms : 0; }
 

@@ -154,6 +154,15 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options,
                 return false;
             }
             options.program = static_cast<int32_t>(program);
+        } else if (name == "--snapshot") {
+            if (!takeValue(args, i, inlineValue, hasInline, name, value, error)) {
+                return false;
+            }
+            if (value.empty()) {
+                error = "--snapshot: empty path";
+                return false;
+            }
+            options.snapshot = value;
         } else if (name == "--block-size" || name == "--block") {
             if (!takeValue(args, i, inlineValue, hasInline, name, value, error)) {
                 return false;
@@ -198,7 +207,8 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options,
         error = "INPUT: empty path";
         return false;
     }
-    if (options.output.empty() && !options.list) {
+    if (options.output.empty() && !options.list &&
+        (options.snapshot.empty() || !positional.empty())) {
         error = positional.empty() ? "missing OUTPUT" : "OUTPUT: empty path";
         return false;
     }
@@ -207,6 +217,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options,
 
 std::string usageText() {
     return "Usage: fumara-render [options] [INPUT] OUTPUT\n"
+           "       fumara-render --snapshot PICTURE.png [options] [[INPUT] OUTPUT]\n"
            "\n"
            "Renders an audio file through the KDLV Fumara reverb plug-in, loaded through its\n"
            "entry point exactly as a host loads it. Without INPUT a built-in demo (a few\n"
@@ -231,6 +242,10 @@ std::string usageText() {
            "                       0 stops with the input)\n"
            "  --plugin PATH        the plug-in module to load (default: the one built\n"
            "                       beside fumara-render)\n"
+           "  --snapshot PATH      write a PNG picture of the plug-in's editor (300 x 245)\n"
+           "                       showing the values after --program and --set, drawn\n"
+           "                       off-screen; without INPUT and OUTPUT no audio is\n"
+           "                       rendered\n"
            "  --list               list the parameters (index, name, display text and\n"
            "                       label, after --program and --set) and the programs,\n"
            "                       then exit without rendering\n"
@@ -240,6 +255,7 @@ std::string usageText() {
            "Examples:\n"
            "  fumara-render demo.wav\n"
            "  fumara-render --set \"Room Size=0.9\" --set 7=0.8 voice.flac voice-hall.flac\n"
+           "  fumara-render --snapshot panel.png --program 3\n"
            "\n"
            "Exit status: 0 done, 1 the render failed, 2 bad option, file, name or value\n"
            "(nothing is written), 130 interrupted.\n";

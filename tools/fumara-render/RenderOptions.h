@@ -33,8 +33,9 @@ struct RenderOptions {
     bool list = false;
     bool quiet = false;
     bool help = false;
-    std::string input; // empty: the built-in demo input
-    std::string output;
+    std::string snapshot; // --snapshot: a PNG picture of the editor
+    std::string input;    // empty: the built-in demo input
+    std::string output;   // empty only with --list or --snapshot: no audio
 };
 
 // Parses the arguments after the program name. On failure answers false with

@@ -28,6 +28,9 @@ using namespace render;
 
 namespace {
 
+// The plug-in's export that draws its editor into a PNG file.
+constexpr const char* kSnapshotExport = "FumaraEditorSnapshot";
+
 // "fumara-render: message" on one line of stderr.
 int fail(int status, const std::string& message) {
     std::cerr << "fumara-render: " << message << "\n";
@@ -96,6 +99,29 @@ void listPlugin(PluginHost& plugin) {
     }
 }
 
+// The editor's picture, drawn by the plug-in itself (its one export besides
+// the entry point) with the values it holds now.
+int takeSnapshot(PluginHost& plugin, const std::string& pluginPath, const RenderOptions& options) {
+    using SnapshotFunction = int32_t (*)(AEffect*, const char*);
+    auto snapshot = reinterpret_cast<SnapshotFunction>(plugin.symbol(kSnapshotExport));
+    if (!snapshot) {
+        return fail(kExitFailure, "--snapshot: " + pluginPath + " does not export " +
+                                      kSnapshotExport + "; it cannot draw its editor off-screen");
+    }
+    if (isFolder(options.snapshot)) {
+        return fail(kExitBadInput, options.snapshot + ": is a folder");
+    }
+    if (snapshot(plugin.effect(), options.snapshot.c_str()) != 1) {
+        return fail(kExitFailure, "--snapshot " + options.snapshot +
+                                      ": the plug-in could not draw its editor or write the file");
+    }
+    if (!options.quiet) {
+        std::printf("Wrote %s: the editor as a PNG picture\n",
+                    displayPath(options.snapshot).c_str());
+    }
+    return kExitOk;
+}
+
 int run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     RenderOptions options;
@@ -112,7 +138,8 @@ int run(int argc, char** argv) {
     std::unique_ptr<AudioSource> source;
     int format = 0;
     std::string formatName;
-    if (!options.list) {
+    const bool renderSound = !options.list && !options.output.empty();
+    if (renderSound) {
         if (!options.input.empty()) {
             auto file = std::make_unique<FileSource>();
             if (!file->open(options.input, error)) {
@@ -165,8 +192,17 @@ int run(int argc, char** argv) {
     for (const auto& setting : settings) {
         plugin.setParameter(setting.first, setting.second);
     }
+    if (!options.snapshot.empty()) {
+        const int status = takeSnapshot(plugin, pluginPath, options);
+        if (status != kExitOk) {
+            return status;
+        }
+    }
     if (options.list) {
         listPlugin(plugin);
+        return kExitOk;
+    }
+    if (!renderSound) {
         return kExitOk;
     }
 

@@ -1,0 +1,241 @@
+// The editor snapshot: drawn in-process through the effect's record, and
+// written as PNG by fumara-render through the built plug-in's export.
+#include "effect/EditorSnapshot.h"
+#include "effect/PluginEntry.h"
+#include "gui/platform/BmpDecoder.h"
+#include "gui/platform/headless/HeadlessPlatform.h"
+#include "host/EffectBase.h"
+
+#include <cairo.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using platform::headless::Surface;
+
+namespace {
+
+intptr_t VSTCALLBACK quietHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+// An effect made through the entry point, closed and freed at the end.
+struct Instance {
+    AEffect* record = createEffectInstance(&quietHost);
+    ~Instance() {
+        if (record) {
+            record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
+        }
+    }
+    intptr_t dispatch(int32_t opcode, intptr_t value = 0, void* ptr = nullptr) {
+        return record->dispatcher(record, opcode, 0, value, ptr, 0.0f);
+    }
+};
+
+platform::DecodedImage artwork(const char* name) {
+    std::ifstream f(std::string(FUMARA_SOURCE_DIR) + "/resources/" + name, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)),
+                               std::istreambuf_iterator<char>());
+    platform::DecodedImage image;
+    EXPECT_TRUE(platform::decodeBmp(bytes.data(), bytes.size(), image)) << name;
+    return image;
+}
+
+// A PNG file read back as 0x00BBGGRR pixels (empty on failure).
+Surface readPng(const std::string& path) {
+    Surface out;
+    cairo_surface_t* image = cairo_image_surface_create_from_png(path.c_str());
+    if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
+        cairo_surface_flush(image);
+        out = Surface(cairo_image_surface_get_width(image), cairo_image_surface_get_height(image),
+                      false);
+        const unsigned char* data = cairo_image_surface_get_data(image);
+        const int stride = cairo_image_surface_get_stride(image);
+        for (int32_t y = 0; y < out.height; ++y) {
+            auto* row = reinterpret_cast<const uint32_t*>(data + size_t(y) * stride);
+            for (int32_t x = 0; x < out.width; ++x) {
+                const uint32_t c = row[x];
+                out.pixels[size_t(y) * out.width + x] =
+                    ((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16);
+            }
+        }
+    }
+    cairo_surface_destroy(image);
+    return out;
+}
+
+// Whether the first slider (at 7, 31 on the panel) shows exactly the trough
+// with the handle's opaque pixels at handleLeft inside the slider.
+::testing::AssertionResult firstSliderShows(const Surface& panel, int32_t handleLeft) {
+    static const platform::DecodedImage trough = artwork("trough.bmp");
+    static const platform::DecodedImage handle = artwork("handle.bmp");
+    for (int32_t y = 0; y < trough.height - 1; ++y) {
+        for (int32_t x = 0; x < trough.width; ++x) {
+            uint32_t want = trough.pixels[size_t(y) * trough.width + x];
+            const int32_t hx = x - handleLeft, hy = y - 6;
+            if (hx >= 0 && hx < handle.width && hy >= 0 && hy < handle.height) {
+                const uint32_t h = handle.pixels[size_t(hy) * handle.width + hx];
+                if (h != 0xFFFFFF) {
+                    want = h;
+                }
+            }
+            if (panel.at(7 + x, 31 + y) != want) {
+                return ::testing::AssertionFailure()
+                       << "pixel " << x << "," << y << " is " << std::hex << panel.at(7 + x, 31 + y)
+                       << " not " << want;
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Whether two pictures agree inside a rectangle.
+bool sameRegion(const Surface& a, const Surface& b, int32_t l, int32_t t, int32_t r, int32_t bt) {
+    for (int32_t y = t; y < bt; ++y) {
+        for (int32_t x = l; x < r; ++x) {
+            if (a.at(x, y) != b.at(x, y)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The first value box, and the panel's title plate and an untouched corner.
+constexpr int32_t kBox[4] = {193, 36, 221, 50};
+constexpr int32_t kTitle[4] = {0, 0, 300, 30};
+
+Surface drawnInProcess(float roomSize) {
+    Instance effect;
+    EXPECT_NE(effect.record, nullptr);
+    effect.record->setParameter(effect.record, 2, roomSize);
+    Surface pixels;
+    EXPECT_TRUE(drawEditorSnapshot(effect.record, pixels));
+    return pixels;
+}
+
+class SnapshotTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 ("fumara-snapshot-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    std::string path(const std::string& name) const { return (folder / name).string(); }
+
+    int render(const std::vector<std::string>& args) {
+        std::string command = "'" FUMARA_RENDER "' --plugin '" FUMARA_MODULE_PATH "'";
+        for (const std::string& a : args) {
+            command += " '" + a + "'";
+        }
+        command += " >'" + path("out.txt") + "' 2>'" + path("err.txt") + "' </dev/null";
+        const int raw = std::system(command.c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    std::string errors() const {
+        std::ifstream f(path("err.txt"));
+        return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    }
+
+    fs::path folder;
+};
+
+} // namespace
+
+TEST(EditorSnapshot, DrawsThePanelWithTheEffectsValuesAndLeavesTheEffectAsItWas) {
+    platform::headless::HeadlessPlatform own;
+    platform::setCurrent(&own);
+    {
+        Instance effect;
+        ASSERT_NE(effect.record, nullptr);
+        auto* base = static_cast<EffectBase*>(effect.record->object);
+        HostEditor* editor = base->editorObject();
+        const int32_t flags = effect.record->flags;
+
+        Surface half, full;
+        ASSERT_TRUE(drawEditorSnapshot(effect.record, half));
+        EXPECT_EQ(half.width, 300);
+        EXPECT_EQ(half.height, 245);
+        EXPECT_TRUE(firstSliderShows(half, 77));
+        effect.record->setParameter(effect.record, 2, 1.0f);
+        ASSERT_TRUE(drawEditorSnapshot(effect.record, full));
+        EXPECT_TRUE(firstSliderShows(full, 154));
+        EXPECT_FALSE(sameRegion(half, full, kBox[0], kBox[1], kBox[2], kBox[3]));
+        EXPECT_TRUE(sameRegion(half, full, kTitle[0], kTitle[1], kTitle[2], kTitle[3]));
+
+        // The effect keeps its own editor, flags and backend.
+        EXPECT_EQ(base->editorObject(), editor);
+        EXPECT_EQ(effect.record->flags, flags);
+        EXPECT_EQ(&platform::current(), &own);
+        EXPECT_EQ(own.liveContextCount(), 0);
+
+        // Refused while the host shows the editor; allowed again once closed.
+        platform::WindowHandle host = own.createHostWindow({10, 10, 310, 255});
+        ASSERT_EQ(effect.dispatch(effEditOpen, 0, host), 1);
+        Surface refused;
+        EXPECT_FALSE(drawEditorSnapshot(effect.record, refused));
+        EXPECT_EQ(refused.width, 0);
+        EXPECT_EQ(&platform::current(), &own);
+        EXPECT_EQ(base->editorObject(), editor);
+        effect.dispatch(effEditClose);
+        EXPECT_TRUE(drawEditorSnapshot(effect.record, refused));
+    }
+    platform::setCurrent(nullptr);
+}
+
+TEST(EditorSnapshot, RefusesRecordsThatAreNotALiveEffect) {
+    Surface pixels;
+    EXPECT_FALSE(drawEditorSnapshot(nullptr, pixels));
+    AEffect stranger{};
+    stranger.magic = kEffectMagic;
+    EXPECT_FALSE(drawEditorSnapshot(&stranger, pixels));
+    EXPECT_FALSE(writeSnapshotPng(Surface(), "never-written.png"));
+    EXPECT_FALSE(fs::exists("never-written.png"));
+}
+
+TEST_F(SnapshotTool, WritesTheDefaultPanelAsPngWithoutRenderingAudio) {
+    ASSERT_EQ(render({"--quiet", "--snapshot", path("panel.png")}), 0) << errors();
+    const Surface png = readPng(path("panel.png"));
+    ASSERT_EQ(png.width, 300);
+    ASSERT_EQ(png.height, 245);
+    EXPECT_TRUE(firstSliderShows(png, 77));
+    // The plug-in draws in its own process what this one draws in-process.
+    const Surface here = drawnInProcess(0.5f);
+    EXPECT_TRUE(sameRegion(png, here, 0, 0, 300, 245));
+    // Only the picture was written.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 3);
+}
+
+TEST_F(SnapshotTool, ShowsTheValuesSetThroughTheRecord) {
+    ASSERT_EQ(render({"--quiet", "--snapshot", path("half.png")}), 0) << errors();
+    ASSERT_EQ(render({"--quiet", "--snapshot", path("full.png"), "--set", "Room Size=1"}), 0)
+        << errors();
+    const Surface half = readPng(path("half.png"));
+    const Surface full = readPng(path("full.png"));
+    ASSERT_EQ(full.width, 300);
+    EXPECT_TRUE(firstSliderShows(full, 154));
+    EXPECT_FALSE(sameRegion(half, full, kBox[0], kBox[1], kBox[2], kBox[3]));
+    EXPECT_TRUE(sameRegion(full, drawnInProcess(1.0f), 0, 0, 300, 245));
+}
+
+TEST_F(SnapshotTool, RendersAudioToo_AndReportsBadPaths) {
+    ASSERT_EQ(render({"--quiet", "--tail", "0", "--snapshot", path("p.png"), path("out.wav")}), 0)
+        << errors();
+    EXPECT_TRUE(fs::exists(path("p.png")));
+    EXPECT_TRUE(fs::exists(path("out.wav")));
+    EXPECT_EQ(render({"--snapshot", folder.string()}), 2);
+    EXPECT_NE(errors().find("is a folder"), std::string::npos) << errors();
+    EXPECT_EQ(render({"--snapshot", path("missing/p.png")}), 1);
+    EXPECT_NE(errors().find("--snapshot"), std::string::npos) << errors();
+    EXPECT_FALSE(fs::exists(path("missing")));
+}
