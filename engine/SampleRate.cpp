@@ -1,3 +1,3 @@
 #include "engine/SampleRate.h"
 
-int32_t currentSampleRate = kDefaultSampleRate;
+std::atomic<int32_t> currentSampleRate{kDefaultSampleRate};

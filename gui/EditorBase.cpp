@@ -6,7 +6,6 @@
 
 EditorBase::EditorBase(EffectBase* owner) : HostEditor(owner) {
     platform::Platform& p = platform::current();
-    updateFlag = 0;
     frame = nullptr;
     inIdle = false;
     systemWindow = nullptr;
@@ -42,8 +41,7 @@ void EditorBase::idle() {
     if (inIdle) {
         return;
     }
-    if (updateFlag) {
-        updateFlag = 0;
+    if (takeUpdateRequest()) {
         update();
     }
     if (frame) {

@@ -21,8 +21,7 @@ int32_t HostEditor::open(void* parentWindow) {
 }
 
 void HostEditor::idle() {
-    if (updateFlag) {
-        updateFlag = 0;
+    if (takeUpdateRequest()) {
         update();
     }
 }

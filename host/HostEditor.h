@@ -2,9 +2,10 @@
 // this type and turns the host's editor opcodes into calls on it.
 #pragma once
 
-#include <cstdint>
-
 #include "host/VstTypes.h"
+
+#include <atomic>
+#include <cstdint>
 
 class EffectBase;
 
@@ -22,7 +23,8 @@ public:
     virtual void close() {}
     virtual void idle();
     virtual void update() {}
-    virtual void postUpdate() { updateFlag = 1; }
+    // May be called from any thread (hosts set parameters off the editor's thread).
+    virtual void postUpdate() { updateFlag.store(1, std::memory_order_relaxed); }
     virtual int32_t keyDown(VstKeyCode& key) { return -1; }
     virtual int32_t keyUp(VstKeyCode& key) { return -1; }
     virtual int32_t setKnobMode(int32_t mode) { return 0; }
@@ -33,5 +35,9 @@ public:
 protected:
     EffectBase* effect;
     void* systemWindow = nullptr;
-    int32_t updateFlag = 0;
+    // Set by postUpdate from any thread, consumed by idle on the editor's thread.
+    std::atomic<int32_t> updateFlag{0};
+
+    // Clears the update request and answers whether there was one.
+    bool takeUpdateRequest() { return updateFlag.exchange(0, std::memory_order_relaxed) != 0; }
 };
