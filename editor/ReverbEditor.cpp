@@ -74,6 +74,16 @@ int32_t ReverbEditor::open(void* parentWindow) {
     Bitmap* handle = new Bitmap(kHandleBitmapId);
 
     frame = new Frame(Rect(0, 0, panelBitmap->width, panelBitmap->height), parentWindow, this);
+    if (parentWindow && !frame->getWindow()) {
+        // No window could be made in the host's window (on X11: no connection
+        // to the display). Tell the host the editor did not open, and keep
+        // nothing of the attempt.
+        delete frame;
+        frame = nullptr;
+        trough->release();
+        handle->release();
+        return 0;
+    }
     frame->setBackground(panelBitmap);
 
     const int32_t rowStep = trough->height - 1; // neighbouring rows share one line

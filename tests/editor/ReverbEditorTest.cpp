@@ -470,6 +470,20 @@ TEST_F(EditorWorld, OpeningTwiceReplacesThePanel) {
     EXPECT_EQ(editor->getSlider(0)->getBackground()->getReferenceCount(), 7);
 }
 
+TEST_F(EditorWorld, AParentWindowThatTakesNoChildMakesOpenAnswerZeroAndKeepNothing) {
+    const int32_t objectsBefore = p.liveObjectCount();
+    int32_t notAWindow = 0;
+    EXPECT_EQ(effect->dispatcher(effEditOpen, 0, 0, &notAWindow, 0.0f), 0);
+    EXPECT_FALSE(editor->isOpen());
+    EXPECT_EQ(editor->getFrame(), nullptr);
+    EXPECT_EQ(p.liveObjectCount(), objectsBefore);
+    EXPECT_EQ(p.windowClassCount(), 0u);
+    EXPECT_EQ(editor->getPanelBitmap()->getReferenceCount(), 1);
+    // A later open into a real window works as usual.
+    openEditor();
+    EXPECT_TRUE(editor->isOpen());
+}
+
 TEST_F(EditorWorld, DestroyingAnOpenEditorClosesIt) {
     openEditor();
     const platform::WindowHandle w = window();

@@ -177,7 +177,7 @@ TEST_F(PluginHarness, EveryOpcodeAnswersItsDefinedValue) {
         {effSetBlockSize, 0, 0, 512, nullptr, 0.0f},
         {effMainsChanged, 0, 0, 1, nullptr, 0.0f},
         {effEditGetRect, 1, 0, 0, scratch(), 0.0f},
-        {effEditOpen, 1, 0, 0, scratch(), 0.0f},
+        {effEditOpen, 0, 0, 0, scratch(), 0.0f}, // not a window: nothing opens
         {effEditClose, 0, 0, 0, nullptr, 0.0f},
         {effEditDraw, 0, 0, 0, scratch(), 0.0f},
         {effEditMouse, 0, 1, 1, nullptr, 0.0f},
