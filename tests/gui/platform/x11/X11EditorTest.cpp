@@ -28,24 +28,6 @@ constexpr int32_t panelWidth = 300;
 constexpr int32_t panelHeight = 245;
 constexpr int32_t parameterCount = 32;
 
-struct HostCall {
-    int32_t opcode;
-    int32_t index;
-    float opt;
-};
-std::vector<HostCall> hostCalls;
-
-intptr_t VSTCALLBACK recordingHost(AEffect*, int32_t opcode, int32_t index, intptr_t, void*,
-                                   float opt) {
-    if (opcode == audioMasterVersion) {
-        return 2400;
-    }
-    if (opcode != audioMasterIdle) {
-        hostCalls.push_back({opcode, index, opt});
-    }
-    return 0;
-}
-
 // An effect that keeps its parameters as the real one does: each change is
 // first handed to the editor, then stored.
 class StoringEffect : public ExtendedEffectBase {
@@ -93,40 +75,22 @@ using Changes = std::vector<std::pair<int32_t, float>>;
 // while no X11 editor is open: the toolkit's state belongs to one backend at
 // a time.
 std::vector<uint32_t> headlessPanel(const std::vector<float>& values, const Changes& changes = {}) {
-    platform::headless::HeadlessPlatform world;
-    platform::setCurrent(&world);
-    std::vector<uint32_t> out;
-    {
-        auto* effect = new StoringEffect(values.data());
-        AEffect* record = effect->getRecord();
-        platform::WindowHandle host = world.createHostWindow({0, 0, panelWidth, panelHeight});
-        record->dispatcher(record, effEditOpen, 0, 0, host, 0.0f);
-        world.deliverPaints();
-        record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);
-        for (const auto& change : changes) {
-            record->setParameter(record, change.first, change.second);
-        }
-        record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);
-        const platform::headless::Surface* s =
-            world.windowSurface(effect->panel()->getFrame()->getWindow());
-        for (uint32_t p : s->pixels) {
-            out.push_back(p & 0xFFFFFF);
-        }
-        record->dispatcher(record, effEditClose, 0, 0, nullptr, 0.0f);
-        record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
-    }
-    platform::setCurrent(nullptr);
-    return out;
+    return headlessEditorPicture(
+        panelWidth, panelHeight, [&] { return new StoringEffect(values.data()); },
+        [&](AEffect* record) {
+            for (const auto& change : changes) {
+                record->setParameter(record, change.first, change.second);
+            }
+        });
 }
 
-class X11EditorTest : public ::testing::Test {
+class X11EditorTest : public X11HostedEditorTest {
 protected:
     void SetUp() override {
-        if (!host.available()) {
-            GTEST_SKIP() << host.unavailableReason();
+        X11HostedEditorTest::SetUp();
+        if (IsSkipped()) {
+            return;
         }
-        hostCalls.clear();
-        platform::setCurrent(nullptr);
         values = startValues();
         reference = headlessPanel(values);
         hostWindow = host.createHostWindow(60, 50, panelWidth, panelHeight);
@@ -134,34 +98,9 @@ protected:
         record = effect->getRecord();
     }
 
-    void TearDown() override {
-        if (!host.available()) {
-            return;
-        }
-        dispatch(effEditClose);
-        dispatch(effClose);
-        EXPECT_EQ(platform::x11::diagnostics().windows, 0);
-        EXPECT_FALSE(platform::x11::diagnostics().connected);
-    }
-
-    intptr_t dispatch(int32_t opcode, void* ptr = nullptr) {
-        return record->dispatcher(record, opcode, 0, 0, ptr, 0.0f);
-    }
-
     Window panelWindow() const {
         Frame* frame = effect->panel()->getFrame();
         return frame ? static_cast<Window>(reinterpret_cast<uintptr_t>(frame->getWindow())) : 0;
-    }
-
-    bool idleUntil(const std::function<bool()>& condition) {
-        for (int i = 0; i < 500; ++i) {
-            dispatch(effEditIdle);
-            if (condition()) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
     }
 
     // effEditOpen with the host window's id, then idles until the panel on
@@ -175,20 +114,9 @@ protected:
 
     std::vector<uint32_t> shown() { return host.capture(panelWindow(), panelWidth, panelHeight); }
 
-    int calls(int32_t opcode, int32_t index) const {
-        int n = 0;
-        for (const HostCall& c : hostCalls) {
-            n += c.opcode == opcode && c.index == index ? 1 : 0;
-        }
-        return n;
-    }
-
-    X11TestHost host;
-    Window hostWindow = 0;
     std::vector<float> values;
     std::vector<uint32_t> reference;
     StoringEffect* effect = nullptr;
-    AEffect* record = nullptr;
 };
 
 TEST_F(X11EditorTest, PanelOnScreenIsTheHeadlessPanel) {
@@ -291,14 +219,13 @@ TEST_F(X11EditorTest, HostWindowDestroyedBeforeTheEditorCloses) {
 
 // The built plug-in module loaded as a host loads it: its own copy of the
 // backend opens the editor in the host's window.
-class X11ModuleTest : public ::testing::Test {
+class X11ModuleTest : public X11HostedEditorTest {
 protected:
     void SetUp() override {
-        if (!host.available()) {
-            GTEST_SKIP() << host.unavailableReason();
+        X11HostedEditorTest::SetUp();
+        if (IsSkipped()) {
+            return;
         }
-        hostCalls.clear();
-        platform::setCurrent(nullptr);
         module = dlopen(FUMARA_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(module, nullptr) << dlerror();
         using Entry = AEffect* (*)(audioMasterCallback);
@@ -320,14 +247,7 @@ protected:
         }
     }
 
-    intptr_t dispatch(int32_t opcode, void* ptr = nullptr) {
-        return record->dispatcher(record, opcode, 0, 0, ptr, 0.0f);
-    }
-
-    X11TestHost host;
     void* module = nullptr;
-    AEffect* record = nullptr;
-    Window hostWindow = 0;
 };
 
 TEST_F(X11ModuleTest, EditorOpensPaintsAndClosesInsideTheHostWindow) {

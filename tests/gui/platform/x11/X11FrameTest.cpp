@@ -31,24 +31,6 @@ constexpr int32_t panelWidth = 300;
 constexpr int32_t panelHeight = 245;
 constexpr int32_t boundParameter = 2;
 
-struct HostCall {
-    int32_t opcode;
-    int32_t index;
-    float opt;
-};
-std::vector<HostCall> hostCalls;
-
-intptr_t VSTCALLBACK recordingHost(AEffect*, int32_t opcode, int32_t index, intptr_t, void*,
-                                   float opt) {
-    if (opcode == audioMasterVersion) {
-        return 2400;
-    }
-    if (opcode != audioMasterIdle) {
-        hostCalls.push_back({opcode, index, opt});
-    }
-    return 0;
-}
-
 class PanelEditor;
 
 class PanelEffect : public ExtendedEffectBase {
@@ -135,56 +117,25 @@ void PanelEffect::setParameter(int32_t index, float value) {
 // Made while no X11 frame exists: the toolkit's state belongs to one backend
 // at a time.
 std::vector<uint32_t> headlessPanel(float value) {
-    platform::headless::HeadlessPlatform world;
-    platform::setCurrent(&world);
-    std::vector<uint32_t> out;
-    {
+    return headlessEditorPicture(panelWidth, panelHeight, [&] {
         auto* effect = new PanelEffect;
         new PanelEditor(effect);
         effect->values[boundParameter] = value;
-        AEffect* record = effect->getRecord();
-        platform::WindowHandle host = world.createHostWindow({0, 0, panelWidth, panelHeight});
-        record->dispatcher(record, effEditOpen, 0, 0, host, 0.0f);
-        world.deliverPaints();
-        record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);
-        auto* editor = static_cast<PanelEditor*>(effect->editorObject());
-        const platform::headless::Surface* s = world.windowSurface(editor->getFrame()->getWindow());
-        for (uint32_t p : s->pixels) {
-            out.push_back(p & 0xFFFFFF);
-        }
-        record->dispatcher(record, effEditClose, 0, 0, nullptr, 0.0f);
-        record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
-    }
-    platform::setCurrent(nullptr);
-    return out;
+        return effect;
+    });
 }
 
-class X11FrameTest : public ::testing::Test {
+class X11FrameTest : public X11HostedEditorTest {
 protected:
     void SetUp() override {
-        if (!host.available()) {
-            GTEST_SKIP() << host.unavailableReason();
+        X11HostedEditorTest::SetUp();
+        if (IsSkipped()) {
+            return;
         }
-        hostCalls.clear();
-        platform::setCurrent(nullptr);
         hostWindow = host.createHostWindow(100, 80, panelWidth, panelHeight);
         effect = new PanelEffect;
         editor = new PanelEditor(effect);
         record = effect->getRecord();
-    }
-
-    void TearDown() override {
-        if (!host.available()) {
-            return;
-        }
-        dispatch(effEditClose);
-        dispatch(effClose);
-        EXPECT_EQ(platform::x11::diagnostics().windows, 0);
-        EXPECT_FALSE(platform::x11::diagnostics().connected);
-    }
-
-    intptr_t dispatch(int32_t opcode, void* ptr = nullptr) {
-        return record->dispatcher(record, opcode, 0, 0, ptr, 0.0f);
     }
 
     Window frameWindow() const {
@@ -201,32 +152,10 @@ protected:
         return idleUntil([&] { return !editor->getFrame()->isFirstDrawPending(); });
     }
 
-    bool idleUntil(const std::function<bool()>& condition) {
-        for (int i = 0; i < 500; ++i) {
-            dispatch(effEditIdle);
-            if (condition()) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-
     std::vector<uint32_t> shown() { return host.capture(frameWindow(), panelWidth, panelHeight); }
 
-    int calls(int32_t opcode) const {
-        int n = 0;
-        for (const HostCall& c : hostCalls) {
-            n += c.opcode == opcode ? 1 : 0;
-        }
-        return n;
-    }
-
-    X11TestHost host;
-    Window hostWindow = 0;
     PanelEffect* effect = nullptr;
     PanelEditor* editor = nullptr;
-    AEffect* record = nullptr;
 };
 
 TEST_F(X11FrameTest, OpenedPanelShowsTheHeadlessRendering) {

@@ -1,12 +1,29 @@
 // A stand-in for a Linux host's windowing side: its own X connection, the
 // top-level window it gives an editor, synthetic mouse and keyboard input
-// through the XTest extension, and a reader of a window's pixels.
+// through the XTest extension, and a reader of a window's pixels. Below it,
+// the host side of an editor test: a host callback that records what the
+// editor asks, a fixture that opens the editor in the host's window, and the
+// headless rendering of an editor to compare the screen against.
 #pragma once
 
-#include <X11/Xlib.h>
+#include "gui/platform/Platform.h"
+#include "gui/platform/x11/X11Platform.h"
+#include "host/AEffect.h"
+
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <gtest/gtest.h>
 #include <string>
+#include <thread>
 #include <vector>
+
+class EffectBase;
+
+// Xlib last: its macros (None, Bool, ...) clash with names in other headers.
+// clang-format off
+#include <X11/Xlib.h>
+// clang-format on
 
 class X11TestHost {
 public:
@@ -59,3 +76,87 @@ private:
 
 // Pixels of one rendering against another: how many differ.
 int32_t countDifferences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b);
+
+// A host call the editor made (idle calls are left out).
+struct HostCall {
+    int32_t opcode;
+    int32_t index;
+    float opt;
+};
+// Every call recordingHost received since the last clear.
+extern std::vector<HostCall> hostCalls;
+
+// A host callback that says it is version 2400 and records every other call.
+intptr_t VSTCALLBACK recordingHost(AEffect*, int32_t opcode, int32_t index, intptr_t, void*,
+                                   float opt);
+
+// The picture an effect's editor draws on the headless backend, red + 256
+// green + 65536 blue a pixel: the effect `make` gives (made once that backend
+// is current) opens its editor in a width x height host window, paints and
+// idles; then `afterFirstIdle`, when given, acts on the effect and one more
+// idle follows. Made while no X11 editor is open: the toolkit's state belongs
+// to one backend at a time.
+std::vector<uint32_t>
+headlessEditorPicture(int32_t width, int32_t height, const std::function<EffectBase*()>& make,
+                      const std::function<void(AEffect*)>& afterFirstIdle = {});
+
+// An editor opened by the host in its own X window: skipped without an X
+// server, starting with no host calls and no backend chosen, and closing the
+// editor and the effect at the end, after which no X11 window or connection
+// may remain.
+class X11HostedEditorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!host.available()) {
+            GTEST_SKIP() << host.unavailableReason();
+        }
+        hostCalls.clear();
+        platform::setCurrent(nullptr);
+    }
+
+    void TearDown() override {
+        if (!host.available()) {
+            return;
+        }
+        dispatch(effEditClose);
+        dispatch(effClose);
+        EXPECT_EQ(platform::x11::diagnostics().windows, 0);
+        EXPECT_FALSE(platform::x11::diagnostics().connected);
+    }
+
+    intptr_t dispatch(int32_t opcode, void* ptr = nullptr) {
+        return record->dispatcher(record, opcode, 0, 0, ptr, 0.0f);
+    }
+
+    // Idles as a host does, every 10 ms for up to 5 s, until the condition holds.
+    bool idleUntil(const std::function<bool()>& condition) {
+        for (int i = 0; i < 500; ++i) {
+            dispatch(effEditIdle);
+            if (condition()) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    // How many recorded host calls have this opcode (and this index).
+    int calls(int32_t opcode) const {
+        int n = 0;
+        for (const HostCall& c : hostCalls) {
+            n += c.opcode == opcode ? 1 : 0;
+        }
+        return n;
+    }
+    int calls(int32_t opcode, int32_t index) const {
+        int n = 0;
+        for (const HostCall& c : hostCalls) {
+            n += c.opcode == opcode && c.index == index ? 1 : 0;
+        }
+        return n;
+    }
+
+    X11TestHost host;
+    Window hostWindow = 0;
+    AEffect* record = nullptr;
+};
