@@ -2,6 +2,7 @@
 // headless platform: the feedback the platform shows, what the views receive,
 // and drops that must change nothing.
 #include "GuiTestSupport.h"
+#include "RecordingDropView.h"
 #include "gui/DropTarget.h"
 
 #include <cstring>
@@ -12,41 +13,6 @@ using platform::headless::DropOutcome;
 using platform::headless::ScriptedDropData;
 
 namespace {
-
-// Keeps copies of what a drop carried (the items live only during the call).
-class CollectingView : public View {
-public:
-    explicit CollectingView(const Rect& r) : View(r) {}
-    bool drop(void** items, int32_t n, int32_t kind, Point& where) override {
-        ++drops;
-        type = kind;
-        count = n;
-        at = where;
-        received.clear();
-        if (kind == DropTypeText) {
-            received.push_back(static_cast<const char*>(items[0]));
-        } else {
-            for (int32_t i = 0; i < n; ++i) {
-                received.push_back(static_cast<const char*>(items[i]));
-            }
-        }
-        bool answer = takes;
-        if (onDrop) {
-            // The action may close the editor and so destroy this view: it runs
-            // from a copy, and nothing of the view is touched after it.
-            std::function<void()> action = onDrop;
-            action();
-        }
-        return answer;
-    }
-    int32_t drops = 0;
-    int32_t type = -1;
-    int32_t count = -1;
-    Point at{-1, -1};
-    std::vector<std::string> received;
-    bool takes = true;
-    std::function<void()> onDrop;
-};
 
 constexpr uint32_t control = platform::DragKeyControl;
 // The host's window lies at (200, 100) on the screen and the frame's window at
@@ -62,7 +28,7 @@ protected:
         GuiTest::SetUp();
         host = makeHost();
         frame = new Frame(Rect(0, 0, 300, 245), host, nullptr);
-        view = new CollectingView(Rect(10, 10, 290, 235));
+        view = new RecordingDropView(Rect(10, 10, 290, 235));
         frame->addView(view);
     }
     void TearDown() override {
@@ -72,7 +38,7 @@ protected:
     }
     platform::WindowHandle host = nullptr;
     Frame* frame = nullptr;
-    CollectingView* view = nullptr;
+    RecordingDropView* view = nullptr;
 };
 
 } // namespace
@@ -308,7 +274,7 @@ TEST_F(DragAndDrop, SetDropActiveOnAFrameThatNeverRegisteredReportsTrueAndDoesNo
 
 TEST_F(DragAndDrop, TheTopmostWindowUnderThePointTakesTheDrag) {
     // A second editor's frame over the first: the later window lies on top.
-    CollectingView* second = new CollectingView(Rect(0, 0, 100, 100));
+    RecordingDropView* second = new RecordingDropView(Rect(0, 0, 100, 100));
     Frame* over = new Frame(Rect(0, 0, 100, 100), host, nullptr);
     over->addView(second);
     ScriptedDropData text = ScriptedDropData::text("t");

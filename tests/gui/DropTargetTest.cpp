@@ -2,6 +2,7 @@
 #include "gui/DropTarget.h"
 
 #include "GuiTestSupport.h"
+#include "RecordingDropView.h"
 
 #include <string>
 
@@ -35,36 +36,12 @@ public:
     int releases = 0;
 };
 
-// Keeps copies of what a drop carried (the items live only during the call).
-class CatchingView : public View {
-public:
-    CatchingView() : View(Rect(0, 0, 300, 245)) {}
-    bool drop(void** items, int32_t n, int32_t kind, Point& where) override {
-        type = kind;
-        count = n;
-        at = where;
-        received.clear();
-        if (kind == DropTypeText) {
-            received.push_back(static_cast<const char*>(items[0]));
-        } else {
-            for (int32_t i = 0; i < n; ++i) {
-                received.push_back(static_cast<const char*>(items[i]));
-            }
-        }
-        return true;
-    }
-    int32_t type = -1;
-    int32_t count = -1;
-    Point at{-1, -1};
-    std::vector<std::string> received;
-};
-
 class DropTargetTest : public GuiTest {
 protected:
     void SetUp() override {
         GuiTest::SetUp();
         frame = new Frame(Rect(0, 0, 300, 245), makeHost(), nullptr);
-        view = new CatchingView;
+        view = new RecordingDropView(Rect(0, 0, 300, 245));
         frame->addView(view);
         sink = dynamic_cast<DropTarget*>(world.dropSinkOf(frame->getWindow()));
         ASSERT_NE(nullptr, sink);
@@ -74,7 +51,7 @@ protected:
         GuiTest::TearDown();
     }
     Frame* frame = nullptr;
-    CatchingView* view = nullptr;
+    RecordingDropView* view = nullptr;
     DropTarget* sink = nullptr;
 };
 

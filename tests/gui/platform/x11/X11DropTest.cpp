@@ -8,6 +8,7 @@
 #include "gui/Frame.h"
 #include "gui/View.h"
 #include "gui/platform/x11/X11Platform.h"
+#include "tests/gui/RecordingDropView.h"
 
 #include <chrono>
 #include <climits>
@@ -129,33 +130,6 @@ constexpr int hostX = 100;
 constexpr int hostY = 80;
 constexpr int panelWidth = 300;
 constexpr int panelHeight = 245;
-
-// A view over the whole panel that keeps copies of what is dropped on it.
-class CollectingView : public View {
-public:
-    CollectingView() : View(Rect(0, 0, panelWidth, panelHeight)) {}
-    bool drop(void** items, int32_t n, int32_t kind, Point& where) override {
-        ++drops;
-        type = kind;
-        count = n;
-        at = where;
-        received.clear();
-        if (kind == DropTypeText) {
-            received.push_back(static_cast<const char*>(items[0]));
-        } else {
-            for (int32_t i = 0; i < n; ++i) {
-                received.push_back(static_cast<const char*>(items[i]));
-            }
-        }
-        return takes;
-    }
-    int32_t drops = 0;
-    int32_t type = -1;
-    int32_t count = -1;
-    Point at{-1, -1};
-    std::vector<std::string> received;
-    bool takes = true;
-};
 
 // The source side of the protocol, on a connection of its own.
 class DragSource {
@@ -348,7 +322,7 @@ protected:
         hostWindow = host.createHostWindow(hostX, hostY, panelWidth, panelHeight);
         frame = new Frame(Rect(0, 0, panelWidth, panelHeight),
                           reinterpret_cast<void*>(static_cast<uintptr_t>(hostWindow)), nullptr);
-        view = new CollectingView;
+        view = new RecordingDropView(Rect(0, 0, panelWidth, panelHeight));
         frame->addView(view);
         host.sync();
         ASSERT_TRUE(source.available());
@@ -409,7 +383,7 @@ protected:
     DragSource source;
     Window hostWindow = 0;
     Frame* frame = nullptr;
-    CollectingView* view = nullptr;
+    RecordingDropView* view = nullptr;
 };
 
 // A directory of files for drops, removed afterwards.
