@@ -52,6 +52,10 @@ using TransparentBltProcedure = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int,
 // initialisation.
 thread_local int failedOleInitialisations = 0;
 
+// Lies inside this module's image, so its address names the module. (A
+// thread-local variable would not do: its storage may live on the heap.)
+const char moduleMarker = 0;
+
 class Win32Platform final : public Platform {
 public:
     // --- Module, optional libraries, system services ---
@@ -61,7 +65,7 @@ public:
         // inside a host, the test program in a test.
         if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                                     GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                reinterpret_cast<LPCSTR>(&failedOleInitialisations), &module)) {
+                                &moduleMarker, &module)) {
             module = GetModuleHandleA(nullptr);
         }
         return as<ModuleHandle>(module);
