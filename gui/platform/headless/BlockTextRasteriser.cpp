@@ -1,5 +1,9 @@
 #include "gui/platform/headless/TextRasteriser.h"
 
+#if defined(FUMARA_NATIVE_WIN32)
+#include "gui/platform/win32/GdiTextRasteriser.h"
+#endif
+
 #include <cmath>
 #include <cstring>
 
@@ -71,7 +75,11 @@ std::unique_ptr<TextRasteriser> createBlockTextRasteriser() {
 
 #if defined(_WIN32)
 std::unique_ptr<TextRasteriser> createTextRasteriser() {
+#if defined(FUMARA_NATIVE_WIN32)
+    return win32::createGdiTextRasteriser();
+#else
     return createBlockTextRasteriser();
+#endif
 }
 #endif
 

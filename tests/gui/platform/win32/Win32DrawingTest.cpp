@@ -541,4 +541,27 @@ TEST_F(Win32Toolkit, AnOffscreenImageStartsEntirelyInItsBackgroundColour) {
     EXPECT_EQ(100, canvas.count(red));
 }
 
+// ----- The module -----
+
+TEST(Win32Module, TheModuleIsTheLibraryThatContainsTheBackendAndHoldsItsResources) {
+    HMODULE library = LoadLibraryA(FUMARA_MODULE_PROBE_PATH);
+    ASSERT_NE(nullptr, library) << FUMARA_MODULE_PROBE_PATH;
+    using ModuleProbe = void* (*)();
+    using WidthProbe = int (*)(int);
+    auto moduleOf = reinterpret_cast<ModuleProbe>(GetProcAddress(library, "probeModuleHandle"));
+    auto widthOf = reinterpret_cast<WidthProbe>(GetProcAddress(library, "probeBitmapWidth"));
+    ASSERT_NE(nullptr, moduleOf);
+    ASSERT_NE(nullptr, widthOf);
+    EXPECT_EQ(static_cast<void*>(library), moduleOf());
+    EXPECT_NE(static_cast<void*>(GetModuleHandleA(nullptr)), moduleOf());
+    EXPECT_EQ(300, widthOf(kPanelBitmapId));
+    EXPECT_EQ(182, widthOf(kTroughBitmapId));
+    EXPECT_EQ(-1, widthOf(999));
+    FreeLibrary(library);
+
+    // In this program the backend is part of the program itself.
+    EXPECT_EQ(static_cast<void*>(GetModuleHandleA(nullptr)),
+              static_cast<void*>(platform::win32::nativePlatform().moduleHandle()));
+}
+
 } // namespace
