@@ -200,6 +200,8 @@ TEST_F(Win32Drawing, AFreshMemoryContextMakesMonochromeCompatibleBitmaps) {
 }
 
 TEST_F(Win32Drawing, TransparentCopyFromTheOptionalLibraryKeepsKeyedPixels) {
+    // The system reports the NT family, where the toolkit uses the library.
+    EXPECT_EQ(platform::PlatformFamilyNt, p.platformFamily());
     platform::LibraryHandle library = p.loadLibrary("msimg32.dll");
     ASSERT_NE(nullptr, library);
     platform::ProcedureHandle copy = p.findProcedure(library, "TransparentBlt");

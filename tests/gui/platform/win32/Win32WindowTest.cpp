@@ -139,6 +139,9 @@ TEST_F(Win32Windows, TheFrameOpensAChildWindowOfItsSizeInTheHostWindow) {
     EXPECT_EQ(0, origin.y);
     EXPECT_EQ(reinterpret_cast<ULONG_PTR>(GetSysColorBrush(COLOR_BTNFACE)),
               GetClassLongPtrA(window, GCLP_HBRBACKGROUND));
+    EXPECT_EQ(reinterpret_cast<ULONG_PTR>(LoadCursorA(nullptr, IDC_ARROW)),
+              GetClassLongPtrA(window, GCLP_HCURSOR));
+    EXPECT_EQ(static_cast<DWORD>(CS_GLOBALCLASS), GetClassLongA(window, GCL_STYLE));
     EXPECT_EQ(frame, reinterpret_cast<Frame*>(GetWindowLongPtrA(window, GWLP_USERDATA)));
     EXPECT_TRUE(frame->isDropActive());
 
