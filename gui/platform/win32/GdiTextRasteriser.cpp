@@ -1,5 +1,7 @@
 #include "gui/platform/win32/GdiTextRasteriser.h"
 
+#include "gui/platform/win32/Win32Platform.h"
+
 #include <cstring>
 #include <map>
 #include <tuple>
@@ -142,24 +144,7 @@ private:
         if (found != fonts.end()) {
             handle = found->second;
         } else {
-            LOGFONTA description;
-            std::memset(&description, 0, sizeof(description));
-            description.lfHeight = font.height;
-            description.lfWidth = font.width;
-            description.lfEscapement = font.escapement;
-            description.lfOrientation = font.orientation;
-            description.lfWeight = font.weight;
-            description.lfItalic = font.italic;
-            description.lfUnderline = font.underline;
-            description.lfStrikeOut = font.strikeOut;
-            description.lfCharSet = font.charSet;
-            description.lfOutPrecision = font.outPrecision;
-            description.lfClipPrecision = font.clipPrecision;
-            description.lfQuality = font.quality;
-            description.lfPitchAndFamily = font.pitchAndFamily;
-            std::memcpy(description.lfFaceName, face.data(), face.size());
-            description.lfFaceName[face.size()] = 0;
-            handle = CreateFontIndirectA(&description);
+            handle = reinterpret_cast<HFONT>(createGdiFont(font));
             if (!handle) {
                 return false;
             }

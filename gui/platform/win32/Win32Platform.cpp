@@ -154,28 +154,7 @@ public:
         return as<ObjectHandle>(CreateBrushIndirect(&brush));
     }
 
-    ObjectHandle createFont(const FontDescription& font) override {
-        LOGFONTA description;
-        std::memset(&description, 0, sizeof(description));
-        description.lfHeight = font.height;
-        description.lfWidth = font.width;
-        description.lfEscapement = font.escapement;
-        description.lfOrientation = font.orientation;
-        description.lfWeight = font.weight;
-        description.lfItalic = font.italic;
-        description.lfUnderline = font.underline;
-        description.lfStrikeOut = font.strikeOut;
-        description.lfCharSet = font.charSet;
-        description.lfOutPrecision = font.outPrecision;
-        description.lfClipPrecision = font.clipPrecision;
-        description.lfQuality = font.quality;
-        description.lfPitchAndFamily = font.pitchAndFamily;
-        // The face name is cut to the platform's 31 characters if need be.
-        size_t length = strnlen(font.faceName, LF_FACESIZE - 1);
-        std::memcpy(description.lfFaceName, font.faceName, length);
-        description.lfFaceName[length] = 0;
-        return as<ObjectHandle>(CreateFontIndirectA(&description));
-    }
+    ObjectHandle createFont(const FontDescription& font) override { return createGdiFont(font); }
 
     ObjectHandle stockObject(StockObject which) override {
         return as<ObjectHandle>(GetStockObject(static_cast<int>(which)));
@@ -482,6 +461,29 @@ private:
 };
 
 } // namespace
+
+ObjectHandle createGdiFont(const FontDescription& font) {
+    LOGFONTA description;
+    std::memset(&description, 0, sizeof(description));
+    description.lfHeight = font.height;
+    description.lfWidth = font.width;
+    description.lfEscapement = font.escapement;
+    description.lfOrientation = font.orientation;
+    description.lfWeight = font.weight;
+    description.lfItalic = font.italic;
+    description.lfUnderline = font.underline;
+    description.lfStrikeOut = font.strikeOut;
+    description.lfCharSet = font.charSet;
+    description.lfOutPrecision = font.outPrecision;
+    description.lfClipPrecision = font.clipPrecision;
+    description.lfQuality = font.quality;
+    description.lfPitchAndFamily = font.pitchAndFamily;
+    // The face name is cut to the platform's 31 characters if need be.
+    size_t length = strnlen(font.faceName, LF_FACESIZE - 1);
+    std::memcpy(description.lfFaceName, font.faceName, length);
+    description.lfFaceName[length] = 0;
+    return as<ObjectHandle>(CreateFontIndirectA(&description));
+}
 
 Platform& nativePlatform() {
     // Never destroyed: toolkit objects of hosts that unload late may still call it.

@@ -19,4 +19,8 @@ namespace platform::win32 {
 // The process-wide win32 backend.
 Platform& nativePlatform();
 
+// A GDI font made from the description (face name cut to 31 characters); null on failure.
+// Shared by the backend and the GDI text rasteriser so both pick exactly the same font.
+ObjectHandle createGdiFont(const FontDescription& font);
+
 } // namespace platform::win32
