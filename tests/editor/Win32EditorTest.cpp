@@ -1,10 +1,12 @@
 // The editor of the built plug-in module on the win32 backend, driven the way
 // a host drives it: the module loaded through LoadLibrary and its entry point,
 // the editor opened in a window of the test's own, painted by real GDI,
-// dragged with real (injected) mouse input, closed and opened again. Needs a
+// dragged with real (injected) mouse input, made the target of real OLE
+// drags, closed and opened again. Needs a
 // display (Xvfb under Wine); without one the tests skip.
 #include "host/AEffect.h"
 #include "host/VstTypes.h"
+#include "tests/gui/platform/win32/OleTestObjects.h"
 #include "tools/PluginLoader.h"
 
 #include <algorithm>
@@ -471,6 +473,74 @@ TEST_F(Win32Editor, CloseRemovesTheChildWindowAndReopeningShowsTheCurrentValue) 
     pumpMessages();
     EXPECT_FALSE(IsWindow(reopened));
     EXPECT_EQ(nullptr, GetWindow(host, GW_CHILD));
+}
+
+TEST_F(Win32Editor, RealDragsOntoTheEditorAreAnsweredButNoControlTakesTheirData) {
+    HWND child = openEditor();
+    ASSERT_NE(nullptr, child);
+    POINT origin{0, 0};
+    ASSERT_TRUE(ClientToScreen(child, &origin));
+    // From the desktop onto the first slider's handle.
+    const POINT away{origin.x + kEditorWidth + 200, origin.y + kEditorHeight + 150};
+    const POINT onHandle{origin.x + 84 + 11, origin.y + kHandleTop + 8};
+    ASSERT_EQ(child, WindowFromPoint(onHandle));
+    std::vector<float> before;
+    for (int32_t i = 0; i < effect->numParams; ++i) {
+        before.push_back(effect->getParameter(effect, i));
+    }
+    record.reset();
+    const DWORD both = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+
+    // The editor offers a move for text and a copy with Control held, but no
+    // control takes dropped data, so the source is told nothing happened.
+    win32test::TestDataObject* text = win32test::TestDataObject::text("1.0");
+    win32test::ScriptedDropSource textDrag(win32test::dragPath(away, onHandle));
+    DWORD effectShown = both;
+    EXPECT_EQ(DRAGDROP_S_DROP, textDrag.run(text, both, effectShown));
+    EXPECT_TRUE(textDrag.sawFeedback(DROPEFFECT_MOVE));
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effectShown);
+
+    win32test::TestDataObject* files = win32test::TestDataObject::files({"C:\\take.wav"});
+    win32test::ScriptedDropSource fileDrag(win32test::dragPath(away, onHandle));
+    {
+        win32test::ControlHeld control;
+        EXPECT_EQ(DRAGDROP_S_DROP, fileDrag.run(files, both, effectShown));
+    }
+    EXPECT_TRUE(fileDrag.sawFeedback(DROPEFFECT_COPY));
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effectShown);
+    EXPECT_EQ(1u, files->referenceCount());
+    files->Release();
+
+    for (int32_t i = 0; i < effect->numParams; ++i) {
+        EXPECT_FLOAT_EQ(before[static_cast<size_t>(i)], effect->getParameter(effect, i)) << i;
+    }
+    EXPECT_TRUE(record.automation.empty());
+    EXPECT_EQ(0, record.beginEdits);
+
+    // The host closes the editor while the drag is over it: the drop finds
+    // no editor, and the effect goes on as before.
+    win32test::ScriptedDropSource closing(win32test::dragPath(away, onHandle));
+    closing.onStep = [&](size_t step) {
+        if (step + 1 == closing.path.size()) {
+            dispatch(effEditClose);
+        }
+    };
+    EXPECT_EQ(DRAGDROP_S_DROP, closing.run(text, both, effectShown));
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effectShown);
+    EXPECT_FALSE(IsWindow(child));
+    EXPECT_EQ(1u, text->referenceCount());
+    text->Release();
+    EXPECT_FLOAT_EQ(before[kFirstSliderParameter],
+                    effect->getParameter(effect, kFirstSliderParameter));
+
+    // And it opens again with the handle where the value is.
+    HWND reopened = openEditor();
+    ASSERT_NE(nullptr, reopened);
+    const Pixels handle = resourcePixels(pluginModule(), kHandleId);
+    const Pixels shown = windowPixels(reopened);
+    ASSERT_EQ(kEditorWidth, shown.width);
+    int32_t opaque = 0;
+    EXPECT_EQ(handlePixelsMatching(shown, handle, kHandleLeftAtZero + kTravel / 2, opaque), opaque);
 }
 
 } // namespace

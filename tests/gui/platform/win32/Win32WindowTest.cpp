@@ -10,6 +10,8 @@
 #include "gui/View.h"
 #include "gui/platform/win32/Win32DropTarget.h"
 #include "gui/platform/win32/Win32Platform.h"
+#include "tests/gui/RecordingDropView.h"
+#include "tests/gui/platform/win32/OleTestObjects.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +30,9 @@ namespace {
 
 using platform::ColourRef;
 using platform::makeColourRef;
+using win32test::ControlHeld;
+using win32test::ScriptedDropSource;
+using win32test::TestDataObject;
 
 const ColourRef red = makeColourRef(255, 0, 0);
 
@@ -284,99 +289,6 @@ TEST_F(Win32Windows, DestroyingTheHostWindowClosesTheFrame) {
 
 // ----- Drag and drop -----
 
-// A data object with 8-bit text, a file list, or neither.
-class TestDataObject : public IDataObject {
-public:
-    static TestDataObject* text(const std::string& text) {
-        auto* object = new TestDataObject;
-        object->format = CF_TEXT;
-        object->block.assign(text.begin(), text.end());
-        object->block.push_back(0);
-        return object;
-    }
-    static TestDataObject* files(const std::vector<std::string>& paths) {
-        auto* object = new TestDataObject;
-        object->format = CF_HDROP;
-        DROPFILES header{};
-        header.pFiles = sizeof(DROPFILES);
-        header.fWide = FALSE;
-        object->block.resize(sizeof(header));
-        std::memcpy(object->block.data(), &header, sizeof(header));
-        for (const std::string& path : paths) {
-            object->block.insert(object->block.end(), path.begin(), path.end());
-            object->block.push_back(0);
-        }
-        object->block.push_back(0);
-        return object;
-    }
-    static TestDataObject* other() {
-        auto* object = new TestDataObject;
-        object->format = CF_BITMAP;
-        return object;
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
-        if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDataObject)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --references;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* asked, STGMEDIUM* medium) override {
-        if (QueryGetData(asked) != S_OK) {
-            return DV_E_FORMATETC;
-        }
-        HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, block.size());
-        std::memcpy(GlobalLock(copy), block.data(), block.size());
-        GlobalUnlock(copy);
-        medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = copy;
-        medium->pUnkForRelease = nullptr;
-        ++fetches;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* asked) override {
-        if (!asked || asked->cfFormat != format || format == CF_BITMAP ||
-            !(asked->tymed & TYMED_HGLOBAL)) {
-            return DV_E_FORMATETC;
-        }
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
-        out->ptd = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
-        return OLE_E_ADVISENOTSUPPORTED;
-    }
-    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override {
-        return OLE_E_ADVISENOTSUPPORTED;
-    }
-
-    int fetches = 0;
-
-private:
-    TestDataObject() = default;
-    virtual ~TestDataObject() = default;
-    CLIPFORMAT format = 0;
-    std::vector<char> block;
-    ULONG references = 1;
-};
-
 // A sink that records what it is told and reads the data it is offered.
 class RecordingSink : public platform::DropSink {
 public:
@@ -608,6 +520,166 @@ TEST_F(Win32DragAndDrop, ShortcutsResolveToTheShortPathOfTheirTarget) {
 
     DeleteFileA(linkPath.c_str());
     DeleteFileA(targetPath.c_str());
+}
+
+// Real drags: DoDragDrop runs the system's drag loop in the test's thread,
+// which finds the frame's window under the cursor and calls the drop target
+// the frame registered.
+class Win32OleDrag : public Win32Windows {
+protected:
+    void SetUp() override {
+        Win32Windows::SetUp();
+        if (IsSkipped()) {
+            return;
+        }
+        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+        frame = new Frame(Rect(0, 0, 300, 245), host, nullptr);
+        view = new RecordingDropView(Rect(0, 0, 300, 245));
+        frame->addView(view);
+        window = reinterpret_cast<HWND>(frame->getWindow());
+        pumpMessages();
+        RECT screen{};
+        GetWindowRect(window, &screen);
+        origin = POINT{screen.left, screen.top};
+        // The host window reaches 120 pixels right of the frame and 75 below.
+        outside = POINT{origin.x + 360, origin.y + 280};
+    }
+
+    void TearDown() override {
+        delete frame;
+        if (!IsSkipped()) {
+            OleUninitialize();
+        }
+        Win32Windows::TearDown();
+    }
+
+    POINT inFrame(int32_t x, int32_t y) const { return POINT{origin.x + x, origin.y + y}; }
+
+    Frame* frame = nullptr;
+    RecordingDropView* view = nullptr;
+    HWND window = nullptr;
+    POINT origin{};
+    POINT outside{};
+};
+
+TEST_F(Win32OleDrag, TextDraggedFromTheHostWindowOntoTheFrameIsDroppedAsAMove) {
+    ASSERT_EQ(host, WindowFromPoint(outside));
+    ASSERT_EQ(window, WindowFromPoint(inFrame(120, 90)));
+    TestDataObject* text = TestDataObject::text("0.75");
+    ScriptedDropSource source(win32test::dragPath(outside, inFrame(120, 90)));
+    DWORD effect = DROPEFFECT_NONE;
+    EXPECT_EQ(DRAGDROP_S_DROP, source.run(text, DROPEFFECT_COPY | DROPEFFECT_MOVE, effect));
+
+    // Over the host window nothing answers; over the frame a move is offered.
+    ASSERT_FALSE(source.feedback.empty());
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), source.feedback.front());
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), source.feedback.back());
+    EXPECT_FALSE(source.sawFeedback(DROPEFFECT_COPY));
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), effect);
+
+    ASSERT_EQ(1, view->drops);
+    EXPECT_EQ(DropTypeText, view->type);
+    EXPECT_EQ(5, view->count); // the block with its terminator
+    ASSERT_EQ(1u, view->received.size());
+    EXPECT_EQ("0.75", view->received[0]);
+    EXPECT_EQ(120, view->at.x);
+    EXPECT_EQ(90, view->at.y);
+    EXPECT_GE(text->fetches, 1);
+    EXPECT_EQ(1u, text->referenceCount()) << "the drag loop gave back every reference it took";
+    text->Release();
+}
+
+TEST_F(Win32OleDrag, AFileListDraggedWithControlHeldArrivesInOrderAsACopy) {
+    TestDataObject* files =
+        TestDataObject::files({"C:\\one.wav", "C:\\two\\three.wav", "D:\\four.txt"});
+    ScriptedDropSource source(win32test::dragPath(outside, inFrame(30, 200)));
+    DWORD effect = DROPEFFECT_NONE;
+    HRESULT result;
+    {
+        ControlHeld control;
+        result = source.run(files, DROPEFFECT_COPY | DROPEFFECT_MOVE, effect);
+    }
+    EXPECT_EQ(DRAGDROP_S_DROP, result);
+    ASSERT_FALSE(source.keyStates.empty());
+    EXPECT_TRUE(source.keyStates.back() & MK_CONTROL);
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_COPY), source.feedback.back());
+    EXPECT_FALSE(source.sawFeedback(DROPEFFECT_MOVE));
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_COPY), effect);
+
+    ASSERT_EQ(1, view->drops);
+    EXPECT_EQ(DropTypeFiles, view->type);
+    ASSERT_EQ(3, view->count);
+    EXPECT_EQ("C:\\one.wav", view->received[0]);
+    EXPECT_EQ("C:\\two\\three.wav", view->received[1]);
+    EXPECT_EQ("D:\\four.txt", view->received[2]);
+    EXPECT_EQ(30, view->at.x);
+    EXPECT_EQ(200, view->at.y);
+    files->Release();
+}
+
+TEST_F(Win32OleDrag, OtherDataRefusedDropsAndCancelledDragsEndWithNoEffect) {
+    const DWORD both = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    // Data in no format the toolkit reads: refused over the frame, never dropped.
+    TestDataObject* other = TestDataObject::other();
+    ScriptedDropSource refused(win32test::dragPath(outside, inFrame(150, 120)));
+    DWORD effect = both;
+    EXPECT_EQ(DRAGDROP_S_DROP, refused.run(other, both, effect));
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+    EXPECT_FALSE(refused.sawFeedback(DROPEFFECT_MOVE));
+    EXPECT_FALSE(refused.sawFeedback(DROPEFFECT_COPY));
+    EXPECT_EQ(0, view->drops);
+    EXPECT_EQ(0, other->fetches);
+    other->Release();
+
+    // Text that the view under the cursor does not take: the source is told
+    // nothing happened, so it keeps what it would have moved.
+    view->takes = false;
+    TestDataObject* text = TestDataObject::text("Room Size");
+    ScriptedDropSource notTaken(win32test::dragPath(outside, inFrame(150, 120)));
+    EXPECT_EQ(DRAGDROP_S_DROP, notTaken.run(text, both, effect));
+    EXPECT_EQ(1, view->drops);
+    EXPECT_EQ("Room Size", view->received[0]);
+    EXPECT_TRUE(notTaken.sawFeedback(DROPEFFECT_MOVE));
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+
+    // A drag the source cancels over the frame drops nothing.
+    view->takes = true;
+    ScriptedDropSource cancelled(win32test::dragPath(outside, inFrame(150, 120)));
+    cancelled.cancelAtEnd = true;
+    EXPECT_EQ(DRAGDROP_S_CANCEL, cancelled.run(text, both, effect));
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+    EXPECT_TRUE(cancelled.sawFeedback(DROPEFFECT_MOVE));
+    EXPECT_EQ(1, view->drops);
+
+    // A drop outside the frame does not reach it.
+    ScriptedDropSource elsewhere(win32test::dragPath(inFrame(150, 120), outside));
+    EXPECT_EQ(DRAGDROP_S_DROP, elsewhere.run(text, both, effect));
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+    EXPECT_EQ(1, view->drops);
+    text->Release();
+}
+
+TEST_F(Win32OleDrag, AFrameClosedDuringTheDragLeavesTheDropToNobody) {
+    TestDataObject* text = TestDataObject::text("0.75");
+    ScriptedDropSource source(win32test::dragPath(outside, inFrame(150, 120)));
+    int dropsBeforeClose = -1;
+    // The editor closes while the cursor is over it, before the drop.
+    source.onStep = [&](size_t step) {
+        if (step == source.path.size() - 1 && frame) {
+            dropsBeforeClose = view->drops;
+            delete frame;
+            frame = nullptr;
+            view = nullptr;
+        }
+    };
+    DWORD effect = DROPEFFECT_NONE;
+    EXPECT_EQ(DRAGDROP_S_DROP, source.run(text, DROPEFFECT_COPY | DROPEFFECT_MOVE, effect));
+    EXPECT_EQ(0, dropsBeforeClose);
+    EXPECT_TRUE(source.sawFeedback(DROPEFFECT_MOVE)) << "the frame answered while it was open";
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(1u, text->referenceCount());
+    text->Release();
 }
 
 TEST(Win32Ole, FailedInitialisationsOnAHostThreadAreNotUndoneAgainstTheHostsOwn) {
