@@ -133,7 +133,7 @@ void ReverbEditor::close() {
     if (frame) {
         Frame* open = frame;
         frame = nullptr;
-        delete open;
+        open->close();
     }
 }
 

@@ -40,6 +40,9 @@ bool DropTarget::resolveShortcut(char* path) {
 bool DropTarget::drop(platform::DropData* data, uint32_t keyState, platform::PixelPoint screen) {
     bool taken = false;
     if (frame && data) {
+        // A view may close the editor from its drop; the frame goes when the
+        // drop has returned.
+        Frame::EventScope scope(frame);
         try {
             const char* text = nullptr;
             size_t size = 0;

@@ -19,7 +19,7 @@ EditorBase::~EditorBase() {
     if (frame) {
         Frame* open = frame;
         frame = nullptr;
-        delete open;
+        open->close();
     }
     platform::current().oleUninitialize();
 }
@@ -50,10 +50,14 @@ void EditorBase::idle() {
 }
 
 int32_t EditorBase::keyDown(VstKeyCode& key) {
+    // A control reports its change to the host, which may close the editor
+    // from there; the frame outlives the call.
+    Frame::EventScope scope(frame);
     return frame ? frame->keyDown(key) : -1;
 }
 
 int32_t EditorBase::keyUp(VstKeyCode& key) {
+    Frame::EventScope scope(frame);
     return frame ? frame->keyUp(key) : -1;
 }
 

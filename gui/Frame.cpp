@@ -336,9 +336,39 @@ void Frame::idle() {
     p.releaseWindowDC(window, dc);
 }
 
-void Frame::doIdle() {
-    if (editor) {
+bool Frame::doIdle() {
+    if (editor && !closePending) {
         editor->doIdleWork();
+    }
+    return !closePending;
+}
+
+void Frame::close() {
+    if (eventDepth == 0) {
+        delete this;
+        return;
+    }
+    if (closePending) {
+        return;
+    }
+    closePending = true;
+    // The host sees the edit end before its close returns, and nothing here
+    // calls the editor again: the host may delete it next.
+    if (editInProgress >= 0) {
+        endEdit(editInProgress);
+    }
+    editor = nullptr;
+}
+
+Frame::EventScope::EventScope(Frame* f) : frame(f) {
+    if (frame) {
+        ++frame->eventDepth;
+    }
+}
+
+Frame::EventScope::~EventScope() {
+    if (frame && --frame->eventDepth == 0 && frame->closePending) {
+        delete frame;
     }
 }
 
@@ -358,6 +388,7 @@ void Frame::beginEdit(int32_t index) {
     if (!editor) {
         return;
     }
+    editInProgress = index;
     if (auto* effect = dynamic_cast<ExtendedEffectBase*>(editor->getEffect())) {
         effect->beginEdit(index);
     }
@@ -366,6 +397,9 @@ void Frame::beginEdit(int32_t index) {
 void Frame::endEdit(int32_t index) {
     if (!editor) {
         return;
+    }
+    if (index == editInProgress) {
+        editInProgress = -1;
     }
     if (auto* effect = dynamic_cast<ExtendedEffectBase*>(editor->getEffect())) {
         effect->endEdit(index);
@@ -417,6 +451,9 @@ intptr_t FUMARA_WINDOW_PROCEDURE Frame::windowProcedure(platform::WindowHandle h
         case platform::MessageRightButtonDown:
         case platform::MessageMiddleButtonDown:
             if (frame) {
+                // Outlives the context and the device context: a close during
+                // the press deletes the frame only after both are given back.
+                Frame::EventScope scope(frame);
                 platform::DeviceContextHandle dc = p.windowDC(handle);
                 DrawContext* context = new (std::nothrow) DrawContext(frame, dc, handle);
                 if (context) {

@@ -42,10 +42,31 @@ public:
     View* getFocusView() const { return focusView; }
     bool isSomethingDirty();
 
+    // Closes the frame and deletes it. Called from inside one of the frame's
+    // own event handlers (a control tracking the mouse runs the host's idle,
+    // and the host may close the editor there), it ends the edit in progress,
+    // lets go of the editor at once, and is deleted when that handler returns.
+    void close();
+    bool isClosing() const { return closePending; }
+
+    // Marks a call into the frame's event handling for its lifetime; a close
+    // requested meanwhile takes effect when the outermost one ends.
+    class EventScope {
+    public:
+        explicit EventScope(Frame* frame);
+        ~EventScope();
+        EventScope(const EventScope&) = delete;
+        EventScope& operator=(const EventScope&) = delete;
+
+    private:
+        Frame* frame;
+    };
+
     // Redraws the dirty views (called on every editor idle).
     void idle();
-    // Runs the editor's idle pump (called by controls while they track the mouse).
-    void doIdle();
+    // Runs the editor's idle pump (called by controls while they track the
+    // mouse). Answers false once the frame is closing: the tracking must end.
+    bool doIdle();
     // The cursor position in window coordinates; always true.
     bool getCurrentLocation(Point& where);
     // Tell the host that the user starts or stops changing a parameter.
@@ -88,6 +109,9 @@ protected:
     bool firstDrawPending = true;
     bool windowOpen = true;
     bool dropActive = false;
+    bool closePending = false;
+    int32_t eventDepth = 0;
+    int32_t editInProgress = -1; // the parameter between beginEdit and endEdit
     platform::WindowHandle window = nullptr;
     platform::LibraryHandle blendLibrary = nullptr;
 };

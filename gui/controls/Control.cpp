@@ -44,10 +44,8 @@ void Control::setDirty(bool state) {
     }
 }
 
-void Control::doIdle() {
-    if (frame) {
-        frame->doIdle();
-    }
+bool Control::doIdle() {
+    return !frame || frame->doIdle();
 }
 
 void Control::setValue(float newValue) {

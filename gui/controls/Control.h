@@ -35,7 +35,8 @@ public:
     void setDirty(bool state = true) override;
 
     // Runs the editor's idle pump through the frame (used inside drag loops).
-    virtual void doIdle();
+    // Answers false once the frame is closing: the loop must end.
+    virtual bool doIdle();
     // Plain store: no clamping, no redraw, no notification. Safe to call from
     // another thread than the one that draws (a relaxed atomic store).
     virtual void setValue(float newValue);

@@ -232,7 +232,9 @@ void Slider::mouseDown(DrawContext* context, Point& where) {
         clampValue();
         reportChange(context);
         context->getMouseLocation(mouse);
-        doIdle();
+        if (!doIdle()) {
+            break; // the host closed the editor from its idle
+        }
     }
     if (frame) {
         frame->endEdit(tag);

@@ -462,6 +462,46 @@ TEST_F(EditorWorld, ClosingWhileASliderHasTheFocus) {
     EXPECT_EQ(effect->params[2], 0.3f);
 }
 
+TEST_F(EditorWorld, AHostClosingTheEditorFromItsIdleDuringADragEndsTheDragAndTheEdit) {
+    openEditor();
+    const platform::WindowHandle w = window();
+    // At its second idle during the drag (the first comes at once, the second
+    // 100 ms later) the host closes the editor.
+    int idles = 0;
+    RecordingHost::get().onCall = [&](const HostCall& call) {
+        if (call.opcode == audioMasterIdle && ++idles == 2) {
+            effect->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
+        }
+    };
+    // The button stays held well past the first idle.
+    press(18, 40, {{20, {100, 40}}, {300, {171, 41}}}, 800);
+    RecordingHost::get().onCall = nullptr;
+
+    EXPECT_EQ(idles, 2) << "the drag loop ended at the close";
+    EXPECT_EQ(editor->getFrame(), nullptr);
+    EXPECT_FALSE(p.windowExists(w));
+    EXPECT_EQ(p.childWindows(host).size(), 0u);
+    EXPECT_EQ(p.liveContextCount(), 0);
+    auto begins = calls(audioMasterBeginEdit), ends = calls(audioMasterEndEdit);
+    ASSERT_EQ(begins.size(), 1u);
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].index, 2);
+    // Nothing was automated after the close (at 300 ms the mouse moved on).
+    const auto& all = RecordingHost::get().calls;
+    size_t end = 0;
+    for (size_t k = 0; k < all.size(); ++k) {
+        end = all[k].opcode == audioMasterEndEdit ? k : end;
+    }
+    for (size_t k = end; k < all.size(); ++k) {
+        EXPECT_NE(all[k].opcode, audioMasterAutomate);
+    }
+    EXPECT_FLOAT_EQ(effect->params[2], 82.0f / 153.0f);
+
+    // The editor opens again as usual.
+    openEditor();
+    EXPECT_TRUE(sliderShows(0, 83));
+}
+
 TEST_F(EditorWorld, OpeningTwiceReplacesThePanel) {
     openEditor();
     ASSERT_EQ(effect->dispatcher(effEditOpen, 0, 0, host, 0.0f), 1);

@@ -5,6 +5,7 @@
 #include "host/AEffect.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -28,6 +29,11 @@ public:
                                          intptr_t value, void* ptr, float opt) {
         RecordingHost& host = get();
         host.calls.push_back({effect, opcode, index, value, ptr, opt});
+        if (host.onCall) {
+            // From a copy: the action may replace or clear itself.
+            std::function<void(const HostCall&)> action = host.onCall;
+            action(host.calls.back());
+        }
         auto found = host.answers.find(opcode);
         return found == host.answers.end() ? 0 : found->second;
     }
@@ -35,6 +41,7 @@ public:
     void reset() {
         calls.clear();
         answers.clear();
+        onCall = nullptr;
     }
 
     void answer(int32_t opcode, intptr_t value) { answers[opcode] = value; }
@@ -49,4 +56,6 @@ public:
 
     std::vector<HostCall> calls;
     std::map<int32_t, intptr_t> answers;
+    // Runs after each call is recorded, when set (a host reacting to a call).
+    std::function<void(const HostCall&)> onCall;
 };
