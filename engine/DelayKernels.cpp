@@ -99,16 +99,8 @@ void writeSse2(const float* in, const float* lastP, const int32_t* w, float* xf,
         const __m128d t3 = _mm_mul_pd(_mm_mul_pd(D, e), xpp);
         _mm_storeu_pd(W + i, _mm_add_pd(t1, _mm_mul_pd(b, _mm_sub_pd(t2, t3))));
     }
-    for (; i < count; ++i) {
-        const double x = static_cast<double>(in[i]) + 1e-10;
-        const double xp = xf[i + 1];
-        const double xpp = xf[i];
-        double D = static_cast<double>(w[i]) - lastP[i] + k.offset;
-        if (D < k.offset)
-            D += k.length;
-        const double c = k.q + D;
-        W[i] = c * (k.r - D) * xp * k.a + k.b * (D * c * x - D * (k.r - D) * xpp);
-    }
+    // The rest one by one (their rounded inputs are already stored).
+    writeScalar(in, lastP, w, xf, k, W, i, count);
 }
 
 #ifdef FUMARA_DELAY_AVX
@@ -171,16 +163,8 @@ __attribute__((target("avx"))) void writeAvx(const float* in, const float* lastP
         _mm256_storeu_pd(W + i, _mm256_add_pd(t1, _mm256_mul_pd(b, _mm256_sub_pd(t2, t3))));
     }
     _mm256_zeroupper();
-    for (; i < count; ++i) {
-        const double x = static_cast<double>(in[i]) + 1e-10;
-        const double xp = xf[i + 1];
-        const double xpp = xf[i];
-        double D = static_cast<double>(w[i]) - lastP[i] + k.offset;
-        if (D < k.offset)
-            D += k.length;
-        const double c = k.q + D;
-        W[i] = c * (k.r - D) * xp * k.a + k.b * (D * c * x - D * (k.r - D) * xpp);
-    }
+    // The rest one by one (their rounded inputs are already stored).
+    writeScalar(in, lastP, w, xf, k, W, i, count);
 }
 
 #endif

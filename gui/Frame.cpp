@@ -337,7 +337,7 @@ void Frame::idle() {
 }
 
 bool Frame::doIdle() {
-    if (editor && !closePending) {
+    if (editor) { // a closing frame has let go of its editor
         editor->doIdleWork();
     }
     return !closePending;

@@ -32,6 +32,12 @@ PixelRect unite(const PixelRect& a, const PixelRect& b) {
             std::max(a.bottom, b.bottom)};
 }
 
+// The entry under a handle, or null (const or not, as the table).
+template <typename Table> auto* findEntry(Table& table, uintptr_t key) {
+    auto it = table.find(key);
+    return it == table.end() ? nullptr : &it->second;
+}
+
 } // namespace
 
 HeadlessPlatform::HeadlessPlatform()
@@ -80,33 +86,27 @@ ObjectHandle HeadlessPlatform::addObject(Object&& o) {
 }
 
 HeadlessPlatform::Object* HeadlessPlatform::object(ObjectHandle handle) {
-    auto it = objects.find(raw(handle));
-    return it == objects.end() ? nullptr : &it->second;
+    return findEntry(objects, raw(handle));
 }
 
 const HeadlessPlatform::Object* HeadlessPlatform::object(ObjectHandle handle) const {
-    auto it = objects.find(raw(handle));
-    return it == objects.end() ? nullptr : &it->second;
+    return findEntry(objects, raw(handle));
 }
 
 HeadlessPlatform::Context* HeadlessPlatform::context(DeviceContextHandle handle) {
-    auto it = contexts.find(raw(handle));
-    return it == contexts.end() ? nullptr : &it->second;
+    return findEntry(contexts, raw(handle));
 }
 
 const HeadlessPlatform::Context* HeadlessPlatform::context(DeviceContextHandle handle) const {
-    auto it = contexts.find(raw(handle));
-    return it == contexts.end() ? nullptr : &it->second;
+    return findEntry(contexts, raw(handle));
 }
 
 HeadlessPlatform::Window* HeadlessPlatform::window(WindowHandle handle) {
-    auto it = windows.find(raw(handle));
-    return it == windows.end() ? nullptr : &it->second;
+    return findEntry(windows, raw(handle));
 }
 
 const HeadlessPlatform::Window* HeadlessPlatform::window(WindowHandle handle) const {
-    auto it = windows.find(raw(handle));
-    return it == windows.end() ? nullptr : &it->second;
+    return findEntry(windows, raw(handle));
 }
 
 Surface* HeadlessPlatform::target(Context& dc) {
