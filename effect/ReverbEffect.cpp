@@ -4,6 +4,7 @@
 #include "engine/SampleRate.h"
 #include "host/ValueText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -123,6 +124,11 @@ void ReverbEffect::setParameter(int32_t index, float value) {
     if (!std::isfinite(value)) {
         return;
     }
+    // Parameter values are normalised: anything beyond 0 to 1 (a damaged
+    // session, a runaway automation lane) is stored and used as the nearest
+    // end, so the host reads back what the effect uses and no gain or engine
+    // setting leaves its range.
+    value = std::clamp(value, 0.0f, 1.0f);
     if (EditorBase* view = parameterEditor()) {
         view->setParameter(index, value);
     }

@@ -107,8 +107,8 @@ TEST_F(ReverbEffectTest, LevelsDoubleTheGainEveryTenth) {
     EXPECT_EQ(fx.reverb->getReverbGain(), 0.0625f);
     fx.set(7, 0.0f);
     EXPECT_EQ(fx.reverb->getReverbGain(), 0.001953125f);
-    fx.set(7, 2.0f); // not clamped
-    EXPECT_EQ(fx.reverb->getReverbGain(), 2048.0f);
+    fx.set(7, 2.0f); // taken as 1
+    EXPECT_EQ(fx.reverb->getReverbGain(), 2.0f);
     fx.set(8, 0.9f);
     EXPECT_NEAR(fx.reverb->getDryGain(), 0.9999998f, 1e-7f);
     fx.set(8, 0.6f);
@@ -191,6 +191,68 @@ TEST_F(ReverbEffectTest, ValuesThatAreNotNumbersAreIgnored) {
     EXPECT_EQ(fx.get(7), 0.6f);
     EXPECT_NEAR(fx.reverb->getReverbGain(), 0.125f, 1e-6f);
     EXPECT_FALSE(std::isnan(fx.reverb->getEngine().getLowpassCutoff()));
+}
+
+TEST_F(ReverbEffectTest, ValuesOutsideZeroToOneAreStoredAsTheNearestEnd) {
+    Instance fx;
+    RecordingEditor* editor = installRecordingEditor(fx.reverb);
+    const float denormal = std::numeric_limits<float>::denorm_min();
+    const struct {
+        float sent;
+        float stored;
+    } cases[] = {{1e30f, 1.0f},
+                 {-1e30f, 0.0f},
+                 {5.0f, 1.0f},
+                 {-0.5f, 0.0f},
+                 {denormal, denormal},
+                 {-denormal, 0.0f},
+                 {std::nextafter(1.0f, 2.0f), 1.0f},
+                 {std::nextafter(0.0f, -1.0f), 0.0f}};
+    for (const auto& c : cases) {
+        for (int32_t index = 0; index < 32; ++index) {
+            editor->calls.clear();
+            fx.set(index, c.sent);
+            EXPECT_EQ(fx.get(index), c.stored) << index << " " << c.sent;
+            ASSERT_EQ(editor->calls.size(), 1u);
+            EXPECT_EQ(editor->calls[0].value, c.stored) << "the editor shows what is stored";
+        }
+        // The gains are those of the stored value: at most 2 (level 1).
+        EXPECT_EQ(fx.reverb->getReverbGain(), ReverbEffect::levelGain(c.stored)) << c.sent;
+        EXPECT_EQ(fx.reverb->getDryGain(), ReverbEffect::levelGain(c.stored)) << c.sent;
+    }
+    // A program change re-applies the (already clamped) stored values.
+    fx.set(7, 7.0f);
+    fx.selectProgram(1);
+    fx.selectProgram(0);
+    EXPECT_EQ(fx.get(7), 1.0f);
+}
+
+// With every parameter at one end, over a minute of full-scale noise, the
+// output stays finite and below a ceiling. The dry path gives at most
+// levelGain(1) = 2 times an input of at most 1. The reverb path gives at most
+// 2 x 0.7 times the reverb signal, which the combs (feedback below 1) keep
+// bounded: about 5.3 per unit of input at these settings. The ceiling,
+// 2 + 1.4 x 8 = 13.2, leaves room for that while catching any runaway gain
+// (a value outside 0 to 1 once multiplied the reverb by 2^41).
+TEST_F(ReverbEffectTest, ExtremeSettingsStayFiniteAndBoundedOverAMinuteOfNoise) {
+    constexpr float kCeiling = 13.2f;
+    const size_t frames = size_t(kDefaultSampleRate) * 60;
+    Stereo in = noise(frames, 777, 2.0f); // uniform in -1 to 1
+    for (float setting : {0.0f, 1.0f, -1e30f, 1e30f}) {
+        Instance fx;
+        for (int32_t index = 0; index < 32; ++index) {
+            fx.set(index, setting);
+        }
+        const Stereo out = render(fx, in, 512);
+        float peak = 0.0f;
+        for (size_t i = 0; i < frames; ++i) {
+            ASSERT_TRUE(std::isfinite(out.left[i]) && std::isfinite(out.right[i]))
+                << setting << " at frame " << i;
+            peak = std::max({peak, std::fabs(out.left[i]), std::fabs(out.right[i])});
+        }
+        EXPECT_LE(peak, kCeiling) << setting;
+        std::printf("all parameters at %g: peak %g\n", double(setting), double(peak));
+    }
 }
 
 TEST_F(ReverbEffectTest, TheEditorIsToldFirstAndUpdatedLast) {

@@ -78,6 +78,10 @@ TEST(RenderOptions, RefusalsNameTheOption) {
     EXPECT_EQ(refusal({"--set", "Mode=1e39", "o.wav"}),
               "--set Mode=1e39: \"1e39\" is not a number");
     EXPECT_EQ(refusal({"--set", "Mode=", "o.wav"}), "--set Mode=: \"\" is not a number");
+    EXPECT_EQ(refusal({"--set", "Room Size=2", "o.wav"}),
+              "--set Room Size=2: parameter values range from 0 to 1");
+    EXPECT_EQ(refusal({"--set", "8=-0.5", "o.wav"}),
+              "--set 8=-0.5: parameter values range from 0 to 1");
     EXPECT_EQ(refusal({"--program", "-1", "o.wav"}),
               "--program -1: not a program number (0 or more)");
     EXPECT_EQ(refusal({"--block-size", "65537", "o.wav"}),

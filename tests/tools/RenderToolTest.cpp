@@ -356,6 +356,7 @@ TEST_F(RenderTool, BadInputIsRefusedAndNothingIsWritten) {
         {{"--set", "Rom Size=0.5", input, old}, "valid names: Mode, Length, Room Size,"},
         {{"--set", "Room Size=loud", input, old}, "\"loud\" is not a number"},
         {{"--set", "Room Size=nan", input, old}, "\"nan\" is not a number"},
+        {{"--set", "Room Size=2", input, old}, "range from 0 to 1"},
         {{"--set", "32=0.5", input, old}, "index 32 out of range"},
         {{"--set", "Unused=0.5", input, old}, "give its index"},
         {{"--program", "128", input, old}, "--program 128"},

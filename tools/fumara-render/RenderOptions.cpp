@@ -142,6 +142,10 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options,
                 error = "--set " + value + ": \"" + number + "\" is not a number";
                 return false;
             }
+            if (!(parsed >= 0.0 && parsed <= 1.0)) {
+                error = "--set " + value + ": parameter values range from 0 to 1";
+                return false;
+            }
             setting.value = static_cast<float>(parsed);
             options.settings.push_back(setting);
         } else if (name == "--program") {
