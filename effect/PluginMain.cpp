@@ -50,7 +50,7 @@ FumaraEditorSnapshot(AEffect* effect, const char* pngPath) {
         return 0;
     }
     try {
-        platform::headless::Surface pixels;
+        platform::software::Surface pixels;
         if (!drawEditorSnapshot(effect, pixels)) {
             return 0;
         }

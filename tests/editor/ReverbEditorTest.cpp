@@ -132,7 +132,7 @@ protected:
         return out;
     }
 
-    platform::headless::HeadlessPlatform p;
+    platform::headless::ScriptedPlatform p;
     platform::WindowHandle host = nullptr;
     StoringEffect* effect = nullptr;
     ReverbEditor* editor = nullptr;

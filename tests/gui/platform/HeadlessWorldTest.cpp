@@ -1,11 +1,11 @@
 // The scripted world of the headless backend: clock, input, windows, resources.
-#include "gui/platform/headless/HeadlessPlatform.h"
+#include "tests/support/ScriptedPlatform.h"
 
 #include <gtest/gtest.h>
 #include <vector>
 
 using namespace platform;
-using platform::headless::HeadlessPlatform;
+using platform::headless::ScriptedPlatform;
 
 namespace {
 
@@ -15,7 +15,7 @@ struct Message {
     intptr_t lParam;
 };
 std::vector<Message> received;
-HeadlessPlatform* active = nullptr;
+ScriptedPlatform* active = nullptr;
 
 intptr_t FUMARA_WINDOW_PROCEDURE recordingProcedure(WindowHandle w, uint32_t message,
                                                     uintptr_t wParam, intptr_t lParam) {
@@ -44,7 +44,7 @@ protected:
                               h, host, p.moduleHandle());
     }
 
-    HeadlessPlatform p;
+    ScriptedPlatform p;
     WindowHandle host = nullptr;
 };
 
@@ -102,7 +102,7 @@ TEST_F(HeadlessWorld, ButtonPressesReachTheWindowProcedureAsLogicalButtons) {
 
 TEST_F(HeadlessWorld, ChildWindowsSitInTheirParentAndPaintWhenInvalid) {
     WindowHandle w = child(0, 0, 300, 245);
-    HeadlessPlatform::WindowInfo info;
+    ScriptedPlatform::WindowInfo info;
     ASSERT_TRUE(p.windowInfo(w, info));
     EXPECT_EQ(host, info.parent);
     EXPECT_EQ("Window", info.title);

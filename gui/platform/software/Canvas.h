@@ -1,0 +1,182 @@
+// The software drawing: device contexts, pens, brushes, fonts and bitmaps with
+// their selection rules, and the lines, fills, block and transparent copies
+// and text they draw onto in-memory surfaces, following the drawing rules of
+// gui/platform/Platform.h. The headless and X11 backends both draw through it,
+// so both give the same pixels.
+//
+// A canvas knows three kinds of surface: its bitmaps (objects), a screen, and
+// window surfaces that a backend creates for its windows and shows as it
+// likes. Each window surface remembers the area drawn on it through window
+// contexts since its backend last asked (takeDamage), so that a backend can
+// show exactly what changed; a paint is shown as a whole when it ends.
+//
+// Coordinates: the operations in CanvasObjects.cpp keep the state of objects
+// and contexts and never touch a pixel; every coordinate a context is given
+// becomes a pixel of its surface in CanvasDrawing.cpp (today one to one), so a
+// scale between the toolkit's coordinates and the surface's pixels belongs
+// there alone.
+//
+// Not locked: a backend that draws from several threads guards its canvas.
+#pragma once
+
+#include "gui/platform/Platform.h"
+#include "gui/platform/software/Pixels.h"
+#include "gui/platform/software/TextRasteriser.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+
+namespace platform::software {
+
+// A window surface of a canvas; 0 is none.
+using SurfaceId = uintptr_t;
+
+// What a context holds and where it stands (for inspection).
+struct ContextState {
+    ObjectHandle pen, brush, font, bitmap;
+    ColourRef background, text;
+    int32_t backgroundMode;
+    PixelPoint position;
+};
+
+// The colour the software drawing gives a system colour index (a window
+// class's background): the button face is light grey, every other index white.
+ColourRef systemColour(int32_t index);
+
+class Canvas {
+public:
+    Canvas(); // with the build's default text rasteriser
+    ~Canvas();
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    // A fresh handle value, never used before by this canvas. Backends take
+    // their own handles (windows) from here too, so that no two kinds of
+    // handle share a value.
+    uintptr_t newHandle() { return nextHandle += 8; }
+
+    // ----- Objects (CanvasObjects.cpp) -----
+    ObjectHandle createPen(int32_t style, int32_t width, ColourRef colour);
+    ObjectHandle createSolidBrush(ColourRef colour);
+    ObjectHandle createFont(const FontDescription& font);
+    ObjectHandle stockObject(StockObject which);
+    bool deleteObject(ObjectHandle object);
+    ObjectHandle currentObject(DeviceContextHandle dc, ObjectKind kind);
+    ObjectHandle selectObject(DeviceContextHandle dc, ObjectHandle object);
+    // A colour bitmap holding `pixels` (a decoded image).
+    ObjectHandle createBitmap(Surface pixels);
+    ObjectHandle createCompatibleBitmap(DeviceContextHandle dc, int32_t width, int32_t height);
+    ObjectHandle createMonochromeBitmap(int32_t width, int32_t height);
+    bool bitmapSize(ObjectHandle bitmap, int32_t& width, int32_t& height);
+
+    // ----- Contexts and their state (CanvasObjects.cpp) -----
+    DeviceContextHandle createCompatibleDC(DeviceContextHandle dc);
+    bool deleteDC(DeviceContextHandle dc); // memory contexts only
+    // A context of the screen, a colour surface of 1024 x 768.
+    DeviceContextHandle screenDC();
+    int32_t setBackgroundMode(DeviceContextHandle dc, int32_t mode);
+    ColourRef setBackgroundColour(DeviceContextHandle dc, ColourRef colour);
+    ColourRef setTextColour(DeviceContextHandle dc, ColourRef colour);
+
+    // ----- Window surfaces (CanvasObjects.cpp) -----
+    // A colour surface of width x height, black, with nothing drawn yet.
+    SurfaceId createWindowSurface(int32_t width, int32_t height);
+    // Contexts still open on it draw nothing from then on.
+    void destroyWindowSurface(SurfaceId surface);
+    const Surface* windowSurface(SurfaceId surface) const;
+    // A context drawing on the whole surface; null for an unknown surface.
+    DeviceContextHandle windowDC(SurfaceId surface);
+    // A context drawing only inside `area` of the surface (a paint).
+    DeviceContextHandle paintDC(SurfaceId surface, const PixelRect& area);
+    // Ends a context of windowDC or screenDC; false for any other.
+    bool releaseWindowDC(DeviceContextHandle dc);
+    // Ends a context of paintDC; false for any other.
+    bool releasePaintDC(DeviceContextHandle dc);
+    // The area drawn through window contexts on the surface since the last
+    // call (empty when none).
+    PixelRect takeDamage(SurfaceId surface);
+
+    // ----- Drawing (CanvasDrawing.cpp) -----
+    bool moveTo(DeviceContextHandle dc, int32_t x, int32_t y);
+    bool lineTo(DeviceContextHandle dc, int32_t x, int32_t y);
+    bool fillRect(DeviceContextHandle dc, const PixelRect& rect, ObjectHandle brush);
+    bool drawText(DeviceContextHandle dc, const char* text, const PixelRect& rect,
+                  int32_t alignment);
+    bool blockCopy(DeviceContextHandle destination, int32_t x, int32_t y, int32_t width,
+                   int32_t height, DeviceContextHandle source, int32_t sourceX, int32_t sourceY,
+                   uint32_t rop);
+    bool transparentCopy(DeviceContextHandle destination, int32_t x, int32_t y, int32_t width,
+                         int32_t height, DeviceContextHandle source, int32_t sourceX,
+                         int32_t sourceY, ColourRef transparent);
+    // Fills an area of a window surface with a colour (a paint's erasing).
+    void erase(SurfaceId surface, const PixelRect& area, ColourRef colour);
+
+    // ----- Text -----
+    void setTextRasteriser(std::unique_ptr<TextRasteriser> rasteriser);
+    TextRasteriser& textRasteriser() { return *text; }
+
+    // ----- Inspection (CanvasObjects.cpp) -----
+    // The surface a context draws on (window surface, screen or selected bitmap).
+    const Surface* contextSurface(DeviceContextHandle dc) const;
+    const Surface* bitmapSurface(ObjectHandle bitmap) const;
+    bool contextState(DeviceContextHandle dc, ContextState& state) const;
+    bool penOf(ObjectHandle pen, int32_t& style, int32_t& width, ColourRef& colour) const;
+    bool brushOf(ObjectHandle brush, ColourRef& colour) const;
+    const FontDescription* fontOf(ObjectHandle font) const;
+    // Objects and contexts created and not yet deleted (stock ones not counted).
+    int32_t liveObjectCount() const;
+    int32_t liveContextCount() const { return static_cast<int32_t>(contexts.size()); }
+
+private:
+    struct Object {
+        ObjectKind kind = ObjectKind::Pen;
+        bool stock = false;
+        int32_t penStyle = PenSolid;
+        int32_t penWidth = 1;
+        ColourRef colour = 0;
+        FontDescription font{};
+        Surface bitmap;
+        int32_t selections = 0;
+    };
+    enum class ContextKind { Screen, Window, Paint, Memory };
+    struct Context {
+        ContextKind kind = ContextKind::Memory;
+        SurfaceId surface = 0; // window and paint contexts
+        uintptr_t pen = 0, brush = 0, font = 0, bitmap = 0;
+        ColourRef background = 0xFFFFFF;
+        ColourRef text = 0;
+        int32_t backgroundMode = BackgroundOpaque;
+        PixelPoint position{0, 0};
+        bool clipped = false;
+        PixelRect clip{0, 0, 0, 0};
+    };
+    struct WindowSurface {
+        Surface pixels;
+        PixelRect damage{0, 0, 0, 0};
+    };
+
+    Object* object(ObjectHandle handle);
+    const Object* object(ObjectHandle handle) const;
+    Context* context(DeviceContextHandle handle);
+    const Context* context(DeviceContextHandle handle) const;
+    Surface* target(Context& dc);
+    const Surface* target(const Context& dc) const;
+    PixelRect clipOf(const Context& dc, const Surface& surface) const;
+    DeviceContextHandle newContext(ContextKind kind, SurfaceId surface);
+    bool releaseContext(DeviceContextHandle dc, ContextKind a, ContextKind b);
+    void unselectAll(Context& dc);
+    ObjectHandle addObject(Object&& o);
+    // Adds an area drawn through a window context to its surface's damage.
+    void noteDrawn(const Context& dc, const PixelRect& area);
+
+    uintptr_t nextHandle = 0x10000;
+    std::map<uintptr_t, Object> objects;
+    std::map<uintptr_t, Context> contexts;
+    std::map<SurfaceId, WindowSurface> surfaces;
+    std::unique_ptr<TextRasteriser> text;
+    std::unique_ptr<Surface> screen;
+    uintptr_t nullPen = 0, blackPen = 0, whiteBrush = 0, systemFont = 0, defaultBitmap = 0;
+};
+
+} // namespace platform::software

@@ -1,0 +1,167 @@
+// The drawing operations of the software drawing: where a context's
+// coordinates become pixels of its surface (lines, fills, block and
+// transparent copies, text placement) and where window surfaces learn what
+// was drawn on them through window contexts.
+#include "gui/platform/software/Canvas.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace platform::software {
+
+namespace {
+
+template <typename Handle> Handle as(uintptr_t v) {
+    return reinterpret_cast<Handle>(v);
+}
+
+int32_t clamp(int64_t value) {
+    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(value, INT32_MIN), INT32_MAX));
+}
+
+// The pixels a block of width x height at (x, y) covers.
+PixelRect blockArea(int32_t x, int32_t y, int32_t width, int32_t height) {
+    return {x, y, clamp(static_cast<int64_t>(x) + std::max(width, 0)),
+            clamp(static_cast<int64_t>(y) + std::max(height, 0))};
+}
+
+} // namespace
+
+void Canvas::noteDrawn(const Context& dc, const PixelRect& area) {
+    if (dc.kind != ContextKind::Window) {
+        return;
+    }
+    auto it = surfaces.find(dc.surface);
+    if (it == surfaces.end()) {
+        return;
+    }
+    PixelRect drawn = intersect(area, clipOf(dc, it->second.pixels));
+    if (!isEmpty(drawn)) {
+        it->second.damage = unite(it->second.damage, drawn);
+    }
+}
+
+bool Canvas::moveTo(DeviceContextHandle dc, int32_t x, int32_t y) {
+    Context* c = context(dc);
+    if (!c) {
+        return false;
+    }
+    c->position = {x, y};
+    return true;
+}
+
+bool Canvas::lineTo(DeviceContextHandle dc, int32_t x, int32_t y) {
+    Context* c = context(dc);
+    if (!c) {
+        return false;
+    }
+    PixelPoint from = c->position;
+    c->position = {x, y};
+    Surface* s = target(*c);
+    const Object* pen = object(as<ObjectHandle>(c->pen));
+    if (!s || !pen) {
+        return false;
+    }
+    drawLine(*s, clipOf(*c, *s), from.x, from.y, x, y, pen->colour, pen->penStyle,
+             c->backgroundMode == BackgroundOpaque, c->background);
+    noteDrawn(*c, {std::min(from.x, x), std::min(from.y, y),
+                   clamp(static_cast<int64_t>(std::max(from.x, x)) + 1),
+                   clamp(static_cast<int64_t>(std::max(from.y, y)) + 1)});
+    return true;
+}
+
+bool Canvas::fillRect(DeviceContextHandle dc, const PixelRect& rect, ObjectHandle brush) {
+    Context* c = context(dc);
+    const Object* b = object(brush);
+    if (!c || !b || b->kind != ObjectKind::Brush) {
+        return false;
+    }
+    Surface* s = target(*c);
+    if (!s) {
+        return false;
+    }
+    software::fillRect(*s, clipOf(*c, *s), rect, b->colour);
+    noteDrawn(*c, rect);
+    return true;
+}
+
+bool Canvas::drawText(DeviceContextHandle dc, const char* string, const PixelRect& rect,
+                      int32_t alignment) {
+    Context* c = context(dc);
+    if (!c || !string) {
+        return false;
+    }
+    Surface* s = target(*c);
+    const Object* f = object(as<ObjectHandle>(c->font));
+    if (!s || !f) {
+        return false;
+    }
+    const FontDescription& font = f->font;
+    FontMetrics m = text->metrics(font);
+    int32_t cellHeight = m.ascent + m.descent;
+    int32_t width = text->textWidth(font, string);
+    int32_t top = rect.top + (rect.bottom - rect.top - cellHeight) / 2;
+    int32_t left = rect.left;
+    if (alignment == AlignCentre) {
+        left = rect.left + (rect.right - rect.left - width) / 2;
+    } else if (alignment == AlignRight) {
+        left = rect.right - width;
+    }
+    PixelRect clip = clipOf(*c, *s);
+    if (c->backgroundMode == BackgroundOpaque) {
+        software::fillRect(*s, clip, {left, top, left + width, top + cellHeight}, c->background);
+    }
+    text->drawText(*s, clip, font, string, left, top + m.ascent, c->text);
+    // Glyphs may reach beyond their advance: a cell height more on either side.
+    noteDrawn(*c, {left - cellHeight, top - 1, left + width + cellHeight, top + cellHeight + 1});
+    return true;
+}
+
+bool Canvas::blockCopy(DeviceContextHandle destination, int32_t x, int32_t y, int32_t width,
+                       int32_t height, DeviceContextHandle source, int32_t sourceX, int32_t sourceY,
+                       uint32_t rop) {
+    Context* d = context(destination);
+    Context* s = context(source);
+    if (!d || !s) {
+        return false;
+    }
+    Surface* ds = target(*d);
+    const Surface* ss = target(*s);
+    if (!ds || !ss) {
+        return false;
+    }
+    software::blockCopy(*ds, clipOf(*d, *ds), x, y, width, height, *ss, sourceX, sourceY, rop,
+                        CopyColours{s->background, d->text, d->background});
+    noteDrawn(*d, blockArea(x, y, width, height));
+    return true;
+}
+
+bool Canvas::transparentCopy(DeviceContextHandle destination, int32_t x, int32_t y, int32_t width,
+                             int32_t height, DeviceContextHandle source, int32_t sourceX,
+                             int32_t sourceY, ColourRef transparent) {
+    Context* d = context(destination);
+    Context* s = context(source);
+    if (!d || !s) {
+        return false;
+    }
+    Surface* ds = target(*d);
+    const Surface* ss = target(*s);
+    if (!ds || !ss) {
+        return false;
+    }
+    software::transparentCopy(*ds, clipOf(*d, *ds), x, y, width, height, *ss, sourceX, sourceY,
+                              width, height, transparent,
+                              CopyColours{s->background, d->text, d->background});
+    noteDrawn(*d, blockArea(x, y, width, height));
+    return true;
+}
+
+void Canvas::erase(SurfaceId surface, const PixelRect& area, ColourRef colour) {
+    auto it = surfaces.find(surface);
+    if (it == surfaces.end()) {
+        return;
+    }
+    software::fillRect(it->second.pixels, area, area, colour);
+}
+
+} // namespace platform::software

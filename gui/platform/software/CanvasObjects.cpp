@@ -1,0 +1,451 @@
+// The state of the software drawing: objects and their selection into
+// contexts, the contexts' colours and modes, window surfaces, and inspection.
+#include "gui/platform/software/Canvas.h"
+
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+#include <utility>
+
+namespace platform::software {
+
+namespace {
+
+constexpr int32_t maxBitmapSide = 16384;
+constexpr ColourRef invalidColour = 0xFFFFFFFF;
+
+template <typename Handle> uintptr_t raw(Handle h) {
+    return reinterpret_cast<uintptr_t>(h);
+}
+template <typename Handle> Handle as(uintptr_t v) {
+    return reinterpret_cast<Handle>(v);
+}
+
+// The entry under a handle, or null (const or not, as the table).
+template <typename Table> auto* findEntry(Table& table, uintptr_t key) {
+    auto it = table.find(key);
+    return it == table.end() ? nullptr : &it->second;
+}
+
+} // namespace
+
+ColourRef systemColour(int32_t index) {
+    return index == SystemColourButtonFace ? 0xF0F0F0 : 0xFFFFFF;
+}
+
+Canvas::Canvas() : text(createTextRasteriser()) {
+    Object pen;
+    pen.stock = true;
+    pen.kind = ObjectKind::Pen;
+    pen.penStyle = PenNull;
+    nullPen = raw(addObject(Object(pen)));
+    pen.penStyle = PenSolid;
+    pen.colour = 0;
+    blackPen = raw(addObject(Object(pen)));
+    Object brush;
+    brush.stock = true;
+    brush.kind = ObjectKind::Brush;
+    brush.colour = 0xFFFFFF;
+    whiteBrush = raw(addObject(std::move(brush)));
+    Object font;
+    font.stock = true;
+    font.kind = ObjectKind::Font;
+    font.font.height = 16;
+    font.font.weight = 700;
+    std::strcpy(font.font.faceName, "System");
+    systemFont = raw(addObject(std::move(font)));
+    Object bitmap;
+    bitmap.stock = true;
+    bitmap.kind = ObjectKind::Bitmap;
+    bitmap.bitmap = Surface(1, 1, true, 0);
+    defaultBitmap = raw(addObject(std::move(bitmap)));
+}
+
+Canvas::~Canvas() = default;
+
+// ----- Lookups -----
+
+ObjectHandle Canvas::addObject(Object&& o) {
+    uintptr_t h = newHandle();
+    objects.emplace(h, std::move(o));
+    return as<ObjectHandle>(h);
+}
+
+Canvas::Object* Canvas::object(ObjectHandle handle) {
+    return findEntry(objects, raw(handle));
+}
+
+const Canvas::Object* Canvas::object(ObjectHandle handle) const {
+    return findEntry(objects, raw(handle));
+}
+
+Canvas::Context* Canvas::context(DeviceContextHandle handle) {
+    return findEntry(contexts, raw(handle));
+}
+
+const Canvas::Context* Canvas::context(DeviceContextHandle handle) const {
+    return findEntry(contexts, raw(handle));
+}
+
+Surface* Canvas::target(Context& dc) {
+    return const_cast<Surface*>(static_cast<const Canvas*>(this)->target(dc));
+}
+
+const Surface* Canvas::target(const Context& dc) const {
+    switch (dc.kind) {
+    case ContextKind::Screen:
+        return screen.get();
+    case ContextKind::Window:
+    case ContextKind::Paint: {
+        const WindowSurface* s = findEntry(surfaces, dc.surface);
+        return s ? &s->pixels : nullptr;
+    }
+    case ContextKind::Memory: {
+        const Object* b = object(as<ObjectHandle>(dc.bitmap));
+        return b ? &b->bitmap : nullptr;
+    }
+    }
+    return nullptr;
+}
+
+PixelRect Canvas::clipOf(const Context& dc, const Surface& surface) const {
+    return dc.clipped ? intersect(dc.clip, surface.bounds()) : surface.bounds();
+}
+
+DeviceContextHandle Canvas::newContext(ContextKind kind, SurfaceId surface) {
+    Context dc;
+    dc.kind = kind;
+    dc.surface = surface;
+    dc.pen = blackPen;
+    dc.brush = whiteBrush;
+    dc.font = systemFont;
+    dc.bitmap = kind == ContextKind::Memory ? defaultBitmap : 0;
+    uintptr_t h = newHandle();
+    contexts.emplace(h, dc);
+    return as<DeviceContextHandle>(h);
+}
+
+void Canvas::unselectAll(Context& dc) {
+    for (uintptr_t h : {dc.pen, dc.brush, dc.font, dc.bitmap}) {
+        if (Object* o = object(as<ObjectHandle>(h))) {
+            o->selections = std::max(0, o->selections - 1);
+        }
+    }
+    dc.pen = dc.brush = dc.font = dc.bitmap = 0;
+}
+
+// ----- Objects -----
+
+ObjectHandle Canvas::createPen(int32_t style, int32_t width, ColourRef colour) {
+    Object o;
+    o.kind = ObjectKind::Pen;
+    o.penStyle = style;
+    o.penWidth = width;
+    o.colour = colour & 0xFFFFFF;
+    return addObject(std::move(o));
+}
+
+ObjectHandle Canvas::createSolidBrush(ColourRef colour) {
+    Object o;
+    o.kind = ObjectKind::Brush;
+    o.colour = colour & 0xFFFFFF;
+    return addObject(std::move(o));
+}
+
+ObjectHandle Canvas::createFont(const FontDescription& font) {
+    Object o;
+    o.kind = ObjectKind::Font;
+    o.font = font;
+    o.font.faceName[sizeof(o.font.faceName) - 1] = 0;
+    return addObject(std::move(o));
+}
+
+ObjectHandle Canvas::stockObject(StockObject which) {
+    return which == StockObject::NullPen ? as<ObjectHandle>(nullPen) : nullptr;
+}
+
+bool Canvas::deleteObject(ObjectHandle handle) {
+    auto it = objects.find(raw(handle));
+    if (it == objects.end() || it->second.stock || it->second.selections > 0) {
+        return false;
+    }
+    objects.erase(it);
+    return true;
+}
+
+ObjectHandle Canvas::currentObject(DeviceContextHandle dc, ObjectKind kind) {
+    Context* c = context(dc);
+    if (!c) {
+        return nullptr;
+    }
+    switch (kind) {
+    case ObjectKind::Pen:
+        return as<ObjectHandle>(c->pen);
+    case ObjectKind::Brush:
+        return as<ObjectHandle>(c->brush);
+    case ObjectKind::Font:
+        return as<ObjectHandle>(c->font);
+    case ObjectKind::Bitmap:
+        return as<ObjectHandle>(c->bitmap);
+    }
+    return nullptr;
+}
+
+ObjectHandle Canvas::selectObject(DeviceContextHandle dc, ObjectHandle handle) {
+    Context* c = context(dc);
+    Object* o = object(handle);
+    if (!c || !o) {
+        return nullptr;
+    }
+    uintptr_t* slot = nullptr;
+    switch (o->kind) {
+    case ObjectKind::Pen:
+        slot = &c->pen;
+        break;
+    case ObjectKind::Brush:
+        slot = &c->brush;
+        break;
+    case ObjectKind::Font:
+        slot = &c->font;
+        break;
+    case ObjectKind::Bitmap:
+        // Only memory contexts hold bitmaps, and a bitmap sits in one at a time.
+        if (c->kind != ContextKind::Memory) {
+            return nullptr;
+        }
+        if (!o->stock && o->selections > 0 && c->bitmap != raw(handle)) {
+            return nullptr;
+        }
+        slot = &c->bitmap;
+        break;
+    }
+    uintptr_t previous = *slot;
+    if (previous != raw(handle)) {
+        if (Object* p = object(as<ObjectHandle>(previous))) {
+            p->selections = std::max(0, p->selections - 1);
+        }
+        ++o->selections;
+        *slot = raw(handle);
+    }
+    return as<ObjectHandle>(previous);
+}
+
+ObjectHandle Canvas::createBitmap(Surface pixels) {
+    Object o;
+    o.kind = ObjectKind::Bitmap;
+    o.bitmap = std::move(pixels);
+    return addObject(std::move(o));
+}
+
+ObjectHandle Canvas::createCompatibleBitmap(DeviceContextHandle dc, int32_t width, int32_t height) {
+    Context* c = context(dc);
+    if (!c || width < 0 || height < 0 || width > maxBitmapSide || height > maxBitmapSide) {
+        return nullptr;
+    }
+    bool mono = false;
+    if (c->kind == ContextKind::Memory) {
+        const Object* selected = object(as<ObjectHandle>(c->bitmap));
+        mono = !selected || selected->bitmap.monochrome;
+    }
+    if (width == 0 || height == 0) {
+        width = height = 1;
+        mono = true;
+    }
+    return createBitmap(Surface(width, height, mono, 0));
+}
+
+ObjectHandle Canvas::createMonochromeBitmap(int32_t width, int32_t height) {
+    if (width < 0 || height < 0 || width > maxBitmapSide || height > maxBitmapSide) {
+        return nullptr;
+    }
+    return createBitmap(Surface(width ? width : 1, height ? height : 1, true, 0));
+}
+
+bool Canvas::bitmapSize(ObjectHandle bitmap, int32_t& width, int32_t& height) {
+    const Object* o = object(bitmap);
+    if (!o || o->kind != ObjectKind::Bitmap) {
+        return false;
+    }
+    width = o->bitmap.width;
+    height = o->bitmap.height;
+    return true;
+}
+
+// ----- Contexts -----
+
+DeviceContextHandle Canvas::createCompatibleDC(DeviceContextHandle dc) {
+    if (dc && !context(dc)) {
+        return nullptr;
+    }
+    return newContext(ContextKind::Memory, 0);
+}
+
+bool Canvas::deleteDC(DeviceContextHandle dc) {
+    return releaseContext(dc, ContextKind::Memory, ContextKind::Memory);
+}
+
+DeviceContextHandle Canvas::screenDC() {
+    if (!screen) {
+        screen = std::make_unique<Surface>(1024, 768, false, 0);
+    }
+    return newContext(ContextKind::Screen, 0);
+}
+
+bool Canvas::releaseContext(DeviceContextHandle dc, ContextKind a, ContextKind b) {
+    auto it = contexts.find(raw(dc));
+    if (it == contexts.end() || (it->second.kind != a && it->second.kind != b)) {
+        return false;
+    }
+    unselectAll(it->second);
+    contexts.erase(it);
+    return true;
+}
+
+int32_t Canvas::setBackgroundMode(DeviceContextHandle dc, int32_t mode) {
+    Context* c = context(dc);
+    if (!c || (mode != BackgroundOpaque && mode != BackgroundTransparent)) {
+        return 0;
+    }
+    int32_t previous = c->backgroundMode;
+    c->backgroundMode = mode;
+    return previous;
+}
+
+ColourRef Canvas::setBackgroundColour(DeviceContextHandle dc, ColourRef colour) {
+    Context* c = context(dc);
+    if (!c) {
+        return invalidColour;
+    }
+    ColourRef previous = c->background;
+    c->background = colour & 0xFFFFFF;
+    return previous;
+}
+
+ColourRef Canvas::setTextColour(DeviceContextHandle dc, ColourRef colour) {
+    Context* c = context(dc);
+    if (!c) {
+        return invalidColour;
+    }
+    ColourRef previous = c->text;
+    c->text = colour & 0xFFFFFF;
+    return previous;
+}
+
+// ----- Window surfaces -----
+
+SurfaceId Canvas::createWindowSurface(int32_t width, int32_t height) {
+    SurfaceId id = newHandle();
+    surfaces[id].pixels = Surface(width, height, false, 0);
+    return id;
+}
+
+void Canvas::destroyWindowSurface(SurfaceId surface) {
+    surfaces.erase(surface);
+}
+
+const Surface* Canvas::windowSurface(SurfaceId surface) const {
+    const WindowSurface* s = findEntry(surfaces, surface);
+    return s ? &s->pixels : nullptr;
+}
+
+DeviceContextHandle Canvas::windowDC(SurfaceId surface) {
+    return findEntry(surfaces, surface) ? newContext(ContextKind::Window, surface) : nullptr;
+}
+
+DeviceContextHandle Canvas::paintDC(SurfaceId surface, const PixelRect& area) {
+    if (!findEntry(surfaces, surface)) {
+        return nullptr;
+    }
+    DeviceContextHandle dc = newContext(ContextKind::Paint, surface);
+    Context* c = context(dc);
+    c->clipped = true;
+    c->clip = area;
+    return dc;
+}
+
+bool Canvas::releaseWindowDC(DeviceContextHandle dc) {
+    return releaseContext(dc, ContextKind::Window, ContextKind::Screen);
+}
+
+bool Canvas::releasePaintDC(DeviceContextHandle dc) {
+    return releaseContext(dc, ContextKind::Paint, ContextKind::Paint);
+}
+
+PixelRect Canvas::takeDamage(SurfaceId surface) {
+    WindowSurface* s = findEntry(surfaces, surface);
+    if (!s) {
+        return {0, 0, 0, 0};
+    }
+    PixelRect damage = s->damage;
+    s->damage = {0, 0, 0, 0};
+    return damage;
+}
+
+void Canvas::setTextRasteriser(std::unique_ptr<TextRasteriser> rasteriser) {
+    if (rasteriser) {
+        text = std::move(rasteriser);
+    }
+}
+
+// ----- Inspection -----
+
+const Surface* Canvas::contextSurface(DeviceContextHandle dc) const {
+    const Context* c = context(dc);
+    return c ? target(*c) : nullptr;
+}
+
+const Surface* Canvas::bitmapSurface(ObjectHandle bitmap) const {
+    const Object* o = object(bitmap);
+    return o && o->kind == ObjectKind::Bitmap ? &o->bitmap : nullptr;
+}
+
+bool Canvas::contextState(DeviceContextHandle dc, ContextState& state) const {
+    const Context* c = context(dc);
+    if (!c) {
+        return false;
+    }
+    state = {as<ObjectHandle>(c->pen),
+             as<ObjectHandle>(c->brush),
+             as<ObjectHandle>(c->font),
+             as<ObjectHandle>(c->bitmap),
+             c->background,
+             c->text,
+             c->backgroundMode,
+             c->position};
+    return true;
+}
+
+bool Canvas::penOf(ObjectHandle pen, int32_t& style, int32_t& width, ColourRef& colour) const {
+    const Object* o = object(pen);
+    if (!o || o->kind != ObjectKind::Pen) {
+        return false;
+    }
+    style = o->penStyle;
+    width = o->penWidth;
+    colour = o->colour;
+    return true;
+}
+
+bool Canvas::brushOf(ObjectHandle brush, ColourRef& colour) const {
+    const Object* o = object(brush);
+    if (!o || o->kind != ObjectKind::Brush) {
+        return false;
+    }
+    colour = o->colour;
+    return true;
+}
+
+const FontDescription* Canvas::fontOf(ObjectHandle font) const {
+    const Object* o = object(font);
+    return o && o->kind == ObjectKind::Font ? &o->font : nullptr;
+}
+
+int32_t Canvas::liveObjectCount() const {
+    int32_t count = 0;
+    for (const auto& o : objects) {
+        count += o.second.stock ? 0 : 1;
+    }
+    return count;
+}
+
+} // namespace platform::software
