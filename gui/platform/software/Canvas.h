@@ -10,11 +10,11 @@
 // contexts since its backend last asked (takeDamage), so that a backend can
 // show exactly what changed; a paint is shown as a whole when it ends.
 //
-// Coordinates: the operations in CanvasObjects.cpp keep the state of objects
-// and contexts and never touch a pixel; every coordinate a context is given
-// becomes a pixel of its surface in CanvasDrawing.cpp (today one to one), so a
-// scale between the toolkit's coordinates and the surface's pixels belongs
-// there alone.
+// Coordinates: CanvasObjects.cpp keeps the state of objects and contexts and
+// never touches a pixel; CanvasDrawing.cpp is where a context's coordinates
+// become pixels of its surface (lines, fills, copies, text placement), today
+// one to one. A scale between the toolkit's coordinates and a surface's pixels
+// (a zoomed panel) belongs there, with each surface carrying its own.
 //
 // Not locked: a backend that draws from several threads guards its canvas.
 #pragma once
