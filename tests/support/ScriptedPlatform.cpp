@@ -186,7 +186,7 @@ ObjectHandle ScriptedPlatform::loadBitmapResource(ModuleHandle fromModule, uint1
     if (fromModule != module || found == resources.end()) {
         return HeadlessPlatform::loadBitmapResource(fromModule, id);
     }
-    return canvas().createBitmap(found->second);
+    return createBitmap(found->second);
 }
 
 void ScriptedPlatform::addBitmapResource(uint16_t id, int32_t width, int32_t height,
@@ -208,23 +208,6 @@ bool ScriptedPlatform::addBitmapResourceFromBmp(uint16_t id, const std::vector<u
 }
 
 // ----- Inspection -----
-
-bool ScriptedPlatform::contextState(DeviceContextHandle dc, ContextState& state) const {
-    return canvas().contextState(dc, state);
-}
-
-bool ScriptedPlatform::penOf(ObjectHandle pen, int32_t& style, int32_t& width,
-                             ColourRef& colour) const {
-    return canvas().penOf(pen, style, width, colour);
-}
-
-bool ScriptedPlatform::brushOf(ObjectHandle brush, ColourRef& colour) const {
-    return canvas().brushOf(brush, colour);
-}
-
-const FontDescription* ScriptedPlatform::fontOf(ObjectHandle font) const {
-    return canvas().fontOf(font);
-}
 
 bool ScriptedPlatform::windowInfo(WindowHandle handle, WindowInfo& info) const {
     const Window* w = window(handle);

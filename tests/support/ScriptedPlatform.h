@@ -7,7 +7,6 @@
 #pragma once
 
 #include "gui/platform/headless/HeadlessPlatform.h"
-#include "gui/platform/software/Canvas.h"
 
 #include <cstdint>
 #include <functional>
@@ -162,10 +161,12 @@ public:
     bool addBitmapResourceFromBmp(uint16_t id, const std::vector<uint8_t>& file);
 
     // ----- Inspection -----
-    bool contextState(DeviceContextHandle dc, ContextState& state) const;
-    bool penOf(ObjectHandle pen, int32_t& style, int32_t& width, ColourRef& colour) const;
-    bool brushOf(ObjectHandle brush, ColourRef& colour) const;
-    const FontDescription* fontOf(ObjectHandle font) const;
+    using HeadlessPlatform::brushOf;
+    using HeadlessPlatform::contextState;
+    using HeadlessPlatform::fontOf;
+    using HeadlessPlatform::liveContextCount;
+    using HeadlessPlatform::liveObjectCount;
+    using HeadlessPlatform::penOf;
 
     struct WindowInfo {
         std::string className;
@@ -182,9 +183,6 @@ public:
     size_t windowClassCount() const { return allClasses().size(); }
     DropSink* dropSinkOf(WindowHandle window) const;
 
-    // Objects and contexts created and not yet deleted (stock ones not counted).
-    int32_t liveObjectCount() const { return canvas().liveObjectCount(); }
-    int32_t liveContextCount() const { return canvas().liveContextCount(); }
     int32_t oleBalance() const { return ole; }
     // Transparent copies made with the platform's own copy.
     int32_t transparentCopyCalls() const { return transparentCalls; }

@@ -119,7 +119,7 @@ WindowHandle HeadlessPlatform::createWindow(const char* className, const char* t
     w.rect = {x, y, x + width, y + height};
     w.parent = raw(parent);
     w.module = fromModule;
-    w.surface = canvas().createWindowSurface(width, height);
+    w.surface = createWindowSurface(width, height);
     w.width = width;
     w.height = height;
     if (style & WindowStyleVisible) {
@@ -127,7 +127,7 @@ WindowHandle HeadlessPlatform::createWindow(const char* className, const char* t
         w.erasePending = w.updatePending;
         w.update = {0, 0, width, height};
     }
-    uintptr_t h = canvas().newHandle();
+    uintptr_t h = newHandle();
     windows.emplace(h, std::move(w));
     return as<WindowHandle>(h);
 }
@@ -139,8 +139,8 @@ WindowHandle HeadlessPlatform::createHostWindow(const PixelRect& screenRect) {
     w.module = nullptr;
     w.width = std::max(0, screenRect.right - screenRect.left);
     w.height = std::max(0, screenRect.bottom - screenRect.top);
-    w.surface = canvas().createWindowSurface(w.width, w.height);
-    uintptr_t h = canvas().newHandle();
+    w.surface = createWindowSurface(w.width, w.height);
+    uintptr_t h = newHandle();
     windows.emplace(h, std::move(w));
     return as<WindowHandle>(h);
 }
@@ -178,7 +178,7 @@ bool HeadlessPlatform::destroyWindow(WindowHandle handle) {
             continue;
         }
         retireSink(std::move(it->second.dropSink));
-        canvas().destroyWindowSurface(it->second.surface);
+        destroyWindowSurface(it->second.surface);
         windows.erase(it);
     }
     return true;
@@ -241,7 +241,7 @@ bool HeadlessPlatform::windowScreenRect(WindowHandle handle, PixelRect& screenRe
 
 const software::Surface* HeadlessPlatform::windowSurface(WindowHandle handle) const {
     const Window* w = window(handle);
-    return w ? canvas().windowSurface(w->surface) : nullptr;
+    return w ? surfacePixels(w->surface) : nullptr;
 }
 
 // ----- Paints and window contexts -----
@@ -269,12 +269,12 @@ DeviceContextHandle HeadlessPlatform::beginPaint(WindowHandle handle, PaintSessi
         return nullptr;
     }
     PixelRect area = w->updatePending ? w->update : PixelRect{0, 0, 0, 0};
-    DeviceContextHandle dc = canvas().paintDC(w->surface, area);
+    DeviceContextHandle dc = paintDC(w->surface, area);
     if (w->erasePending) {
         auto cls = classes.find(w->className);
         ColourRef background =
             cls != classes.end() ? software::systemColour(cls->second.background) : 0;
-        canvas().erase(w->surface, area, background);
+        erase(w->surface, area, background);
     }
     w->updatePending = false;
     w->erasePending = false;
@@ -284,20 +284,20 @@ DeviceContextHandle HeadlessPlatform::beginPaint(WindowHandle handle, PaintSessi
 }
 
 void HeadlessPlatform::endPaint(WindowHandle, PaintSession& paint) {
-    canvas().releasePaintDC(paint.deviceContext);
+    releasePaintDC(paint.deviceContext);
     paint.deviceContext = nullptr;
 }
 
 DeviceContextHandle HeadlessPlatform::windowDC(WindowHandle handle) {
     if (!handle) {
-        return canvas().screenDC();
+        return screenDC();
     }
     const Window* w = window(handle);
-    return w ? canvas().windowDC(w->surface) : nullptr;
+    return w ? surfaceDC(w->surface) : nullptr;
 }
 
 void HeadlessPlatform::releaseWindowDC(WindowHandle, DeviceContextHandle dc) {
-    canvas().releaseWindowDC(dc);
+    releaseSurfaceDC(dc);
 }
 
 bool HeadlessPlatform::dispatchOnePaintMessage() {

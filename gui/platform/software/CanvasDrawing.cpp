@@ -2,7 +2,7 @@
 // coordinates become pixels of its surface (lines, fills, block and
 // transparent copies, text placement) and where window surfaces learn what
 // was drawn on them through window contexts.
-#include "gui/platform/software/Canvas.h"
+#include "gui/platform/software/CanvasPlatform.h"
 
 #include <algorithm>
 #include <climits>
@@ -27,7 +27,7 @@ PixelRect blockArea(int32_t x, int32_t y, int32_t width, int32_t height) {
 
 } // namespace
 
-void Canvas::noteDrawn(const Context& dc, const PixelRect& area) {
+void CanvasPlatform::noteDrawn(const Context& dc, const PixelRect& area) {
     if (dc.kind != ContextKind::Window) {
         return;
     }
@@ -41,7 +41,8 @@ void Canvas::noteDrawn(const Context& dc, const PixelRect& area) {
     }
 }
 
-bool Canvas::moveTo(DeviceContextHandle dc, int32_t x, int32_t y) {
+bool CanvasPlatform::moveTo(DeviceContextHandle dc, int32_t x, int32_t y) {
+    auto lock = lockCanvas();
     Context* c = context(dc);
     if (!c) {
         return false;
@@ -50,7 +51,8 @@ bool Canvas::moveTo(DeviceContextHandle dc, int32_t x, int32_t y) {
     return true;
 }
 
-bool Canvas::lineTo(DeviceContextHandle dc, int32_t x, int32_t y) {
+bool CanvasPlatform::lineTo(DeviceContextHandle dc, int32_t x, int32_t y) {
+    auto lock = lockCanvas();
     Context* c = context(dc);
     if (!c) {
         return false;
@@ -70,7 +72,8 @@ bool Canvas::lineTo(DeviceContextHandle dc, int32_t x, int32_t y) {
     return true;
 }
 
-bool Canvas::fillRect(DeviceContextHandle dc, const PixelRect& rect, ObjectHandle brush) {
+bool CanvasPlatform::fillRect(DeviceContextHandle dc, const PixelRect& rect, ObjectHandle brush) {
+    auto lock = lockCanvas();
     Context* c = context(dc);
     const Object* b = object(brush);
     if (!c || !b || b->kind != ObjectKind::Brush) {
@@ -85,8 +88,9 @@ bool Canvas::fillRect(DeviceContextHandle dc, const PixelRect& rect, ObjectHandl
     return true;
 }
 
-bool Canvas::drawText(DeviceContextHandle dc, const char* string, const PixelRect& rect,
-                      int32_t alignment) {
+bool CanvasPlatform::drawText(DeviceContextHandle dc, const char* string, const PixelRect& rect,
+                              int32_t alignment) {
+    auto lock = lockCanvas();
     Context* c = context(dc);
     if (!c || !string) {
         return false;
@@ -117,9 +121,10 @@ bool Canvas::drawText(DeviceContextHandle dc, const char* string, const PixelRec
     return true;
 }
 
-bool Canvas::blockCopy(DeviceContextHandle destination, int32_t x, int32_t y, int32_t width,
-                       int32_t height, DeviceContextHandle source, int32_t sourceX, int32_t sourceY,
-                       uint32_t rop) {
+bool CanvasPlatform::blockCopy(DeviceContextHandle destination, int32_t x, int32_t y, int32_t width,
+                               int32_t height, DeviceContextHandle source, int32_t sourceX,
+                               int32_t sourceY, uint32_t rop) {
+    auto lock = lockCanvas();
     Context* d = context(destination);
     Context* s = context(source);
     if (!d || !s) {
@@ -136,9 +141,10 @@ bool Canvas::blockCopy(DeviceContextHandle destination, int32_t x, int32_t y, in
     return true;
 }
 
-bool Canvas::transparentCopy(DeviceContextHandle destination, int32_t x, int32_t y, int32_t width,
-                             int32_t height, DeviceContextHandle source, int32_t sourceX,
-                             int32_t sourceY, ColourRef transparent) {
+bool CanvasPlatform::transparentCopy(DeviceContextHandle destination, int32_t x, int32_t y,
+                                     int32_t width, int32_t height, DeviceContextHandle source,
+                                     int32_t sourceX, int32_t sourceY, ColourRef transparent) {
+    auto lock = lockCanvas();
     Context* d = context(destination);
     Context* s = context(source);
     if (!d || !s) {
@@ -156,7 +162,7 @@ bool Canvas::transparentCopy(DeviceContextHandle destination, int32_t x, int32_t
     return true;
 }
 
-void Canvas::erase(SurfaceId surface, const PixelRect& area, ColourRef colour) {
+void CanvasPlatform::erase(SurfaceId surface, const PixelRect& area, ColourRef colour) {
     auto it = surfaces.find(surface);
     if (it == surfaces.end()) {
         return;

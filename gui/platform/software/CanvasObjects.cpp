@@ -1,6 +1,9 @@
 // The state of the software drawing: objects and their selection into
-// contexts, the contexts' colours and modes, window surfaces, and inspection.
-#include "gui/platform/software/Canvas.h"
+// contexts, the contexts' colours and modes, bitmaps and the embedded bitmap
+// resources, window surfaces, and inspection.
+#include "gui/platform/BmpDecoder.h"
+#include "gui/platform/EmbeddedResources.h"
+#include "gui/platform/software/CanvasPlatform.h"
 
 #include <algorithm>
 #include <cstring>
@@ -33,7 +36,7 @@ ColourRef systemColour(int32_t index) {
     return index == SystemColourButtonFace ? 0xF0F0F0 : 0xFFFFFF;
 }
 
-Canvas::Canvas() : text(createTextRasteriser()) {
+CanvasPlatform::CanvasPlatform() : text(createTextRasteriser()) {
     Object pen;
     pen.stock = true;
     pen.kind = ObjectKind::Pen;
@@ -61,37 +64,37 @@ Canvas::Canvas() : text(createTextRasteriser()) {
     defaultBitmap = raw(addObject(std::move(bitmap)));
 }
 
-Canvas::~Canvas() = default;
+CanvasPlatform::~CanvasPlatform() = default;
 
 // ----- Lookups -----
 
-ObjectHandle Canvas::addObject(Object&& o) {
+ObjectHandle CanvasPlatform::addObject(Object&& o) {
     uintptr_t h = newHandle();
     objects.emplace(h, std::move(o));
     return as<ObjectHandle>(h);
 }
 
-Canvas::Object* Canvas::object(ObjectHandle handle) {
+CanvasPlatform::Object* CanvasPlatform::object(ObjectHandle handle) {
     return findEntry(objects, raw(handle));
 }
 
-const Canvas::Object* Canvas::object(ObjectHandle handle) const {
+const CanvasPlatform::Object* CanvasPlatform::object(ObjectHandle handle) const {
     return findEntry(objects, raw(handle));
 }
 
-Canvas::Context* Canvas::context(DeviceContextHandle handle) {
+CanvasPlatform::Context* CanvasPlatform::context(DeviceContextHandle handle) {
     return findEntry(contexts, raw(handle));
 }
 
-const Canvas::Context* Canvas::context(DeviceContextHandle handle) const {
+const CanvasPlatform::Context* CanvasPlatform::context(DeviceContextHandle handle) const {
     return findEntry(contexts, raw(handle));
 }
 
-Surface* Canvas::target(Context& dc) {
-    return const_cast<Surface*>(static_cast<const Canvas*>(this)->target(dc));
+Surface* CanvasPlatform::target(Context& dc) {
+    return const_cast<Surface*>(static_cast<const CanvasPlatform*>(this)->target(dc));
 }
 
-const Surface* Canvas::target(const Context& dc) const {
+const Surface* CanvasPlatform::target(const Context& dc) const {
     switch (dc.kind) {
     case ContextKind::Screen:
         return screen.get();
@@ -108,11 +111,11 @@ const Surface* Canvas::target(const Context& dc) const {
     return nullptr;
 }
 
-PixelRect Canvas::clipOf(const Context& dc, const Surface& surface) const {
+PixelRect CanvasPlatform::clipOf(const Context& dc, const Surface& surface) const {
     return dc.clipped ? intersect(dc.clip, surface.bounds()) : surface.bounds();
 }
 
-DeviceContextHandle Canvas::newContext(ContextKind kind, SurfaceId surface) {
+DeviceContextHandle CanvasPlatform::newContext(ContextKind kind, SurfaceId surface) {
     Context dc;
     dc.kind = kind;
     dc.surface = surface;
@@ -125,7 +128,7 @@ DeviceContextHandle Canvas::newContext(ContextKind kind, SurfaceId surface) {
     return as<DeviceContextHandle>(h);
 }
 
-void Canvas::unselectAll(Context& dc) {
+void CanvasPlatform::unselectAll(Context& dc) {
     for (uintptr_t h : {dc.pen, dc.brush, dc.font, dc.bitmap}) {
         if (Object* o = object(as<ObjectHandle>(h))) {
             o->selections = std::max(0, o->selections - 1);
@@ -136,7 +139,8 @@ void Canvas::unselectAll(Context& dc) {
 
 // ----- Objects -----
 
-ObjectHandle Canvas::createPen(int32_t style, int32_t width, ColourRef colour) {
+ObjectHandle CanvasPlatform::createPen(int32_t style, int32_t width, ColourRef colour) {
+    auto lock = lockCanvas();
     Object o;
     o.kind = ObjectKind::Pen;
     o.penStyle = style;
@@ -145,14 +149,16 @@ ObjectHandle Canvas::createPen(int32_t style, int32_t width, ColourRef colour) {
     return addObject(std::move(o));
 }
 
-ObjectHandle Canvas::createSolidBrush(ColourRef colour) {
+ObjectHandle CanvasPlatform::createSolidBrush(ColourRef colour) {
+    auto lock = lockCanvas();
     Object o;
     o.kind = ObjectKind::Brush;
     o.colour = colour & 0xFFFFFF;
     return addObject(std::move(o));
 }
 
-ObjectHandle Canvas::createFont(const FontDescription& font) {
+ObjectHandle CanvasPlatform::createFont(const FontDescription& font) {
+    auto lock = lockCanvas();
     Object o;
     o.kind = ObjectKind::Font;
     o.font = font;
@@ -160,11 +166,13 @@ ObjectHandle Canvas::createFont(const FontDescription& font) {
     return addObject(std::move(o));
 }
 
-ObjectHandle Canvas::stockObject(StockObject which) {
+ObjectHandle CanvasPlatform::stockObject(StockObject which) {
+    auto lock = lockCanvas();
     return which == StockObject::NullPen ? as<ObjectHandle>(nullPen) : nullptr;
 }
 
-bool Canvas::deleteObject(ObjectHandle handle) {
+bool CanvasPlatform::deleteObject(ObjectHandle handle) {
+    auto lock = lockCanvas();
     auto it = objects.find(raw(handle));
     if (it == objects.end() || it->second.stock || it->second.selections > 0) {
         return false;
@@ -173,7 +181,8 @@ bool Canvas::deleteObject(ObjectHandle handle) {
     return true;
 }
 
-ObjectHandle Canvas::currentObject(DeviceContextHandle dc, ObjectKind kind) {
+ObjectHandle CanvasPlatform::currentObject(DeviceContextHandle dc, ObjectKind kind) {
+    auto lock = lockCanvas();
     Context* c = context(dc);
     if (!c) {
         return nullptr;
@@ -191,7 +200,8 @@ ObjectHandle Canvas::currentObject(DeviceContextHandle dc, ObjectKind kind) {
     return nullptr;
 }
 
-ObjectHandle Canvas::selectObject(DeviceContextHandle dc, ObjectHandle handle) {
+ObjectHandle CanvasPlatform::selectObject(DeviceContextHandle dc, ObjectHandle handle) {
+    auto lock = lockCanvas();
     Context* c = context(dc);
     Object* o = object(handle);
     if (!c || !o) {
@@ -230,14 +240,16 @@ ObjectHandle Canvas::selectObject(DeviceContextHandle dc, ObjectHandle handle) {
     return as<ObjectHandle>(previous);
 }
 
-ObjectHandle Canvas::createBitmap(Surface pixels) {
+ObjectHandle CanvasPlatform::createBitmap(Surface pixels) {
     Object o;
     o.kind = ObjectKind::Bitmap;
     o.bitmap = std::move(pixels);
     return addObject(std::move(o));
 }
 
-ObjectHandle Canvas::createCompatibleBitmap(DeviceContextHandle dc, int32_t width, int32_t height) {
+ObjectHandle CanvasPlatform::createCompatibleBitmap(DeviceContextHandle dc, int32_t width,
+                                                    int32_t height) {
+    auto lock = lockCanvas();
     Context* c = context(dc);
     if (!c || width < 0 || height < 0 || width > maxBitmapSide || height > maxBitmapSide) {
         return nullptr;
@@ -254,14 +266,16 @@ ObjectHandle Canvas::createCompatibleBitmap(DeviceContextHandle dc, int32_t widt
     return createBitmap(Surface(width, height, mono, 0));
 }
 
-ObjectHandle Canvas::createMonochromeBitmap(int32_t width, int32_t height) {
+ObjectHandle CanvasPlatform::createMonochromeBitmap(int32_t width, int32_t height) {
+    auto lock = lockCanvas();
     if (width < 0 || height < 0 || width > maxBitmapSide || height > maxBitmapSide) {
         return nullptr;
     }
     return createBitmap(Surface(width ? width : 1, height ? height : 1, true, 0));
 }
 
-bool Canvas::bitmapSize(ObjectHandle bitmap, int32_t& width, int32_t& height) {
+bool CanvasPlatform::bitmapSize(ObjectHandle bitmap, int32_t& width, int32_t& height) {
+    auto lock = lockCanvas();
     const Object* o = object(bitmap);
     if (!o || o->kind != ObjectKind::Bitmap) {
         return false;
@@ -271,27 +285,46 @@ bool Canvas::bitmapSize(ObjectHandle bitmap, int32_t& width, int32_t& height) {
     return true;
 }
 
+ObjectHandle CanvasPlatform::loadBitmapResource(ModuleHandle fromModule, uint16_t id) {
+    if (fromModule != moduleHandle()) {
+        return nullptr;
+    }
+    const EmbeddedResource* embedded = findEmbeddedBitmap(id);
+    DecodedImage image;
+    if (!embedded || !decodeBmp(embedded->data, embedded->size, image)) {
+        return nullptr;
+    }
+    Surface pixels;
+    pixels.width = image.width;
+    pixels.height = image.height;
+    pixels.pixels = std::move(image.pixels);
+    auto lock = lockCanvas();
+    return createBitmap(std::move(pixels));
+}
+
 // ----- Contexts -----
 
-DeviceContextHandle Canvas::createCompatibleDC(DeviceContextHandle dc) {
+DeviceContextHandle CanvasPlatform::createCompatibleDC(DeviceContextHandle dc) {
+    auto lock = lockCanvas();
     if (dc && !context(dc)) {
         return nullptr;
     }
     return newContext(ContextKind::Memory, 0);
 }
 
-bool Canvas::deleteDC(DeviceContextHandle dc) {
+bool CanvasPlatform::deleteDC(DeviceContextHandle dc) {
+    auto lock = lockCanvas();
     return releaseContext(dc, ContextKind::Memory, ContextKind::Memory);
 }
 
-DeviceContextHandle Canvas::screenDC() {
+DeviceContextHandle CanvasPlatform::screenDC() {
     if (!screen) {
         screen = std::make_unique<Surface>(1024, 768, false, 0);
     }
     return newContext(ContextKind::Screen, 0);
 }
 
-bool Canvas::releaseContext(DeviceContextHandle dc, ContextKind a, ContextKind b) {
+bool CanvasPlatform::releaseContext(DeviceContextHandle dc, ContextKind a, ContextKind b) {
     auto it = contexts.find(raw(dc));
     if (it == contexts.end() || (it->second.kind != a && it->second.kind != b)) {
         return false;
@@ -301,7 +334,8 @@ bool Canvas::releaseContext(DeviceContextHandle dc, ContextKind a, ContextKind b
     return true;
 }
 
-int32_t Canvas::setBackgroundMode(DeviceContextHandle dc, int32_t mode) {
+int32_t CanvasPlatform::setBackgroundMode(DeviceContextHandle dc, int32_t mode) {
+    auto lock = lockCanvas();
     Context* c = context(dc);
     if (!c || (mode != BackgroundOpaque && mode != BackgroundTransparent)) {
         return 0;
@@ -311,7 +345,8 @@ int32_t Canvas::setBackgroundMode(DeviceContextHandle dc, int32_t mode) {
     return previous;
 }
 
-ColourRef Canvas::setBackgroundColour(DeviceContextHandle dc, ColourRef colour) {
+ColourRef CanvasPlatform::setBackgroundColour(DeviceContextHandle dc, ColourRef colour) {
+    auto lock = lockCanvas();
     Context* c = context(dc);
     if (!c) {
         return invalidColour;
@@ -321,7 +356,8 @@ ColourRef Canvas::setBackgroundColour(DeviceContextHandle dc, ColourRef colour) 
     return previous;
 }
 
-ColourRef Canvas::setTextColour(DeviceContextHandle dc, ColourRef colour) {
+ColourRef CanvasPlatform::setTextColour(DeviceContextHandle dc, ColourRef colour) {
+    auto lock = lockCanvas();
     Context* c = context(dc);
     if (!c) {
         return invalidColour;
@@ -333,26 +369,26 @@ ColourRef Canvas::setTextColour(DeviceContextHandle dc, ColourRef colour) {
 
 // ----- Window surfaces -----
 
-SurfaceId Canvas::createWindowSurface(int32_t width, int32_t height) {
+SurfaceId CanvasPlatform::createWindowSurface(int32_t width, int32_t height) {
     SurfaceId id = newHandle();
     surfaces[id].pixels = Surface(width, height, false, 0);
     return id;
 }
 
-void Canvas::destroyWindowSurface(SurfaceId surface) {
+void CanvasPlatform::destroyWindowSurface(SurfaceId surface) {
     surfaces.erase(surface);
 }
 
-const Surface* Canvas::windowSurface(SurfaceId surface) const {
+const Surface* CanvasPlatform::surfacePixels(SurfaceId surface) const {
     const WindowSurface* s = findEntry(surfaces, surface);
     return s ? &s->pixels : nullptr;
 }
 
-DeviceContextHandle Canvas::windowDC(SurfaceId surface) {
+DeviceContextHandle CanvasPlatform::surfaceDC(SurfaceId surface) {
     return findEntry(surfaces, surface) ? newContext(ContextKind::Window, surface) : nullptr;
 }
 
-DeviceContextHandle Canvas::paintDC(SurfaceId surface, const PixelRect& area) {
+DeviceContextHandle CanvasPlatform::paintDC(SurfaceId surface, const PixelRect& area) {
     if (!findEntry(surfaces, surface)) {
         return nullptr;
     }
@@ -363,15 +399,15 @@ DeviceContextHandle Canvas::paintDC(SurfaceId surface, const PixelRect& area) {
     return dc;
 }
 
-bool Canvas::releaseWindowDC(DeviceContextHandle dc) {
+bool CanvasPlatform::releaseSurfaceDC(DeviceContextHandle dc) {
     return releaseContext(dc, ContextKind::Window, ContextKind::Screen);
 }
 
-bool Canvas::releasePaintDC(DeviceContextHandle dc) {
+bool CanvasPlatform::releasePaintDC(DeviceContextHandle dc) {
     return releaseContext(dc, ContextKind::Paint, ContextKind::Paint);
 }
 
-PixelRect Canvas::takeDamage(SurfaceId surface) {
+PixelRect CanvasPlatform::takeDamage(SurfaceId surface) {
     WindowSurface* s = findEntry(surfaces, surface);
     if (!s) {
         return {0, 0, 0, 0};
@@ -381,25 +417,33 @@ PixelRect Canvas::takeDamage(SurfaceId surface) {
     return damage;
 }
 
-void Canvas::setTextRasteriser(std::unique_ptr<TextRasteriser> rasteriser) {
+void CanvasPlatform::setTextRasteriser(std::unique_ptr<TextRasteriser> rasteriser) {
+    auto lock = lockCanvas();
     if (rasteriser) {
         text = std::move(rasteriser);
     }
 }
 
+TextRasteriser& CanvasPlatform::textRasteriser() {
+    auto lock = lockCanvas();
+    return *text;
+}
+
 // ----- Inspection -----
 
-const Surface* Canvas::contextSurface(DeviceContextHandle dc) const {
+const Surface* CanvasPlatform::contextSurface(DeviceContextHandle dc) const {
+    auto lock = lockCanvas();
     const Context* c = context(dc);
     return c ? target(*c) : nullptr;
 }
 
-const Surface* Canvas::bitmapSurface(ObjectHandle bitmap) const {
+const Surface* CanvasPlatform::bitmapSurface(ObjectHandle bitmap) const {
+    auto lock = lockCanvas();
     const Object* o = object(bitmap);
     return o && o->kind == ObjectKind::Bitmap ? &o->bitmap : nullptr;
 }
 
-bool Canvas::contextState(DeviceContextHandle dc, ContextState& state) const {
+bool CanvasPlatform::contextState(DeviceContextHandle dc, ContextState& state) const {
     const Context* c = context(dc);
     if (!c) {
         return false;
@@ -415,7 +459,8 @@ bool Canvas::contextState(DeviceContextHandle dc, ContextState& state) const {
     return true;
 }
 
-bool Canvas::penOf(ObjectHandle pen, int32_t& style, int32_t& width, ColourRef& colour) const {
+bool CanvasPlatform::penOf(ObjectHandle pen, int32_t& style, int32_t& width,
+                           ColourRef& colour) const {
     const Object* o = object(pen);
     if (!o || o->kind != ObjectKind::Pen) {
         return false;
@@ -426,7 +471,7 @@ bool Canvas::penOf(ObjectHandle pen, int32_t& style, int32_t& width, ColourRef& 
     return true;
 }
 
-bool Canvas::brushOf(ObjectHandle brush, ColourRef& colour) const {
+bool CanvasPlatform::brushOf(ObjectHandle brush, ColourRef& colour) const {
     const Object* o = object(brush);
     if (!o || o->kind != ObjectKind::Brush) {
         return false;
@@ -435,12 +480,12 @@ bool Canvas::brushOf(ObjectHandle brush, ColourRef& colour) const {
     return true;
 }
 
-const FontDescription* Canvas::fontOf(ObjectHandle font) const {
+const FontDescription* CanvasPlatform::fontOf(ObjectHandle font) const {
     const Object* o = object(font);
     return o && o->kind == ObjectKind::Font ? &o->font : nullptr;
 }
 
-int32_t Canvas::liveObjectCount() const {
+int32_t CanvasPlatform::liveObjectCount() const {
     int32_t count = 0;
     for (const auto& o : objects) {
         count += o.second.stock ? 0 : 1;

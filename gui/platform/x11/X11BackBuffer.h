@@ -7,7 +7,7 @@
 #pragma once
 
 #include "gui/platform/Platform.h"
-#include "gui/platform/software/Canvas.h"
+#include "gui/platform/software/CanvasPlatform.h"
 
 #include <cairo.h>
 #include <cstdint>

@@ -140,7 +140,7 @@ public:
 
 protected:
     // The drawing of the base class runs under the backend's lock.
-    std::unique_lock<std::mutex> lockCanvas() override {
+    std::unique_lock<std::mutex> lockCanvas() const override {
         return std::unique_lock<std::mutex>(mutex);
     }
 
@@ -195,7 +195,7 @@ private:
     // Reads the pointer (X11Connection.cpp; takes the lock).
     bool queryPointer(PointerState& state);
 
-    std::mutex mutex;
+    mutable std::mutex mutex; // mutable: the const inspection of the drawing locks it too
     ModuleHandle module;
     Connection connection;
     int32_t sinkCalls = 0; // drag steps running now

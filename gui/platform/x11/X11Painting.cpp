@@ -67,11 +67,11 @@ DeviceContextHandle X11Backend::beginPaint(WindowHandle handle, PaintSession& pa
     }
     WindowEvents& events = w->events;
     PixelRect area = events.updatePending ? events.update : PixelRect{0, 0, 0, 0};
-    DeviceContextHandle dc = canvas().paintDC(w->buffer.surface, area);
+    DeviceContextHandle dc = paintDC(w->buffer.surface, area);
     if (events.updatePending && events.erasePending) {
         WindowClass* cls = findClass(w->className.c_str());
         ColourRef background = cls ? software::systemColour(cls->background) : 0;
-        canvas().erase(w->buffer.surface, area, background);
+        erase(w->buffer.surface, area, background);
     }
     events.updatePending = false;
     events.erasePending = false;
@@ -82,26 +82,26 @@ DeviceContextHandle X11Backend::beginPaint(WindowHandle handle, PaintSession& pa
 
 void X11Backend::endPaint(WindowHandle handle, PaintSession& paint) {
     std::lock_guard<std::mutex> lock(mutex);
-    canvas().releasePaintDC(paint.deviceContext);
+    releasePaintDC(paint.deviceContext);
     paint.deviceContext = nullptr;
     WindowRecord* w = window(handle);
     Display* display = connection.display();
     if (w && w->alive && display) {
         ErrorTrap trap(display);
-        present(*w, software::unite(paint.area, canvas().takeDamage(w->buffer.surface)));
+        present(*w, software::unite(paint.area, takeDamage(w->buffer.surface)));
     }
 }
 
 DeviceContextHandle X11Backend::windowDC(WindowHandle handle) {
     std::lock_guard<std::mutex> lock(mutex);
     if (!handle) {
-        return canvas().screenDC();
+        return screenDC();
     }
     WindowRecord* w = window(handle);
     if (!w) {
         return nullptr;
     }
-    DeviceContextHandle dc = canvas().windowDC(w->buffer.surface);
+    DeviceContextHandle dc = surfaceDC(w->buffer.surface);
     if (dc) {
         windowContexts[raw(dc)] = w->xid;
     }
@@ -118,14 +118,14 @@ void X11Backend::releaseWindowDC(WindowHandle, DeviceContextHandle dc) {
         }
         windowContexts.erase(tracked);
     }
-    canvas().releaseWindowDC(dc);
+    releaseSurfaceDC(dc);
 }
 
 // ----- Showing the back buffers (lock held) -----
 
 void X11Backend::present(WindowRecord& w, const PixelRect& area) {
     Display* display = connection.display();
-    const software::Surface* pixels = canvas().windowSurface(w.buffer.surface);
+    const software::Surface* pixels = surfacePixels(w.buffer.surface);
     if (!w.alive || !display || !pixels) {
         return;
     }
@@ -137,7 +137,7 @@ void X11Backend::showDirty(WindowRecord& w) {
     if (!display) {
         return;
     }
-    PixelRect dirty = canvas().takeDamage(w.buffer.surface);
+    PixelRect dirty = takeDamage(w.buffer.surface);
     if (software::isEmpty(dirty)) {
         return;
     }
@@ -152,7 +152,7 @@ void X11Backend::presentDirtyWindows() {
         if (w.events.owner != self) {
             continue;
         }
-        PixelRect dirty = canvas().takeDamage(w.buffer.surface);
+        PixelRect dirty = takeDamage(w.buffer.surface);
         if (!software::isEmpty(dirty)) {
             present(w, dirty);
         }

@@ -166,7 +166,7 @@ WindowHandle X11Backend::createWindow(const char* className, const char* title, 
         closeDisplayIfUnused();
         return nullptr;
     }
-    record.buffer.surface = canvas().createWindowSurface(width, height);
+    record.buffer.surface = createWindowSurface(width, height);
     if ((style & WindowStyleVisible) && width > 0 && height > 0) {
         // A visible window starts out wholly invalid.
         record.events.updatePending = true;
@@ -279,7 +279,7 @@ void X11Backend::markDead(WindowRecord& w) {
     w.events.updatePending = false;
     w.events.erasePending = false;
     w.events.buttons.clear();
-    canvas().takeDamage(w.buffer.surface);
+    takeDamage(w.buffer.surface);
     w.buffer.detach();
 }
 
@@ -297,7 +297,7 @@ void X11Backend::forget(XWindow id) {
     for (auto dc = windowContexts.begin(); dc != windowContexts.end();) {
         dc = dc->second == id ? windowContexts.erase(dc) : std::next(dc);
     }
-    canvas().destroyWindowSurface(it->second.buffer.surface);
+    destroyWindowSurface(it->second.buffer.surface);
     if (it->second.drop.sink) {
         // Deleted once no sink call runs, and never under the lock.
         retiredSinks.push_back(std::move(it->second.drop.sink));

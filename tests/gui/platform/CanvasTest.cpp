@@ -1,14 +1,13 @@
 // The software drawing's window surfaces: what a backend learns about the
 // drawing on them (the X11 backend shows exactly that area), and contexts that
 // outlive their surface.
-#include "gui/platform/software/Canvas.h"
+#include "gui/platform/headless/HeadlessPlatform.h"
 
 #include <functional>
 #include <gtest/gtest.h>
 #include <vector>
 
 using namespace platform;
-using platform::software::Canvas;
 using platform::software::Surface;
 using platform::software::SurfaceId;
 
@@ -35,11 +34,27 @@ bool contains(const PixelRect& outer, const PixelRect& inner) {
                                         outer.right >= inner.right && outer.bottom >= inner.bottom);
 }
 
+// The window surfaces of the software drawing, as a backend uses them.
+class SurfaceProbe : public platform::headless::HeadlessPlatform {
+public:
+    using CanvasPlatform::createWindowSurface;
+    using CanvasPlatform::destroyWindowSurface;
+    using CanvasPlatform::erase;
+    using CanvasPlatform::liveContextCount;
+    using CanvasPlatform::paintDC;
+    using CanvasPlatform::releasePaintDC;
+    using CanvasPlatform::releaseSurfaceDC;
+    using CanvasPlatform::screenDC;
+    using CanvasPlatform::surfaceDC;
+    using CanvasPlatform::surfacePixels;
+    using CanvasPlatform::takeDamage;
+};
+
 class CanvasWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         surface = canvas.createWindowSurface(60, 40);
-        dc = canvas.windowDC(surface);
+        dc = canvas.surfaceDC(surface);
         pen = canvas.createPen(PenSolid, 1, red);
         brush = canvas.createSolidBrush(blue);
         canvas.selectObject(dc, pen);
@@ -54,13 +69,13 @@ protected:
         DeviceContextHandle screen = canvas.screenDC();
         memory = canvas.createCompatibleDC(screen);
         canvas.selectObject(memory, canvas.createCompatibleBitmap(screen, 6, 6));
-        canvas.releaseWindowDC(screen);
+        canvas.releaseSurfaceDC(screen);
         canvas.fillRect(memory, {0, 0, 6, 6}, brush);
         ObjectHandle middle = canvas.createSolidBrush(red);
         canvas.fillRect(memory, {2, 2, 4, 4}, middle);
     }
 
-    Canvas canvas;
+    SurfaceProbe canvas;
     SurfaceId surface = 0;
     DeviceContextHandle dc = nullptr, memory = nullptr;
     ObjectHandle pen = nullptr, brush = nullptr, font = nullptr, italic = nullptr;
@@ -103,9 +118,9 @@ TEST_F(CanvasWindow, TheDamageHoldsEveryPixelAWindowContextChanged) {
     };
     for (const Case& c : cases) {
         canvas.takeDamage(surface);
-        Surface before = *canvas.windowSurface(surface);
+        Surface before = *canvas.surfacePixels(surface);
         c.draw();
-        PixelRect changed = changedArea(before, *canvas.windowSurface(surface));
+        PixelRect changed = changedArea(before, *canvas.surfacePixels(surface));
         PixelRect damage = canvas.takeDamage(surface);
         EXPECT_FALSE(software::isEmpty(changed)) << c.what;
         EXPECT_TRUE(contains(damage, changed)) << c.what;
@@ -128,20 +143,20 @@ TEST_F(CanvasWindow, PaintsAndErasingLeaveNoDamageAndStayInTheirArea) {
     EXPECT_TRUE(canvas.fillRect(paint, {0, 0, 60, 40}, brush));
     // A paint reaches the screen as a whole when it ends.
     EXPECT_TRUE(software::isEmpty(canvas.takeDamage(surface)));
-    const Surface& pixels = *canvas.windowSurface(surface);
+    const Surface& pixels = *canvas.surfacePixels(surface);
     EXPECT_EQ(blue, pixels.at(10, 10));
     EXPECT_EQ(blue, pixels.at(19, 19));
     EXPECT_EQ(white, pixels.at(20, 20));
     EXPECT_EQ(white, pixels.at(9, 10));
-    EXPECT_FALSE(canvas.releaseWindowDC(paint)) << "a paint ends as a paint";
+    EXPECT_FALSE(canvas.releaseSurfaceDC(paint)) << "a paint ends as a paint";
     EXPECT_TRUE(canvas.releasePaintDC(paint));
 }
 
 TEST_F(CanvasWindow, ContextsOutlivingTheirSurfaceDrawNothing) {
     int32_t contexts = canvas.liveContextCount();
     canvas.destroyWindowSurface(surface);
-    EXPECT_EQ(nullptr, canvas.windowSurface(surface));
-    EXPECT_EQ(nullptr, canvas.windowDC(surface));
+    EXPECT_EQ(nullptr, canvas.surfacePixels(surface));
+    EXPECT_EQ(nullptr, canvas.surfaceDC(surface));
     EXPECT_EQ(nullptr, canvas.paintDC(surface, {0, 0, 1, 1}));
     EXPECT_FALSE(canvas.fillRect(dc, {0, 0, 10, 10}, brush));
     EXPECT_FALSE(canvas.lineTo(dc, 5, 5));
@@ -151,6 +166,6 @@ TEST_F(CanvasWindow, ContextsOutlivingTheirSurfaceDrawNothing) {
     // Its objects can still be taken out and the context ended.
     EXPECT_EQ(pen, canvas.selectObject(dc, canvas.stockObject(StockObject::NullPen)));
     EXPECT_TRUE(canvas.deleteObject(pen));
-    EXPECT_TRUE(canvas.releaseWindowDC(dc));
+    EXPECT_TRUE(canvas.releaseSurfaceDC(dc));
     EXPECT_EQ(contexts - 1, canvas.liveContextCount());
 }
