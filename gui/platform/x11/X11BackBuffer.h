@@ -1,5 +1,5 @@
 // A window's back buffer and its way to the screen: the toolkit draws into a
-// window surface of the backend's canvas, and areas of it are copied to the X
+// window surface of the software drawing, and areas of it are copied to the X
 // window through cairo in one step each, so the window never shows a
 // half-drawn state.
 //
@@ -37,7 +37,7 @@ public:
     // Whether a picture has reached the screen since the window was made.
     bool shown() const { return wasShown; }
 
-    // The window surface of the backend's canvas that the toolkit draws on.
+    // The window surface of the software drawing that the toolkit draws on.
     software::SurfaceId surface = 0;
 
 private:
