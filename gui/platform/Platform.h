@@ -118,6 +118,14 @@ using ObjectHandle = OpaqueObject*; // a pen, brush, font or bitmap
 using WindowHandle = OpaqueWindow*; // also the host's parent window
 using ModuleHandle = OpaqueModule*;
 
+// A backend's own handle values to and from the opaque handle types.
+template <typename Handle> uintptr_t handleValue(Handle handle) {
+    return reinterpret_cast<uintptr_t>(handle);
+}
+template <typename Handle> Handle handleFrom(uintptr_t value) {
+    return reinterpret_cast<Handle>(value);
+}
+
 using ColourRef = uint32_t;
 constexpr ColourRef makeColourRef(uint8_t red, uint8_t green, uint8_t blue) {
     return static_cast<ColourRef>(red) | (static_cast<ColourRef>(green) << 8) |

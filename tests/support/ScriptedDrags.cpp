@@ -9,17 +9,6 @@
 
 namespace platform::headless {
 
-namespace {
-
-template <typename Handle> uintptr_t raw(Handle h) {
-    return reinterpret_cast<uintptr_t>(h);
-}
-template <typename Handle> Handle as(uintptr_t v) {
-    return reinterpret_cast<Handle>(v);
-}
-
-} // namespace
-
 void ScriptedPlatform::retireSink(std::unique_ptr<DropSink> sink) {
     // A sink that is being called lives until its call has returned.
     if (sink && sinkCalls > 0) {
@@ -28,7 +17,7 @@ void ScriptedPlatform::retireSink(std::unique_ptr<DropSink> sink) {
 }
 
 template <typename Call> bool ScriptedPlatform::callSink(uintptr_t handle, Call&& call) {
-    Window* w = window(as<WindowHandle>(handle));
+    Window* w = window(handleFrom<WindowHandle>(handle));
     if (!w || !w->dropSink) {
         return false;
     }
@@ -42,8 +31,8 @@ template <typename Call> bool ScriptedPlatform::callSink(uintptr_t handle, Call&
 }
 
 bool ScriptedPlatform::windowShown(uintptr_t handle) const {
-    for (const Window* w = window(as<WindowHandle>(handle)); w;
-         w = window(as<WindowHandle>(w->parent))) {
+    for (const Window* w = window(handleFrom<WindowHandle>(handle)); w;
+         w = window(handleFrom<WindowHandle>(w->parent))) {
         bool hostWindow = w->parent == 0 && w->className.empty();
         if (w->destroying || (!hostWindow && !(w->style & WindowStyleVisible))) {
             return false;
@@ -68,8 +57,8 @@ WindowHandle ScriptedPlatform::dropTargetAt(PixelPoint point) const {
             continue;
         }
         int32_t depth = 0;
-        for (const Window* p = window(as<WindowHandle>(w.parent)); p;
-             p = window(as<WindowHandle>(p->parent))) {
+        for (const Window* p = window(handleFrom<WindowHandle>(w.parent)); p;
+             p = window(handleFrom<WindowHandle>(p->parent))) {
             ++depth;
         }
         if (depth >= underDepth) {
@@ -77,23 +66,23 @@ WindowHandle ScriptedPlatform::dropTargetAt(PixelPoint point) const {
             underDepth = depth;
         }
     }
-    for (const Window* w = window(as<WindowHandle>(under)); w;
-         under = w->parent, w = window(as<WindowHandle>(under))) {
+    for (const Window* w = window(handleFrom<WindowHandle>(under)); w;
+         under = w->parent, w = window(handleFrom<WindowHandle>(under))) {
         if (w->dropSink) {
-            return as<WindowHandle>(under);
+            return handleFrom<WindowHandle>(under);
         }
     }
     return nullptr;
 }
 
 WindowHandle ScriptedPlatform::dragTarget() const {
-    const Window* w = window(as<WindowHandle>(dragWindow));
-    return dragging && w && w->dropSink ? as<WindowHandle>(dragWindow) : nullptr;
+    const Window* w = window(handleFrom<WindowHandle>(dragWindow));
+    return dragging && w && w->dropSink ? handleFrom<WindowHandle>(dragWindow) : nullptr;
 }
 
 uint32_t ScriptedPlatform::dragTo(uint32_t keyState, PixelPoint screenPoint) {
     cursor = screenPoint;
-    uintptr_t target = raw(dropTargetAt(screenPoint));
+    uintptr_t target = handleValue(dropTargetAt(screenPoint));
     uint32_t effect = DropEffectNone;
     if (target != dragWindow) {
         uintptr_t previous = dragWindow;

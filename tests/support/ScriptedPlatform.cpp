@@ -12,17 +12,6 @@
 
 namespace platform::headless {
 
-namespace {
-
-template <typename Handle> uintptr_t raw(Handle h) {
-    return reinterpret_cast<uintptr_t>(h);
-}
-template <typename Handle> Handle as(uintptr_t v) {
-    return reinterpret_cast<Handle>(v);
-}
-
-} // namespace
-
 ScriptedPlatform::ScriptedPlatform() : module(HeadlessPlatform::moduleHandle()) {}
 
 ScriptedPlatform::~ScriptedPlatform() = default;
@@ -116,7 +105,7 @@ intptr_t ScriptedPlatform::pressButton(WindowHandle handle, int32_t physicalButt
         return -1;
     }
     setKeyHeld(physicalButton, true);
-    PixelPoint origin = screenOrigin(raw(handle));
+    PixelPoint origin = screenOrigin(handleValue(handle));
     cursor = {origin.x + client.x, origin.y + client.y};
     uint32_t message = MessageMiddleButtonDown;
     if (physicalButton == KeyLeftButton) {
@@ -214,15 +203,16 @@ bool ScriptedPlatform::windowInfo(WindowHandle handle, WindowInfo& info) const {
     if (!w) {
         return false;
     }
-    info = {w->className, w->title, w->style, w->rect, as<WindowHandle>(w->parent), w->module};
+    info = {w->className, w->title, w->style, w->rect, handleFrom<WindowHandle>(w->parent),
+            w->module};
     return true;
 }
 
 std::vector<WindowHandle> ScriptedPlatform::childWindows(WindowHandle parent) const {
     std::vector<WindowHandle> out;
     for (const auto& w : allWindows()) {
-        if (w.second.parent == raw(parent) && parent) {
-            out.push_back(as<WindowHandle>(w.first));
+        if (w.second.parent == handleValue(parent) && parent) {
+            out.push_back(handleFrom<WindowHandle>(w.first));
         }
     }
     return out;

@@ -3,7 +3,6 @@
 #include "gui/platform/headless/HeadlessPlatform.h"
 
 #include <algorithm>
-#include <cstring>
 #include <strings.h>
 #include <utility>
 
@@ -12,13 +11,6 @@ namespace platform::headless {
 namespace {
 
 constexpr int32_t maxWindowSide = 16384;
-
-template <typename Handle> uintptr_t raw(Handle h) {
-    return reinterpret_cast<uintptr_t>(h);
-}
-template <typename Handle> Handle as(uintptr_t v) {
-    return reinterpret_cast<Handle>(v);
-}
 
 bool sameName(const std::string& a, const std::string& b) {
     return strcasecmp(a.c_str(), b.c_str()) == 0;
@@ -37,7 +29,7 @@ HeadlessPlatform& sharedPlatform() {
 
 ModuleHandle HeadlessPlatform::moduleHandle() {
     // Any value will do that no real handle has; this one looks like a module's.
-    return as<ModuleHandle>(0x6A2C0000u);
+    return handleFrom<ModuleHandle>(0x6A2C0000u);
 }
 
 bool HeadlessPlatform::cursorPosition(PixelPoint& screen) {
@@ -46,12 +38,12 @@ bool HeadlessPlatform::cursorPosition(PixelPoint& screen) {
 }
 
 HeadlessPlatform::Window* HeadlessPlatform::window(WindowHandle handle) {
-    auto it = windows.find(raw(handle));
+    auto it = windows.find(handleValue(handle));
     return it == windows.end() ? nullptr : &it->second;
 }
 
 const HeadlessPlatform::Window* HeadlessPlatform::window(WindowHandle handle) const {
-    auto it = windows.find(raw(handle));
+    auto it = windows.find(handleValue(handle));
     return it == windows.end() ? nullptr : &it->second;
 }
 
@@ -117,7 +109,7 @@ WindowHandle HeadlessPlatform::createWindow(const char* className, const char* t
     w.title = title ? title : "";
     w.style = style;
     w.rect = {x, y, x + width, y + height};
-    w.parent = raw(parent);
+    w.parent = handleValue(parent);
     w.module = fromModule;
     w.surface = createWindowSurface(width, height);
     w.width = width;
@@ -129,7 +121,7 @@ WindowHandle HeadlessPlatform::createWindow(const char* className, const char* t
     }
     uintptr_t h = newHandle();
     windows.emplace(h, std::move(w));
-    return as<WindowHandle>(h);
+    return handleFrom<WindowHandle>(h);
 }
 
 WindowHandle HeadlessPlatform::createHostWindow(const PixelRect& screenRect) {
@@ -142,7 +134,7 @@ WindowHandle HeadlessPlatform::createHostWindow(const PixelRect& screenRect) {
     w.surface = createWindowSurface(w.width, w.height);
     uintptr_t h = newHandle();
     windows.emplace(h, std::move(w));
-    return as<WindowHandle>(h);
+    return handleFrom<WindowHandle>(h);
 }
 
 void HeadlessPlatform::collectSubtree(uintptr_t root, std::vector<uintptr_t>& out) const {
@@ -160,16 +152,16 @@ bool HeadlessPlatform::destroyWindow(WindowHandle handle) {
         return false;
     }
     std::vector<uintptr_t> doomed;
-    collectSubtree(raw(handle), doomed);
+    collectSubtree(handleValue(handle), doomed);
     for (uintptr_t h : doomed) {
-        if (Window* d = window(as<WindowHandle>(h))) {
+        if (Window* d = window(handleFrom<WindowHandle>(h))) {
             d->destroying = true;
         }
     }
     // The window is told first, then its children, while all handles still work.
     for (uintptr_t h : doomed) {
-        if (window(as<WindowHandle>(h))) {
-            sendMessage(as<WindowHandle>(h), MessageDestroy, 0, 0);
+        if (window(handleFrom<WindowHandle>(h))) {
+            sendMessage(handleFrom<WindowHandle>(h), MessageDestroy, 0, 0);
         }
     }
     for (uintptr_t h : doomed) {
@@ -221,8 +213,8 @@ intptr_t HeadlessPlatform::defaultWindowProcedure(WindowHandle handle, uint32_t 
 
 PixelPoint HeadlessPlatform::screenOrigin(uintptr_t handle) const {
     PixelPoint origin{0, 0};
-    for (const Window* w = window(as<WindowHandle>(handle)); w;
-         w = window(as<WindowHandle>(w->parent))) {
+    for (const Window* w = window(handleFrom<WindowHandle>(handle)); w;
+         w = window(handleFrom<WindowHandle>(w->parent))) {
         origin.x += w->rect.left;
         origin.y += w->rect.top;
     }
@@ -234,7 +226,7 @@ bool HeadlessPlatform::windowScreenRect(WindowHandle handle, PixelRect& screenRe
     if (!w) {
         return false;
     }
-    PixelPoint origin = screenOrigin(raw(handle));
+    PixelPoint origin = screenOrigin(handleValue(handle));
     screenRect = {origin.x, origin.y, origin.x + w->width, origin.y + w->height};
     return true;
 }
@@ -261,31 +253,22 @@ bool HeadlessPlatform::updateRect(WindowHandle handle, PixelRect* rect) {
 }
 
 DeviceContextHandle HeadlessPlatform::beginPaint(WindowHandle handle, PaintSession& paint) {
-    paint.deviceContext = nullptr;
-    paint.area = {0, 0, 0, 0};
-    std::memset(paint.platformData, 0, sizeof(paint.platformData));
     Window* w = window(handle);
     if (!w) {
-        return nullptr;
+        return beginSurfacePaint(0, {0, 0, 0, 0}, false, 0, paint);
     }
+    auto cls = classes.find(w->className);
+    ColourRef background =
+        cls != classes.end() ? software::systemColour(cls->second.background) : 0;
     PixelRect area = w->updatePending ? w->update : PixelRect{0, 0, 0, 0};
-    DeviceContextHandle dc = paintDC(w->surface, area);
-    if (w->erasePending) {
-        auto cls = classes.find(w->className);
-        ColourRef background =
-            cls != classes.end() ? software::systemColour(cls->second.background) : 0;
-        erase(w->surface, area, background);
-    }
+    bool erase = w->erasePending;
     w->updatePending = false;
     w->erasePending = false;
-    paint.deviceContext = dc;
-    paint.area = area;
-    return dc;
+    return beginSurfacePaint(w->surface, area, erase, background, paint);
 }
 
 void HeadlessPlatform::endPaint(WindowHandle, PaintSession& paint) {
-    releasePaintDC(paint.deviceContext);
-    paint.deviceContext = nullptr;
+    endSurfacePaint(paint);
 }
 
 DeviceContextHandle HeadlessPlatform::windowDC(WindowHandle handle) {
@@ -303,7 +286,7 @@ void HeadlessPlatform::releaseWindowDC(WindowHandle, DeviceContextHandle dc) {
 bool HeadlessPlatform::dispatchOnePaintMessage() {
     for (auto& entry : windows) {
         if (entry.second.updatePending && !entry.second.destroying) {
-            sendMessage(as<WindowHandle>(entry.first), MessagePaint, 0, 0);
+            sendMessage(handleFrom<WindowHandle>(entry.first), MessagePaint, 0, 0);
             return true;
         }
     }

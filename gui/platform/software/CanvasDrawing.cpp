@@ -11,10 +11,6 @@ namespace platform::software {
 
 namespace {
 
-template <typename Handle> Handle as(uintptr_t v) {
-    return reinterpret_cast<Handle>(v);
-}
-
 int32_t clamp(int64_t value) {
     return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(value, INT32_MIN), INT32_MAX));
 }
@@ -60,7 +56,7 @@ bool CanvasPlatform::lineTo(DeviceContextHandle dc, int32_t x, int32_t y) {
     PixelPoint from = c->position;
     c->position = {x, y};
     Surface* s = target(*c);
-    const Object* pen = object(as<ObjectHandle>(c->pen));
+    const Object* pen = object(handleFrom<ObjectHandle>(c->pen));
     if (!s || !pen) {
         return false;
     }
@@ -96,7 +92,7 @@ bool CanvasPlatform::drawText(DeviceContextHandle dc, const char* string, const 
         return false;
     }
     Surface* s = target(*c);
-    const Object* f = object(as<ObjectHandle>(c->font));
+    const Object* f = object(handleFrom<ObjectHandle>(c->font));
     if (!s || !f) {
         return false;
     }

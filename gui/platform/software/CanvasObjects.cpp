@@ -17,13 +17,6 @@ namespace {
 constexpr int32_t maxBitmapSide = 16384;
 constexpr ColourRef invalidColour = 0xFFFFFFFF;
 
-template <typename Handle> uintptr_t raw(Handle h) {
-    return reinterpret_cast<uintptr_t>(h);
-}
-template <typename Handle> Handle as(uintptr_t v) {
-    return reinterpret_cast<Handle>(v);
-}
-
 // The entry under a handle, or null (const or not, as the table).
 template <typename Table> auto* findEntry(Table& table, uintptr_t key) {
     auto it = table.find(key);
@@ -41,27 +34,27 @@ CanvasPlatform::CanvasPlatform() : text(createTextRasteriser()) {
     pen.stock = true;
     pen.kind = ObjectKind::Pen;
     pen.penStyle = PenNull;
-    nullPen = raw(addObject(Object(pen)));
+    nullPen = handleValue(addObject(Object(pen)));
     pen.penStyle = PenSolid;
     pen.colour = 0;
-    blackPen = raw(addObject(Object(pen)));
+    blackPen = handleValue(addObject(Object(pen)));
     Object brush;
     brush.stock = true;
     brush.kind = ObjectKind::Brush;
     brush.colour = 0xFFFFFF;
-    whiteBrush = raw(addObject(std::move(brush)));
+    whiteBrush = handleValue(addObject(std::move(brush)));
     Object font;
     font.stock = true;
     font.kind = ObjectKind::Font;
     font.font.height = 16;
     font.font.weight = 700;
     std::strcpy(font.font.faceName, "System");
-    systemFont = raw(addObject(std::move(font)));
+    systemFont = handleValue(addObject(std::move(font)));
     Object bitmap;
     bitmap.stock = true;
     bitmap.kind = ObjectKind::Bitmap;
     bitmap.bitmap = Surface(1, 1, true, 0);
-    defaultBitmap = raw(addObject(std::move(bitmap)));
+    defaultBitmap = handleValue(addObject(std::move(bitmap)));
 }
 
 CanvasPlatform::~CanvasPlatform() = default;
@@ -71,23 +64,23 @@ CanvasPlatform::~CanvasPlatform() = default;
 ObjectHandle CanvasPlatform::addObject(Object&& o) {
     uintptr_t h = newHandle();
     objects.emplace(h, std::move(o));
-    return as<ObjectHandle>(h);
+    return handleFrom<ObjectHandle>(h);
 }
 
 CanvasPlatform::Object* CanvasPlatform::object(ObjectHandle handle) {
-    return findEntry(objects, raw(handle));
+    return findEntry(objects, handleValue(handle));
 }
 
 const CanvasPlatform::Object* CanvasPlatform::object(ObjectHandle handle) const {
-    return findEntry(objects, raw(handle));
+    return findEntry(objects, handleValue(handle));
 }
 
 CanvasPlatform::Context* CanvasPlatform::context(DeviceContextHandle handle) {
-    return findEntry(contexts, raw(handle));
+    return findEntry(contexts, handleValue(handle));
 }
 
 const CanvasPlatform::Context* CanvasPlatform::context(DeviceContextHandle handle) const {
-    return findEntry(contexts, raw(handle));
+    return findEntry(contexts, handleValue(handle));
 }
 
 Surface* CanvasPlatform::target(Context& dc) {
@@ -104,7 +97,7 @@ const Surface* CanvasPlatform::target(const Context& dc) const {
         return s ? &s->pixels : nullptr;
     }
     case ContextKind::Memory: {
-        const Object* b = object(as<ObjectHandle>(dc.bitmap));
+        const Object* b = object(handleFrom<ObjectHandle>(dc.bitmap));
         return b ? &b->bitmap : nullptr;
     }
     }
@@ -125,12 +118,12 @@ DeviceContextHandle CanvasPlatform::newContext(ContextKind kind, SurfaceId surfa
     dc.bitmap = kind == ContextKind::Memory ? defaultBitmap : 0;
     uintptr_t h = newHandle();
     contexts.emplace(h, dc);
-    return as<DeviceContextHandle>(h);
+    return handleFrom<DeviceContextHandle>(h);
 }
 
 void CanvasPlatform::unselectAll(Context& dc) {
     for (uintptr_t h : {dc.pen, dc.brush, dc.font, dc.bitmap}) {
-        if (Object* o = object(as<ObjectHandle>(h))) {
+        if (Object* o = object(handleFrom<ObjectHandle>(h))) {
             o->selections = std::max(0, o->selections - 1);
         }
     }
@@ -168,12 +161,12 @@ ObjectHandle CanvasPlatform::createFont(const FontDescription& font) {
 
 ObjectHandle CanvasPlatform::stockObject(StockObject which) {
     auto lock = lockCanvas();
-    return which == StockObject::NullPen ? as<ObjectHandle>(nullPen) : nullptr;
+    return which == StockObject::NullPen ? handleFrom<ObjectHandle>(nullPen) : nullptr;
 }
 
 bool CanvasPlatform::deleteObject(ObjectHandle handle) {
     auto lock = lockCanvas();
-    auto it = objects.find(raw(handle));
+    auto it = objects.find(handleValue(handle));
     if (it == objects.end() || it->second.stock || it->second.selections > 0) {
         return false;
     }
@@ -189,13 +182,13 @@ ObjectHandle CanvasPlatform::currentObject(DeviceContextHandle dc, ObjectKind ki
     }
     switch (kind) {
     case ObjectKind::Pen:
-        return as<ObjectHandle>(c->pen);
+        return handleFrom<ObjectHandle>(c->pen);
     case ObjectKind::Brush:
-        return as<ObjectHandle>(c->brush);
+        return handleFrom<ObjectHandle>(c->brush);
     case ObjectKind::Font:
-        return as<ObjectHandle>(c->font);
+        return handleFrom<ObjectHandle>(c->font);
     case ObjectKind::Bitmap:
-        return as<ObjectHandle>(c->bitmap);
+        return handleFrom<ObjectHandle>(c->bitmap);
     }
     return nullptr;
 }
@@ -223,21 +216,21 @@ ObjectHandle CanvasPlatform::selectObject(DeviceContextHandle dc, ObjectHandle h
         if (c->kind != ContextKind::Memory) {
             return nullptr;
         }
-        if (!o->stock && o->selections > 0 && c->bitmap != raw(handle)) {
+        if (!o->stock && o->selections > 0 && c->bitmap != handleValue(handle)) {
             return nullptr;
         }
         slot = &c->bitmap;
         break;
     }
     uintptr_t previous = *slot;
-    if (previous != raw(handle)) {
-        if (Object* p = object(as<ObjectHandle>(previous))) {
+    if (previous != handleValue(handle)) {
+        if (Object* p = object(handleFrom<ObjectHandle>(previous))) {
             p->selections = std::max(0, p->selections - 1);
         }
         ++o->selections;
-        *slot = raw(handle);
+        *slot = handleValue(handle);
     }
-    return as<ObjectHandle>(previous);
+    return handleFrom<ObjectHandle>(previous);
 }
 
 ObjectHandle CanvasPlatform::createBitmap(Surface pixels) {
@@ -256,7 +249,7 @@ ObjectHandle CanvasPlatform::createCompatibleBitmap(DeviceContextHandle dc, int3
     }
     bool mono = false;
     if (c->kind == ContextKind::Memory) {
-        const Object* selected = object(as<ObjectHandle>(c->bitmap));
+        const Object* selected = object(handleFrom<ObjectHandle>(c->bitmap));
         mono = !selected || selected->bitmap.monochrome;
     }
     if (width == 0 || height == 0) {
@@ -325,7 +318,7 @@ DeviceContextHandle CanvasPlatform::screenDC() {
 }
 
 bool CanvasPlatform::releaseContext(DeviceContextHandle dc, ContextKind a, ContextKind b) {
-    auto it = contexts.find(raw(dc));
+    auto it = contexts.find(handleValue(dc));
     if (it == contexts.end() || (it->second.kind != a && it->second.kind != b)) {
         return false;
     }
@@ -388,7 +381,16 @@ DeviceContextHandle CanvasPlatform::surfaceDC(SurfaceId surface) {
     return findEntry(surfaces, surface) ? newContext(ContextKind::Window, surface) : nullptr;
 }
 
-DeviceContextHandle CanvasPlatform::paintDC(SurfaceId surface, const PixelRect& area) {
+bool CanvasPlatform::releaseSurfaceDC(DeviceContextHandle dc) {
+    return releaseContext(dc, ContextKind::Window, ContextKind::Screen);
+}
+
+DeviceContextHandle CanvasPlatform::beginSurfacePaint(SurfaceId surface, const PixelRect& area,
+                                                      bool eraseFirst, ColourRef background,
+                                                      PaintSession& paint) {
+    paint.deviceContext = nullptr;
+    paint.area = {0, 0, 0, 0};
+    std::memset(paint.platformData, 0, sizeof(paint.platformData));
     if (!findEntry(surfaces, surface)) {
         return nullptr;
     }
@@ -396,15 +398,17 @@ DeviceContextHandle CanvasPlatform::paintDC(SurfaceId surface, const PixelRect& 
     Context* c = context(dc);
     c->clipped = true;
     c->clip = area;
+    if (eraseFirst) {
+        erase(surface, area, background);
+    }
+    paint.deviceContext = dc;
+    paint.area = area;
     return dc;
 }
 
-bool CanvasPlatform::releaseSurfaceDC(DeviceContextHandle dc) {
-    return releaseContext(dc, ContextKind::Window, ContextKind::Screen);
-}
-
-bool CanvasPlatform::releasePaintDC(DeviceContextHandle dc) {
-    return releaseContext(dc, ContextKind::Paint, ContextKind::Paint);
+void CanvasPlatform::endSurfacePaint(PaintSession& paint) {
+    releaseContext(paint.deviceContext, ContextKind::Paint, ContextKind::Paint);
+    paint.deviceContext = nullptr;
 }
 
 PixelRect CanvasPlatform::takeDamage(SurfaceId surface) {
@@ -448,10 +452,10 @@ bool CanvasPlatform::contextState(DeviceContextHandle dc, ContextState& state) c
     if (!c) {
         return false;
     }
-    state = {as<ObjectHandle>(c->pen),
-             as<ObjectHandle>(c->brush),
-             as<ObjectHandle>(c->font),
-             as<ObjectHandle>(c->bitmap),
+    state = {handleFrom<ObjectHandle>(c->pen),
+             handleFrom<ObjectHandle>(c->brush),
+             handleFrom<ObjectHandle>(c->font),
+             handleFrom<ObjectHandle>(c->bitmap),
              c->background,
              c->text,
              c->backgroundMode,

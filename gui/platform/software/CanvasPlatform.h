@@ -122,18 +122,17 @@ protected:
     const Surface* surfacePixels(SurfaceId surface) const;
     // A context drawing on the whole surface; null for an unknown surface.
     DeviceContextHandle surfaceDC(SurfaceId surface);
-    // A context drawing only inside `area` of the surface (a paint).
-    DeviceContextHandle paintDC(SurfaceId surface, const PixelRect& area);
     // Ends a context of surfaceDC or screenDC; false for any other.
     bool releaseSurfaceDC(DeviceContextHandle dc);
-    // Ends a context of paintDC; false for any other.
-    bool releasePaintDC(DeviceContextHandle dc);
+    // Starts a paint of `area` of a window surface: a context clipped to the
+    // area, which is first filled with `background` when `erase` is set. Fills
+    // in the session (no context for an unknown surface).
+    DeviceContextHandle beginSurfacePaint(SurfaceId surface, const PixelRect& area, bool erase,
+                                          ColourRef background, PaintSession& paint);
+    void endSurfacePaint(PaintSession& paint);
     // The area drawn through surfaceDC contexts on the surface since the last
     // call (empty when none).
     PixelRect takeDamage(SurfaceId surface);
-    // Fills an area of a window surface with a colour (a paint's erasing;
-    // CanvasDrawing.cpp).
-    void erase(SurfaceId surface, const PixelRect& area, ColourRef colour);
 
     // ----- Inspection (CanvasObjects.cpp) -----
     bool contextState(DeviceContextHandle dc, ContextState& state) const;
@@ -185,6 +184,8 @@ private:
     ObjectHandle addObject(Object&& o);
     // Adds an area drawn through a window context to its surface's damage.
     void noteDrawn(const Context& dc, const PixelRect& area);
+    // Fills an area of a window surface with a colour (CanvasDrawing.cpp).
+    void erase(SurfaceId surface, const PixelRect& area, ColourRef colour);
 
     uintptr_t nextHandle = 0x10000;
     std::map<uintptr_t, Object> objects;

@@ -6,18 +6,9 @@
 #include "gui/platform/x11/X11Backend.h"
 
 #include <cerrno>
-#include <cstring>
 #include <time.h>
 
 namespace platform::x11 {
-
-namespace {
-
-template <typename Handle> uintptr_t raw(Handle h) {
-    return reinterpret_cast<uintptr_t>(h);
-}
-
-} // namespace
 
 void X11Backend::sleep(uint32_t milliseconds) {
     // Whatever this thread drew into its windows so far is shown before it
@@ -58,32 +49,23 @@ bool X11Backend::updateRect(WindowHandle handle, PixelRect* rect) {
 
 DeviceContextHandle X11Backend::beginPaint(WindowHandle handle, PaintSession& paint) {
     std::lock_guard<std::mutex> lock(mutex);
-    paint.deviceContext = nullptr;
-    paint.area = {0, 0, 0, 0};
-    std::memset(paint.platformData, 0, sizeof(paint.platformData));
     WindowRecord* w = window(handle);
     if (!w) {
-        return nullptr;
+        return beginSurfacePaint(0, {0, 0, 0, 0}, false, 0, paint);
     }
     WindowEvents& events = w->events;
+    WindowClass* cls = findClass(w->className.c_str());
+    ColourRef background = cls ? software::systemColour(cls->background) : 0;
     PixelRect area = events.updatePending ? events.update : PixelRect{0, 0, 0, 0};
-    DeviceContextHandle dc = paintDC(w->buffer.surface, area);
-    if (events.updatePending && events.erasePending) {
-        WindowClass* cls = findClass(w->className.c_str());
-        ColourRef background = cls ? software::systemColour(cls->background) : 0;
-        erase(w->buffer.surface, area, background);
-    }
+    bool erase = events.updatePending && events.erasePending;
     events.updatePending = false;
     events.erasePending = false;
-    paint.deviceContext = dc;
-    paint.area = area;
-    return dc;
+    return beginSurfacePaint(w->buffer.surface, area, erase, background, paint);
 }
 
 void X11Backend::endPaint(WindowHandle handle, PaintSession& paint) {
     std::lock_guard<std::mutex> lock(mutex);
-    releasePaintDC(paint.deviceContext);
-    paint.deviceContext = nullptr;
+    endSurfacePaint(paint);
     WindowRecord* w = window(handle);
     Display* display = connection.display();
     if (w && w->alive && display) {
@@ -103,14 +85,14 @@ DeviceContextHandle X11Backend::windowDC(WindowHandle handle) {
     }
     DeviceContextHandle dc = surfaceDC(w->buffer.surface);
     if (dc) {
-        windowContexts[raw(dc)] = w->xid;
+        windowContexts[handleValue(dc)] = w->xid;
     }
     return dc;
 }
 
 void X11Backend::releaseWindowDC(WindowHandle, DeviceContextHandle dc) {
     std::lock_guard<std::mutex> lock(mutex);
-    auto tracked = windowContexts.find(raw(dc));
+    auto tracked = windowContexts.find(handleValue(dc));
     if (tracked != windowContexts.end()) {
         auto found = windows.find(tracked->second);
         if (found != windows.end()) {

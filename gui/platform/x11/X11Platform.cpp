@@ -22,10 +22,6 @@ constexpr int32_t maxMessagesPerPump = 1024;
 // them for this long.
 constexpr uint32_t adoptionDelay = 1000;
 
-template <typename Handle> Handle as(uintptr_t v) {
-    return reinterpret_cast<Handle>(v);
-}
-
 // Window procedures running on this thread (a delivery in progress).
 thread_local int32_t deliveryDepth = 0;
 
@@ -300,7 +296,7 @@ intptr_t X11Backend::call(const Message& m) {
         runDragStep(m);
         return 0;
     }
-    WindowHandle handle = as<WindowHandle>(m.window);
+    WindowHandle handle = handleFrom<WindowHandle>(m.window);
     if (!m.procedure) {
         return defaultWindowProcedure(handle, m.message, 0, m.position);
     }

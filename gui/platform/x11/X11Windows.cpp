@@ -14,20 +14,13 @@ namespace {
 
 constexpr int32_t maxWindowSide = 16384;
 
-template <typename Handle> uintptr_t raw(Handle h) {
-    return reinterpret_cast<uintptr_t>(h);
-}
-template <typename Handle> Handle as(uintptr_t v) {
-    return reinterpret_cast<Handle>(v);
-}
-
 // The module that holds this code (the plug-in's shared object).
 ModuleHandle ownModule() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&ownModule), &info) && info.dli_fbase) {
-        return as<ModuleHandle>(raw(info.dli_fbase));
+        return handleFrom<ModuleHandle>(handleValue(info.dli_fbase));
     }
-    return as<ModuleHandle>(static_cast<uintptr_t>(0x10000));
+    return handleFrom<ModuleHandle>(static_cast<uintptr_t>(0x10000));
 }
 
 } // namespace
@@ -78,7 +71,7 @@ X11Backend::WindowClass* X11Backend::findClass(const char* name) {
 }
 
 WindowRecord* X11Backend::window(WindowHandle handle) {
-    auto it = windows.find(raw(handle));
+    auto it = windows.find(handleValue(handle));
     return it == windows.end() ? nullptr : &it->second;
 }
 
@@ -136,7 +129,7 @@ WindowHandle X11Backend::createWindow(const char* className, const char* title, 
         width > maxWindowSide || height > maxWindowSide) {
         return nullptr;
     }
-    auto ownParent = windows.find(raw(parent));
+    auto ownParent = windows.find(handleValue(parent));
     if (ownParent != windows.end() && !ownParent->second.alive) {
         return nullptr;
     }
@@ -154,8 +147,8 @@ WindowHandle X11Backend::createWindow(const char* className, const char* title, 
     XWindow created = 0;
     {
         ErrorTrap trap(display);
-        created = createChild(parent ? raw(parent) : DefaultRootWindow(display), x, y, width,
-                              height, style, title, record);
+        created = createChild(parent ? handleValue(parent) : DefaultRootWindow(display), x, y,
+                              width, height, style, title, record);
         if (created && !trap.succeeded()) {
             record.buffer.detach();
             XDestroyWindow(display, created);
@@ -174,7 +167,7 @@ WindowHandle X11Backend::createWindow(const char* className, const char* title, 
         record.events.update = {0, 0, width, height};
     }
     windows.emplace(created, std::move(record));
-    return as<WindowHandle>(created);
+    return handleFrom<WindowHandle>(created);
 }
 
 XWindow X11Backend::createChild(XWindow parentId, int32_t x, int32_t y, int32_t width,
@@ -241,13 +234,13 @@ bool X11Backend::destroyWindow(WindowHandle handle) {
         ErrorTrap trap(display);
         // A notice already waiting tells that the server destroyed it.
         drainEvents();
-        collectSubtree(raw(handle), doomed);
+        collectSubtree(handleValue(handle), doomed);
         for (XWindow id : doomed) {
             WindowRecord& d = windows.at(id);
             d.destroying = true;
             d.events.destroyNoticePending = false;
         }
-        WindowRecord& top = windows.at(raw(handle));
+        WindowRecord& top = windows.at(handleValue(handle));
         if (top.alive) {
             for (XWindow id : doomed) {
                 windows.at(id).buffer.detach();

@@ -37,12 +37,11 @@ bool contains(const PixelRect& outer, const PixelRect& inner) {
 // The window surfaces of the software drawing, as a backend uses them.
 class SurfaceProbe : public platform::headless::HeadlessPlatform {
 public:
+    using CanvasPlatform::beginSurfacePaint;
     using CanvasPlatform::createWindowSurface;
     using CanvasPlatform::destroyWindowSurface;
-    using CanvasPlatform::erase;
+    using CanvasPlatform::endSurfacePaint;
     using CanvasPlatform::liveContextCount;
-    using CanvasPlatform::paintDC;
-    using CanvasPlatform::releasePaintDC;
     using CanvasPlatform::releaseSurfaceDC;
     using CanvasPlatform::screenDC;
     using CanvasPlatform::surfaceDC;
@@ -135,21 +134,31 @@ TEST_F(CanvasWindow, TheDamageHoldsEveryPixelAWindowContextChanged) {
     }
 }
 
-TEST_F(CanvasWindow, PaintsAndErasingLeaveNoDamageAndStayInTheirArea) {
+TEST_F(CanvasWindow, PaintsEraseStayInTheirAreaAndLeaveNoDamage) {
     canvas.takeDamage(surface);
-    canvas.erase(surface, {0, 0, 60, 40}, white);
-    DeviceContextHandle paint = canvas.paintDC(surface, {10, 10, 20, 20});
+    PaintSession whole;
+    ASSERT_NE(nullptr, canvas.beginSurfacePaint(surface, {0, 0, 60, 40}, true, white, whole));
+    canvas.endSurfacePaint(whole);
+    EXPECT_EQ(nullptr, whole.deviceContext);
+    PaintSession part;
+    DeviceContextHandle paint = canvas.beginSurfacePaint(surface, {10, 10, 20, 20}, false, 0, part);
     ASSERT_NE(nullptr, paint);
+    EXPECT_EQ(paint, part.deviceContext);
+    EXPECT_EQ(10, part.area.left);
+    EXPECT_EQ(20, part.area.bottom);
     EXPECT_TRUE(canvas.fillRect(paint, {0, 0, 60, 40}, brush));
     // A paint reaches the screen as a whole when it ends.
     EXPECT_TRUE(software::isEmpty(canvas.takeDamage(surface)));
     const Surface& pixels = *canvas.surfacePixels(surface);
+    EXPECT_EQ(white, pixels.at(0, 0));
     EXPECT_EQ(blue, pixels.at(10, 10));
     EXPECT_EQ(blue, pixels.at(19, 19));
     EXPECT_EQ(white, pixels.at(20, 20));
     EXPECT_EQ(white, pixels.at(9, 10));
     EXPECT_FALSE(canvas.releaseSurfaceDC(paint)) << "a paint ends as a paint";
-    EXPECT_TRUE(canvas.releasePaintDC(paint));
+    int32_t contexts = canvas.liveContextCount();
+    canvas.endSurfacePaint(part);
+    EXPECT_EQ(contexts - 1, canvas.liveContextCount());
 }
 
 TEST_F(CanvasWindow, ContextsOutlivingTheirSurfaceDrawNothing) {
@@ -157,7 +166,9 @@ TEST_F(CanvasWindow, ContextsOutlivingTheirSurfaceDrawNothing) {
     canvas.destroyWindowSurface(surface);
     EXPECT_EQ(nullptr, canvas.surfacePixels(surface));
     EXPECT_EQ(nullptr, canvas.surfaceDC(surface));
-    EXPECT_EQ(nullptr, canvas.paintDC(surface, {0, 0, 1, 1}));
+    PaintSession paint;
+    EXPECT_EQ(nullptr, canvas.beginSurfacePaint(surface, {0, 0, 1, 1}, true, white, paint));
+    EXPECT_EQ(nullptr, paint.deviceContext);
     EXPECT_FALSE(canvas.fillRect(dc, {0, 0, 10, 10}, brush));
     EXPECT_FALSE(canvas.lineTo(dc, 5, 5));
     EXPECT_FALSE(canvas.blockCopy(dc, 0, 0, 6, 6, memory, 0, 0, RopCopy));
