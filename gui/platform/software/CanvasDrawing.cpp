@@ -37,6 +37,19 @@ void CanvasPlatform::noteDrawn(const Context& dc, const PixelRect& area) {
     }
 }
 
+bool CanvasPlatform::copyEnds(DeviceContextHandle destination, DeviceContextHandle source,
+                              CopyEnds& ends) {
+    Context* d = context(destination);
+    const Context* s = context(source);
+    Surface* onto = d ? target(*d) : nullptr;
+    const Surface* from = s ? target(*s) : nullptr;
+    if (!onto || !from) {
+        return false;
+    }
+    ends = {d, onto, clipOf(*d, *onto), from, {s->background, d->text, d->background}};
+    return true;
+}
+
 bool CanvasPlatform::moveTo(DeviceContextHandle dc, int32_t x, int32_t y) {
     auto lock = lockCanvas();
     Context* c = context(dc);
@@ -121,19 +134,13 @@ bool CanvasPlatform::blockCopy(DeviceContextHandle destination, int32_t x, int32
                                int32_t height, DeviceContextHandle source, int32_t sourceX,
                                int32_t sourceY, uint32_t rop) {
     auto lock = lockCanvas();
-    Context* d = context(destination);
-    Context* s = context(source);
-    if (!d || !s) {
+    CopyEnds ends;
+    if (!copyEnds(destination, source, ends)) {
         return false;
     }
-    Surface* ds = target(*d);
-    const Surface* ss = target(*s);
-    if (!ds || !ss) {
-        return false;
-    }
-    software::blockCopy(*ds, clipOf(*d, *ds), x, y, width, height, *ss, sourceX, sourceY, rop,
-                        CopyColours{s->background, d->text, d->background});
-    noteDrawn(*d, blockArea(x, y, width, height));
+    software::blockCopy(*ends.target, ends.clip, x, y, width, height, *ends.pixels, sourceX,
+                        sourceY, rop, ends.colours);
+    noteDrawn(*ends.destination, blockArea(x, y, width, height));
     return true;
 }
 
@@ -141,20 +148,13 @@ bool CanvasPlatform::transparentCopy(DeviceContextHandle destination, int32_t x,
                                      int32_t width, int32_t height, DeviceContextHandle source,
                                      int32_t sourceX, int32_t sourceY, ColourRef transparent) {
     auto lock = lockCanvas();
-    Context* d = context(destination);
-    Context* s = context(source);
-    if (!d || !s) {
+    CopyEnds ends;
+    if (!copyEnds(destination, source, ends)) {
         return false;
     }
-    Surface* ds = target(*d);
-    const Surface* ss = target(*s);
-    if (!ds || !ss) {
-        return false;
-    }
-    software::transparentCopy(*ds, clipOf(*d, *ds), x, y, width, height, *ss, sourceX, sourceY,
-                              width, height, transparent,
-                              CopyColours{s->background, d->text, d->background});
-    noteDrawn(*d, blockArea(x, y, width, height));
+    software::transparentCopy(*ends.target, ends.clip, x, y, width, height, *ends.pixels, sourceX,
+                              sourceY, width, height, transparent, ends.colours);
+    noteDrawn(*ends.destination, blockArea(x, y, width, height));
     return true;
 }
 

@@ -340,23 +340,22 @@ int32_t CanvasPlatform::setBackgroundMode(DeviceContextHandle dc, int32_t mode) 
 
 ColourRef CanvasPlatform::setBackgroundColour(DeviceContextHandle dc, ColourRef colour) {
     auto lock = lockCanvas();
-    Context* c = context(dc);
-    if (!c) {
-        return invalidColour;
-    }
-    ColourRef previous = c->background;
-    c->background = colour & 0xFFFFFF;
-    return previous;
+    return replaceColour(dc, &Context::background, colour);
 }
 
 ColourRef CanvasPlatform::setTextColour(DeviceContextHandle dc, ColourRef colour) {
     auto lock = lockCanvas();
+    return replaceColour(dc, &Context::text, colour);
+}
+
+ColourRef CanvasPlatform::replaceColour(DeviceContextHandle dc, ColourRef Context::*field,
+                                        ColourRef colour) {
     Context* c = context(dc);
     if (!c) {
         return invalidColour;
     }
-    ColourRef previous = c->text;
-    c->text = colour & 0xFFFFFF;
+    ColourRef previous = c->*field;
+    c->*field = colour & 0xFFFFFF;
     return previous;
 }
 

@@ -182,6 +182,17 @@ private:
     bool releaseContext(DeviceContextHandle dc, ContextKind a, ContextKind b);
     void unselectAll(Context& dc);
     ObjectHandle addObject(Object&& o);
+    // What a copy between two contexts works with.
+    struct CopyEnds {
+        Context* destination;
+        Surface* target;
+        PixelRect clip;
+        const Surface* pixels; // the source's
+        CopyColours colours;
+    };
+    // False when either context, or the surface it draws on, is missing.
+    bool copyEnds(DeviceContextHandle destination, DeviceContextHandle source, CopyEnds& ends);
+    ColourRef replaceColour(DeviceContextHandle dc, ColourRef Context::*field, ColourRef colour);
     // Adds an area drawn through a window context to its surface's damage.
     void noteDrawn(const Context& dc, const PixelRect& area);
     // Fills an area of a window surface with a colour (CanvasDrawing.cpp).
