@@ -4,6 +4,7 @@
 // construction.
 #include "engine/Random.h"
 #include "engine/Reverb.h"
+#include "tests/engine/EngineProbe.h"
 #include "tests/engine/EngineTestSupport.h"
 
 #include <cstring>
@@ -44,14 +45,14 @@ TEST_F(EngineRate, AnExplicitRateLeavesTheLibraryWideRateAlone) {
     Reverb reverb(48000);
     EXPECT_EQ(currentSampleRate, 8000);
     EXPECT_EQ(reverb.getSampleRate(), 48000);
-    EXPECT_EQ(reverb.getHistoryLength(), 96000);
-    EXPECT_EQ(reverb.getNoiseLength(), 102458); // trunc(48000 x 2.134554)
-    EXPECT_EQ(reverb.getSpacing(), 336);        // trunc(2 x 35 x 48000 x 0.0001)
+    EXPECT_EQ(probe(reverb).getHistoryLength(), 96000);
+    EXPECT_EQ(probe(reverb).getNoiseLength(), 102458); // trunc(48000 x 2.134554)
+    EXPECT_EQ(probe(reverb).getSpacing(), 336);        // trunc(2 x 35 x 48000 x 0.0001)
     EXPECT_TRUE(reverb.setSampleRate(96000));
     EXPECT_EQ(currentSampleRate, 8000);
     EXPECT_EQ(reverb.getSampleRate(), 96000);
-    EXPECT_EQ(reverb.getHistoryLength(), 192000);
-    EXPECT_EQ(reverb.getNoiseLength(), 102458); // the table stays as built
+    EXPECT_EQ(probe(reverb).getHistoryLength(), 192000);
+    EXPECT_EQ(probe(reverb).getNoiseLength(), 102458); // the table stays as built
     // Rates no engine can use change nothing, here and in the constructor.
     for (int32_t bad : {0, -1, kMaxSampleRate + 1}) {
         EXPECT_FALSE(reverb.setSampleRate(bad)) << bad;
@@ -94,10 +95,10 @@ TEST_F(EngineRate, TwoEnginesAtDifferentRatesKeepTheirOwn) {
     Reverb fast(96000);
     slow.setRoomSize(1.0f);
     fast.setRoomSize(1.0f);
-    EXPECT_EQ(slow.getTapDelay(0), 286); // trunc(2 x 65 x 22050 x 0.0001)
-    EXPECT_EQ(fast.getTapDelay(0), 1248);
-    EXPECT_EQ(slow.getHistoryLength(), 44100);
-    EXPECT_EQ(fast.getHistoryLength(), 192000);
+    EXPECT_EQ(probe(slow).getTapDelay(0), 286); // trunc(2 x 65 x 22050 x 0.0001)
+    EXPECT_EQ(probe(fast).getTapDelay(0), 1248);
+    EXPECT_EQ(probe(slow).getHistoryLength(), 44100);
+    EXPECT_EQ(probe(fast).getHistoryLength(), 192000);
 }
 
 TEST_F(EngineRate, ResetGivesAnEngineThatRendersAsANewOne) {
@@ -118,10 +119,10 @@ TEST_F(EngineRate, ResetGivesAnEngineThatRendersAsANewOne) {
         }
         const std::vector<float> tail = render(used, heard, 512);
         used.reset();
-        EXPECT_EQ(used.getTailCounter(), 0);
-        EXPECT_EQ(used.getHistoryPos(), 0);
+        EXPECT_EQ(probe(used).getTailCounter(), 0);
+        EXPECT_EQ(probe(used).getHistoryPos(), 0);
         for (int j = 0; j < Reverb::kTaps; ++j) {
-            EXPECT_EQ(used.getTapNoisePos(j), fresh.getTapNoisePos(j)) << j;
+            EXPECT_EQ(probe(used).getTapNoisePos(j), probe(fresh).getTapNoisePos(j)) << j;
         }
         const std::vector<float> afterReset = render(used, next, 300);
         EXPECT_TRUE(sameBits(afterReset, render(fresh, next, 300))) << rate;
