@@ -10,9 +10,11 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <sndfile.h>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -166,3 +168,83 @@ TEST(Lv2Bundle, EachLibraryExportsItsEntryPointAndLinksOnlyItsSide) {
     EXPECT_EQ(uiCode.find("Reverb::"), std::string::npos);
     EXPECT_EQ(uiCode.find("Delay::"), std::string::npos);
 }
+
+TEST(Lv2Bundle, CmakeInstallPutsTheBundleUnderLibLv2) {
+    const std::string prefix = (std::filesystem::temp_directory_path() /
+                                ("fumara-lv2-install-" + std::to_string(getpid())))
+                                   .string();
+    std::filesystem::remove_all(prefix);
+    int status = 0;
+    const std::string out = run(std::string("\"") + FUMARA_CMAKE + "\" --install \"" +
+                                    FUMARA_BUILD_DIR + "\" --prefix " + prefix + " --component lv2",
+                                status);
+    ASSERT_EQ(status, 0) << out;
+    std::vector<std::string> installed;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(prefix)) {
+        if (entry.is_regular_file()) {
+            installed.push_back(std::filesystem::relative(entry.path(), prefix).string());
+        }
+    }
+    std::sort(installed.begin(), installed.end());
+    const std::vector<std::string> expected = {
+        "lib/lv2/fumara.lv2/fumara.ttl", "lib/lv2/fumara.lv2/fumara_dsp.so",
+        "lib/lv2/fumara.lv2/fumara_ui.so", "lib/lv2/fumara.lv2/manifest.ttl"};
+    EXPECT_EQ(installed, expected);
+    // A host that looks there finds the plug-in.
+    const std::string listed = run("LV2_PATH=" + prefix + "/lib/lv2 lv2ls", status);
+    EXPECT_EQ(trimmed(listed), kLv2PluginUri);
+    std::filesystem::remove_all(prefix);
+}
+
+#if defined(FUMARA_RENDER)
+
+// Debian's lv2apply (one frame per run, the input file's format) against the
+// VST 2.x module rendering one-frame blocks through fumara-render.
+TEST(Lv2Bundle, Lv2applyRendersAsTheVstModule) {
+    const std::string folder =
+        (std::filesystem::temp_directory_path() / ("fumara-lv2apply-" + std::to_string(getpid())))
+            .string();
+    std::filesystem::create_directories(folder);
+    const int rate = 48000;
+    std::vector<float> samples(static_cast<size_t>(rate / 4) * 2);
+    uint32_t seed = 99;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        samples[i] =
+            i < samples.size() / 3 ? float(int32_t(seed >> 8) - (1 << 23)) / (1 << 24) : 0.0f;
+    }
+    SF_INFO info{};
+    info.channels = 2;
+    info.samplerate = rate;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open((folder + "/in.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr);
+    sf_writef_float(file, samples.data(), sf_count_t(samples.size() / 2));
+    sf_close(file);
+
+    int status = 0;
+    std::string out =
+        run("LV2_PATH=" + bundleFolder() + ":/usr/lib/lv2 lv2apply -i " + folder + "/in.wav -o " +
+                folder + "/lv2.wav -c room_size 0.8 -c dry_level 0.5 " + kLv2PluginUri,
+            status);
+    ASSERT_EQ(status, 0) << out;
+    out = run(std::string(FUMARA_RENDER) + " -q --block-size 1 --tail 0 --set 'Room Size=0.8' " +
+                  "--set 'Dry Level=0.5' " + folder + "/in.wav " + folder + "/vst.wav",
+              status);
+    ASSERT_EQ(status, 0) << out;
+    std::vector<float> rendered[2];
+    const char* names[2] = {"/lv2.wav", "/vst.wav"};
+    for (int k = 0; k < 2; ++k) {
+        SF_INFO read{};
+        SNDFILE* f = sf_open((folder + names[k]).c_str(), SFM_READ, &read);
+        ASSERT_NE(f, nullptr) << names[k];
+        rendered[k].resize(size_t(read.frames) * size_t(read.channels));
+        sf_readf_float(f, rendered[k].data(), read.frames);
+        sf_close(f);
+    }
+    ASSERT_EQ(rendered[0].size(), samples.size());
+    EXPECT_TRUE(rendered[0] == rendered[1]) << "lv2apply and the VST 2.x module differ";
+    std::filesystem::remove_all(folder);
+}
+
+#endif
