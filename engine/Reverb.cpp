@@ -52,7 +52,9 @@ int32_t roomIndexFor(float size) {
 
 } // namespace
 
-Reverb::Reverb() : sampleRate(usableSampleRate(kDefaultSampleRate)) {
+Reverb::Reverb() : Reverb(usableSampleRate(kDefaultSampleRate)) {}
+
+Reverb::Reverb(int32_t rate) : sampleRate(isUsableSampleRate(rate) ? rate : kDefaultSampleRate) {
     traceHook("Create Reverb", 0);
     lowpass.setSampleRate(sampleRate);
     highpass.setSampleRate(sampleRate);
@@ -76,7 +78,7 @@ Reverb::Reverb() : sampleRate(usableSampleRate(kDefaultSampleRate)) {
     {
         RandomSequence draws(randomState());
         for (int j = 0; j < kTaps; ++j)
-            tapNoisePos[j] = draws.next() % noiseLength;
+            tapNoisePos[j] = initialNoisePos[j] = draws.next() % noiseLength;
         randomSeed(draws.state());
     }
     buildNoiseTable();
@@ -219,18 +221,35 @@ void Reverb::setPreDelay(float value) {
 }
 
 void Reverb::sampleRateChanged() {
-    const int32_t rate = currentSampleRate;
-    if (!isUsableSampleRate(rate))
-        return;
+    setSampleRate(currentSampleRate);
+}
+
+bool Reverb::setSampleRate(int32_t rate) {
+    if (!isUsableSampleRate(rate)) {
+        return rate == sampleRate;
+    }
     std::unique_ptr<float[]> fresh = allocateZeroed(2 * rate);
-    if (!fresh)
-        return; // keep the storage and rate we have
+    if (!fresh) {
+        return rate == sampleRate; // keep the storage and rate we have
+    }
     history = std::move(fresh);
     historyLength = 2 * rate;
     sampleRate = rate;
     lowpass.setSampleRate(rate);
     highpass.setSampleRate(rate);
     reserveDelays();
+    setRoomSize(roomSize);
+    return true;
+}
+
+void Reverb::reset() {
+    if (history) {
+        std::memset(history.get(), 0, sizeof(float) * static_cast<size_t>(historyLength));
+    }
+    historyPos = 0;
+    std::memcpy(tapNoisePos, initialNoisePos, sizeof tapNoisePos);
+    tailCounter = 0;
+    // The rebuild silences the delay lines and clears both filters.
     setRoomSize(roomSize);
 }
 

@@ -39,6 +39,7 @@ using XWindow = ::Window;
 struct PendingPress {
     uint32_t message;
     intptr_t position;
+    uintptr_t state; // Press... bits
 };
 
 // What the event pump keeps of a window (X11Platform.cpp).
@@ -83,6 +84,7 @@ struct Message {
     WindowProcedure procedure = nullptr;
     DropSink* sink = nullptr; // for drag steps
     DragStep step;
+    uintptr_t state = 0; // wParam of a press
 };
 
 class X11Backend final : public software::CanvasPlatform {

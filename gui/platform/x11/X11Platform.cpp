@@ -32,6 +32,31 @@ struct DeliveryScope {
     DeliveryScope& operator=(const DeliveryScope&) = delete;
 };
 
+// The buttons and modifiers of a press as its message carries them. The
+// event's state is the state just before it, so the pressed button joins it
+// here. It travels with the message: a press delivered after its button went
+// up (a tap, a click shorter than the host's idle interval) still tells what
+// it was.
+uintptr_t pressState(const XButtonEvent& e) {
+    uintptr_t state = 0;
+    if ((e.state & Button1Mask) || e.button == Button1) {
+        state |= PressLeftButton;
+    }
+    if ((e.state & Button2Mask) || e.button == Button2) {
+        state |= PressMiddleButton;
+    }
+    if ((e.state & Button3Mask) || e.button == Button3) {
+        state |= PressRightButton;
+    }
+    if (e.state & ShiftMask) {
+        state |= PressShift;
+    }
+    if (e.state & ControlMask) {
+        state |= PressControl;
+    }
+    return state;
+}
+
 void publishedEventProcedure(void* event) {
     backend().hostEvent(static_cast<XEvent*>(event));
 }
@@ -196,7 +221,7 @@ void X11Backend::absorb(const XEvent& event) {
         }
         intptr_t position = static_cast<intptr_t>((static_cast<uint32_t>(e.x) & 0xFFFFu) |
                                                   ((static_cast<uint32_t>(e.y) & 0xFFFFu) << 16));
-        w.events.buttons.push_back({message, position});
+        w.events.buttons.push_back({message, position, pressState(e)});
         return;
     }
     case ClientMessage:
@@ -269,6 +294,7 @@ bool X11Backend::nextMessage(bool paintsOnly, const std::vector<XWindow>& painte
         if (!paintsOnly && !events.buttons.empty()) {
             out.message = events.buttons.front().message;
             out.position = events.buttons.front().position;
+            out.state = events.buttons.front().state;
             events.buttons.pop_front();
             return true;
         }
@@ -298,9 +324,9 @@ intptr_t X11Backend::call(const Message& m) {
     }
     WindowHandle handle = handleFrom<WindowHandle>(m.window);
     if (!m.procedure) {
-        return defaultWindowProcedure(handle, m.message, 0, m.position);
+        return defaultWindowProcedure(handle, m.message, m.state, m.position);
     }
-    return m.procedure(handle, m.message, 0, m.position);
+    return m.procedure(handle, m.message, m.state, m.position);
 }
 
 // Delivers waiting messages of the calling thread's windows to their
