@@ -333,7 +333,8 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
         filtered(0, count, sample);
     } else {
         alignas(32) float heads[kChunk + 1];
-        alignas(32) int32_t cells[kChunk];
+        alignas(32) int32_t cellsBefore[kChunk + 1]; // the cell before the run, then the run's
+        int32_t* const cells = cellsBefore + 1;
         alignas(32) int32_t writes[kChunk];
         alignas(32) int32_t counts[kChunk];
         alignas(32) float v0[kChunk], v1[kChunk], v2[kChunk];
@@ -342,6 +343,7 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
         alignas(32) double curve[kChunk];
         alignas(32) float rounded[kChunk + 2];
         const WriteCurve shape{rd, rd, a, b, o, static_cast<double>(L)};
+        constexpr bool kFiltered = Pre || Echo || Post;
         while (i < count) {
             if (q != rd) {
                 // The first sample after a resize steps with the previous step.
@@ -351,56 +353,57 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
             }
             const int32_t m = count - i < chunk ? count - i : chunk;
 
-            // The head: positions, cells read, cells to write.
+            // The head (the one serial chain), the cells it reads and the cells written.
             heads[0] = static_cast<float>(lastP);
+            cellsBefore[0] = last;
             for (int32_t j = 0; j < m; ++j) {
                 const int32_t k = static_cast<int32_t>(P);
                 heads[j + 1] = P;
                 cells[j] = k;
-                const delayhead::WriteSpan span = delayhead::writeSpan(last, k, L);
-                writes[j] = span.first;
-                counts[j] = span.count;
                 v0[j] = cell[k];
                 v1[j] = cell[k + 1];
                 v2[j] = cell[k + 2];
-                last = k;
                 P = delayhead::advance(P, r, lengthF);
             }
+            last = cells[m - 1];
+            delaySpans(cells, L, writes, counts, m);
 
             // The reads.
             delayRead(heads + 1, cells, v0, v1, v2, o, reads, m);
 
-            // Filters and outputs (the output may overwrite the input: keep the inputs).
+            // Without filters the writes come first, while the inputs are still there (the
+            // output may overwrite them); with filters the inputs are kept as filtered.
             const float* in = input + i;
             float* out = output + i;
-            filtered(0, m, [&](int32_t j, auto& pre, auto& echo, auto& post) FUMARA_INLINE {
-                float value = in[j];
-                if (Pre)
-                    value = pre(value);
-                inputs[j] = value;
-                double Y = reads[j];
-                if (Echo)
-                    Y = Y - 0.45 * echo(static_cast<float>(Y));
-                float result = static_cast<float>(Y);
-                if (!Plain)
-                    result = static_cast<float>(dryGain * value + wetGain * result);
-                if (Post)
-                    result = post(result);
-                out[j] = result;
-            });
-
-            // The write curves, then the writes.
             rounded[0] = static_cast<float>(xppd);
             rounded[1] = xp;
-            delayWrite(inputs, heads, writes, rounded, shape, curve, m);
+            if (kFiltered) {
+                filtered(0, m, [&](int32_t j, auto& pre, auto& echo, auto& post) FUMARA_INLINE {
+                    float value = in[j];
+                    if (Pre)
+                        value = pre(value);
+                    inputs[j] = value;
+                    double Y = reads[j];
+                    if (Echo)
+                        Y = Y - 0.45 * echo(static_cast<float>(Y));
+                    float result = static_cast<float>(Y);
+                    if (!Plain)
+                        result = static_cast<float>(dryGain * value + wetGain * result);
+                    if (Post)
+                        result = post(result);
+                    out[j] = result;
+                });
+            }
+            const float* written = kFiltered ? inputs : in;
+
+            // The writes: one cell per sample as vectors, the rest along their curves.
+            delayWrite(written, heads, writes, rounded, shape, curve, m);
+            delayPutSingles(cell, L, writes, counts, curve, fb, Plain, m);
             for (int32_t j = 0; j < m; ++j) {
                 const int32_t n = counts[j];
-                const int32_t wj = writes[j];
-                if (n == 1) {
-                    put(wj, Plain ? static_cast<float>(curve[j])
-                                  : static_cast<float>(cell[wj] * fb + curve[j]));
-                } else if (n > 1) {
-                    const double x = static_cast<double>(inputs[j]) + 1e-10;
+                if (n > 1) {
+                    const int32_t wj = writes[j];
+                    const double x = static_cast<double>(written[j]) + 1e-10;
                     const double xq = rounded[j + 1];
                     const double xqq = rounded[j];
                     const double D = delayhead::curveStart<double>(wj, heads[j], o, L);
@@ -408,6 +411,8 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
                             delayhead::curveBend(a, b, x, xq, xqq));
                 }
             }
+            if (!kFiltered)
+                delayOutput(reads, in, out, dryGain, wetGain, Plain, m);
 
             w = writes[m - 1];
             lastP = heads[m];

@@ -45,7 +45,103 @@ struct Write {
     }
 };
 
+struct Spans {
+    template <int W>
+    static FUMARA_ALWAYS_INLINE void run(const int32_t* cells, int32_t length, int32_t* writes,
+                                         int32_t* counts, int32_t count) {
+        simd::forGroups<simd::kFloats<W>>(count, [&](auto lanes, int32_t i) FUMARA_INLINE_LAMBDA {
+            using L = decltype(lanes);
+            using I = typename L::I32;
+            const I previous = L::loadInts(cells + i - 1);
+            const I cell = L::loadInts(cells + i);
+            I first = previous + 1;
+            first = first >= length ? first - length : first;
+            I n = cell - first + 1;
+            n = n < 0 ? n + length : n;
+            L::storeInts(writes + i, first);
+            L::storeInts(counts + i, n);
+        });
+    }
+};
+
+struct Output {
+    template <int W>
+    static FUMARA_ALWAYS_INLINE void run(const double* Y, const float* in, float* out, double dry,
+                                         double wet, bool plain, int32_t count) {
+        simd::forGroups<simd::kDoubles<W>>(count, [&](auto lanes, int32_t i) FUMARA_INLINE_LAMBDA {
+            using L = decltype(lanes);
+            const auto y = L::narrow(L::loadDoubles(Y + i));
+            if (plain) {
+                L::storeFloats(out + i, y);
+            } else {
+                L::storeFloats(out + i, L::narrow(dry * simd::loadWidened(lanes, in + i) +
+                                                  wet * simd::widened(lanes, y)));
+            }
+        });
+    }
+};
+
+struct PutSingles {
+    template <int W>
+    static FUMARA_ALWAYS_INLINE void run(float* cell, int32_t length, const int32_t* writes,
+                                         const int32_t* counts, const double* curve,
+                                         double feedback, bool plain, int32_t count) {
+        constexpr int N = simd::kDoubles<W>;
+        auto one = [&](int32_t i) FUMARA_INLINE_LAMBDA {
+            if (counts[i] != 1)
+                return;
+            const int32_t w = writes[i];
+            const float value = plain ? static_cast<float>(curve[i])
+                                      : static_cast<float>(cell[w] * feedback + curve[i]);
+            cell[w] = value;
+            if (w < 2)
+                cell[w + length] = value;
+        };
+        int32_t i = 0;
+        if constexpr (N > 1) {
+            using L = simd::Lanes<N>;
+            for (; i + N <= count; i += N) {
+                // N samples that write one cell each write N consecutive cells: one vector,
+                // unless they wrap around or touch the mirrored cells. A running head writes
+                // at least one cell per sample, so N samples that end N - 1 cells after the
+                // first one's cell, writing one there, wrote one cell each.
+                const int32_t w = writes[i];
+                const bool consecutive = w >= 2 && w + N <= length && counts[i + N - 1] == 1 &&
+                                         writes[i + N - 1] == w + N - 1;
+                if (!consecutive) {
+                    for (int32_t j = i; j < i + N; ++j)
+                        one(j);
+                    continue;
+                }
+                const auto values = L::loadDoubles(curve + i);
+                if (plain)
+                    L::storeFloats(cell + w, L::narrow(values));
+                else
+                    L::storeFloats(cell + w,
+                                   L::narrow(simd::loadWidened(L(), cell + w) * feedback + values));
+            }
+        }
+        for (; i < count; ++i)
+            one(i);
+    }
+};
+
 } // namespace
+
+void delaySpans(const int32_t* cells, int32_t length, int32_t* writes, int32_t* counts,
+                int32_t count) {
+    simd::dispatch<Spans>(cells, length, writes, counts, count);
+}
+
+void delayOutput(const double* Y, const float* in, float* out, double dry, double wet, bool plain,
+                 int32_t count) {
+    simd::dispatch<Output>(Y, in, out, dry, wet, plain, count);
+}
+
+void delayPutSingles(float* cell, int32_t length, const int32_t* writes, const int32_t* counts,
+                     const double* W, double feedback, bool plain, int32_t count) {
+    simd::dispatch<PutSingles>(cell, length, writes, counts, W, feedback, plain, count);
+}
 
 void delayRead(const float* P, const int32_t* k, const float* v0, const float* v1, const float* v2,
                double offset, double* Y, int32_t count) {

@@ -25,3 +25,21 @@ struct WriteCurve {
 };
 void delayWrite(const float* in, const float* lastP, const int32_t* w, float* xf,
                 const WriteCurve& curve, double* W, int32_t count);
+
+// For each sample i of a run, the first cell it writes and how many it writes (as
+// delayhead::writeSpan): cells[i] is the head's cell at sample i and cells[-1] the one at the
+// sample before the run.
+void delaySpans(const int32_t* cells, int32_t length, int32_t* writes, int32_t* counts,
+                int32_t count);
+
+// The output of each sample from its read Y: out[i] = float(Y[i]) when `plain`, else
+// float(dry * in[i] + wet * float(Y[i])).
+void delayOutput(const double* Y, const float* in, float* out, double dry, double wet, bool plain,
+                 int32_t count);
+
+// The writes of the samples that write one cell: cell[w] = float(cell[w] * feedback + W), or
+// float(W) when `plain`, keeping the mirror of cells 0 and 1 past the end. Samples that write
+// several cells are left to the caller. No cell may be written twice in one run, and every
+// sample writes at least one cell (the head runs at more than one cell per sample).
+void delayPutSingles(float* cell, int32_t length, const int32_t* writes, const int32_t* counts,
+                     const double* W, double feedback, bool plain, int32_t count);

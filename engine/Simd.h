@@ -136,6 +136,20 @@ FUMARA_TARGET_AVX512 inline Lanes<8>::F64 loadWidened(Lanes<8>, const int32_t* p
 }
 #endif
 
+// N floats held in a vector, widened to doubles: widened(Lanes<N>(), v).
+template <int N>
+FUMARA_ALWAYS_INLINE typename Lanes<N>::F64 widened(Lanes<N>, typename Lanes<N>::F32 v) {
+    return Lanes<N>::widen(v);
+}
+#ifdef FUMARA_X86_KERNELS
+FUMARA_TARGET_AVX2 inline Lanes<4>::F64 widened(Lanes<4>, Lanes<4>::F32 v) {
+    return _mm256_cvtps_pd(v);
+}
+FUMARA_TARGET_AVX512 inline Lanes<8>::F64 widened(Lanes<8>, Lanes<8>::F32 v) {
+    return _mm512_cvtps_pd(v);
+}
+#endif
+
 // Runs group(Lanes<N>(), i) for whole groups of N samples from 0 to count, then the rest one
 // by one through the same code at N = 1.
 template <int N, class Group> FUMARA_ALWAYS_INLINE void forGroups(int32_t count, Group&& group) {

@@ -132,14 +132,29 @@ TEST_F(DelayTest, FirstSampleAfterSetLengthReadsZero) {
 }
 
 TEST_F(DelayTest, InPlaceEqualsSeparateBuffers) {
+    struct Case {
+        int32_t length;
+        float feedback, mix;
+        bool echo;
+    };
     enginetest::Noise noise(21);
-    std::vector<float> in = noise.block(3000), out(3000), inPlace = in;
-    Delay a(333), b(333);
-    a.setEchoFilter(true);
-    b.setEchoFilter(true);
-    a.process(in.data(), out.data(), 3000, 0.99f, 0.4f, 0.3f);
-    b.process(inPlace.data(), inPlace.data(), 3000, 0.99f, 0.4f, 0.3f);
-    EXPECT_EQ(out, inPlace);
+    for (const Case& c : {Case{333, 0.4f, 0.3f, true}, Case{12965, 0.0f, 1.0f, false},
+                          Case{2001, 0.5f, 0.5f, false}, Case{7, 0.0f, 1.0f, false}}) {
+        for (VectorLevel level : enginetest::vectorLevels()) {
+            SCOPED_TRACE(testing::Message()
+                         << "length " << c.length << " level " << static_cast<int>(level));
+            enginetest::VectorLevelScope scope(level);
+            std::vector<float> in = noise.block(3000), out(3000), inPlace = in;
+            Delay a(c.length), b(c.length);
+            a.setEchoFilter(c.echo);
+            b.setEchoFilter(c.echo);
+            for (int32_t at = 0; at < 3000; at += 500) {
+                a.process(in.data() + at, out.data() + at, 500, 0.99f, c.feedback, c.mix);
+                b.process(inPlace.data() + at, inPlace.data() + at, 500, 0.99f, c.feedback, c.mix);
+            }
+            EXPECT_EQ(out, inPlace);
+        }
+    }
 }
 
 TEST_F(DelayTest, ReusesReservedStorage) {
