@@ -3,6 +3,7 @@
 #include "engine/DelayHead.h"
 #include "engine/DelayKernels.h"
 #include "engine/Trace.h"
+#include "engine/VectorLevel.h"
 
 #include <cstring>
 
@@ -340,6 +341,7 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
         alignas(32) float v0[kChunk], v1[kChunk], v2[kChunk];
         alignas(32) double reads[kChunk];
         alignas(32) float inputs[kChunk];
+        alignas(32) float results[kChunk];
         alignas(32) double curve[kChunk];
         alignas(32) float rounded[kChunk + 2];
         const WriteCurve shape{rd, rd, a, b, o, static_cast<double>(L)};
@@ -377,7 +379,39 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
             float* out = output + i;
             rounded[0] = static_cast<float>(xppd);
             rounded[1] = xp;
-            if (kFiltered) {
+            bool trio = false;
+            if constexpr (Pre && Echo && Post)
+                trio = m >= 4 * kTrioLag && singleSections && preChecked.settled &&
+                       echoChecked.settled && postChecked.settled &&
+                       activeVectorLevel() != VectorLevel::Scalar;
+            if (trio) {
+                // The three filters side by side; the output filter runs kTrioLag samples
+                // behind, so the first samples fill it and the last ones drain it.
+                {
+                    Filter::Held pre(*chain.inputFilter, chain.inputMixing);
+                    Filter::Held echo(echoFilter, false);
+                    for (int32_t j = 0; j < kTrioLag; ++j) {
+                        const float value = pre(in[j]);
+                        inputs[j] = value;
+                        const double Y = reads[j] - 0.45 * echo(static_cast<float>(reads[j]));
+                        const float result = static_cast<float>(Y);
+                        results[j] = static_cast<float>(dryGain * value + wetGain * result);
+                    }
+                    pre.release();
+                    echo.release();
+                }
+                FilterTrio filters{chain.inputFilter->settled(chain.inputMixing),
+                                   echoFilter.settled(false), chain.outputFilter->settled(false)};
+                delayFilterTrio(filters, in, reads, inputs, results, out, dryGain, wetGain,
+                                kTrioLag, m);
+                chain.inputFilter->keepMemory(filters.input);
+                echoFilter.keepMemory(filters.echo);
+                chain.outputFilter->keepMemory(filters.output);
+                Filter::Held post(*chain.outputFilter, false);
+                for (int32_t j = m - kTrioLag; j < m; ++j)
+                    out[j] = post(results[j]);
+                post.release();
+            } else if (kFiltered) {
                 filtered(0, m, [&](int32_t j, auto& pre, auto& echo, auto& post) FUMARA_INLINE {
                     float value = in[j];
                     if (Pre)

@@ -126,7 +126,59 @@ struct PutSingles {
     }
 };
 
+struct FilterTrioLoop {
+    template <int W>
+    static FUMARA_ALWAYS_INLINE void run(FilterTrio* trio, const float* in, const double* Y,
+                                         float* inputs, float* results, float* out, double dry,
+                                         double wet, int32_t from, int32_t to) {
+        using L = simd::Lanes<4>;
+        using V = L::F64;
+        using Mask = decltype(V{} < V{});
+        const Filter::Settled& a = trio->input;
+        const Filter::Settled& e = trio->echo;
+        const Filter::Settled& o = trio->output;
+        const V g{a.g, e.g, o.g, 0.0}, c0{a.c0, e.c0, o.c0, 0.0}, c1{a.c1, e.c1, o.c1, 0.0};
+        const V c2{a.c2, e.c2, o.c2, 0.0}, c3{a.c3, e.c3, o.c3, 0.0};
+        const V m{a.mix, e.mix, o.mix, 0.0}, keep{a.keep, e.keep, o.keep, 0.0};
+        const Mask complementary{-a.complementary, -e.complementary, -o.complementary, 0};
+        const Mask mixing{-a.mixing, -e.mixing, -o.mixing, 0};
+        V s1{a.s1, e.s1, o.s1, 0.0}, s2{a.s2, e.s2, o.s2, 0.0};
+        for (int32_t i = from; i < to; ++i) {
+            const double read = Y[i];
+            const V x = V{in[i], static_cast<float>(read), results[i - kTrioLag], 0.0f} + 0.0000001;
+            const V y0 = g * x;
+            const V w = y0 - c0 * s1 - c1 * s2;
+            V y = w + c2 * s1 + c3 * s2;
+            s2 = s1;
+            if constexpr (W >= 32)
+                s1 = simd::widened(L(), L::narrow(w));
+            else
+                s1 = L::widen(L::narrow(w));
+            y = complementary ? x - y : y;
+            y = mixing ? (y + m * x) * keep : y;
+            const L::F32 filtered = L::narrow(y);
+            const float value = filtered[0];
+            inputs[i] = value;
+            float result = static_cast<float>(read - 0.45 * filtered[1]);
+            result = static_cast<float>(dry * value + wet * result);
+            results[i] = result;
+            out[i - kTrioLag] = filtered[2];
+        }
+        trio->input.s1 = static_cast<float>(s1[0]);
+        trio->echo.s1 = static_cast<float>(s1[1]);
+        trio->output.s1 = static_cast<float>(s1[2]);
+        trio->input.s2 = static_cast<float>(s2[0]);
+        trio->echo.s2 = static_cast<float>(s2[1]);
+        trio->output.s2 = static_cast<float>(s2[2]);
+    }
+};
+
 } // namespace
+
+void delayFilterTrio(FilterTrio& trio, const float* in, const double* Y, float* inputs,
+                     float* results, float* out, double dry, double wet, int32_t from, int32_t to) {
+    simd::dispatch<FilterTrioLoop>(&trio, in, Y, inputs, results, out, dry, wet, from, to);
+}
 
 void delaySpans(const int32_t* cells, int32_t length, int32_t* writes, int32_t* counts,
                 int32_t count) {

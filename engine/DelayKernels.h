@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Filter.h"
+
 #include <cstdint>
 
 // The data-parallel parts of a delay line's work over a run of samples, with the same double
@@ -43,3 +45,20 @@ void delayOutput(const double* Y, const float* in, float* out, double dry, doubl
 // sample writes at least one cell (the head runs at more than one cell per sample).
 void delayPutSingles(float* cell, int32_t length, const int32_t* writes, const int32_t* counts,
                      const double* W, double feedback, bool plain, int32_t count);
+
+// The three filters around a comb line run side by side in the lanes of one vector, so that
+// their recursions take the time of one: the input filter (mixing as given), the echo filter
+// on the read and the output filter on the result. For samples `from` to `to` - 1
+// (from >= kTrioLag):
+//   inputs[i] = input(in[i]); h = echo(float(Y[i]));
+//   results[i] = float(dry * inputs[i] + wet * float(Y[i] - 0.45 * h));
+//   out[i - kTrioLag] = output(results[i - kTrioLag]): the output filter runs kTrioLag samples
+//   behind, far enough that its input is ready when its lane needs it (the caller fills the
+//   first results and filters the last ones itself).
+// The same arithmetic, operation by operation, as the filters' own loops.
+constexpr int32_t kTrioLag = 6;
+struct FilterTrio {
+    Filter::Settled input, echo, output;
+};
+void delayFilterTrio(FilterTrio& trio, const float* in, const double* Y, float* inputs,
+                     float* results, float* out, double dry, double wet, int32_t from, int32_t to);
