@@ -186,6 +186,11 @@ template <> struct MaybeHeld<false> {
 
 // Samples per chunk of the chunked loop (its scratch arrays live on the stack).
 constexpr int32_t kChunk = 128;
+// Lines without feedback too short for chunks (and at most kShortLine cells) run in the
+// short-line loop, whose laid-out copy of the line and of a run's writes holds kFlatCells
+// floats (on the stack).
+constexpr int32_t kShortLine = 64;
+constexpr int32_t kFlatCells = 512;
 
 } // namespace
 
@@ -255,24 +260,31 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
             cell[j + L] = value;
     };
 
-    // Writes n cells from w on along the curve W, dW, ddW (at most two runs, wrapping once).
+    // Writes n cells from w on along the curve W, dW, ddW (at most two runs, wrapping once),
+    // each through store(cell, W).
+    auto curveRuns = [L](int32_t from, int32_t n, double W, float dW, float ddW, auto&& store)
+                         FUMARA_INLINE {
+                             int32_t j = from;
+                             int32_t remaining = n;
+                             while (remaining > 0) {
+                                 int32_t run = remaining;
+                                 if (j + run > L)
+                                     run = L - j;
+                                 dW = flushTiny(dW);
+                                 ddW = flushTiny(ddW);
+                                 for (int32_t m = 0; m < run; ++m, ++j) {
+                                     store(j, W);
+                                     W = W + dW;
+                                     dW = dW + ddW;
+                                 }
+                                 remaining -= run;
+                                 j = 0;
+                             }
+                         };
     auto putRuns = [&](int32_t from, int32_t n, double W, float dW, float ddW) {
-        int32_t j = from;
-        int32_t remaining = n;
-        while (remaining > 0) {
-            int32_t run = remaining;
-            if (j + run > L)
-                run = L - j;
-            dW = flushTiny(dW);
-            ddW = flushTiny(ddW);
-            for (int32_t m = 0; m < run; ++m, ++j) {
-                put(j, Plain ? static_cast<float>(W) : static_cast<float>(cell[j] * fb + W));
-                W = W + dW;
-                dW = dW + ddW;
-            }
-            remaining -= run;
-            j = 0;
-        }
+        curveRuns(from, n, W, dW, ddW, [&](int32_t j, double value) FUMARA_INLINE {
+            put(j, Plain ? static_cast<float>(value) : static_cast<float>(cell[j] * fb + value));
+        });
     };
 
     // One sample, start to end.
@@ -330,7 +342,105 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
     if (chunk > kChunk)
         chunk = kChunk;
     int32_t i = 0;
-    if (chunk < 16) {
+    if (Plain && chunk < 16 && L <= kShortLine) {
+        // A short line without feedback: the cells a run of samples writes depend on its
+        // inputs alone, and every read finds cells written at least one sample earlier. So
+        // the run's writes go first, into the line laid out end to end after its current
+        // content (`flat`, oldest cell first), and then the reads follow, three consecutive
+        // cells of it each. The newest `L` cells go back into the ring afterwards.
+        alignas(32) float heads[kChunk + 1];
+        alignas(32) int32_t cellsBefore[kChunk + 1];
+        int32_t* const cells = cellsBefore + 1;
+        alignas(32) int32_t writes[kChunk];
+        alignas(32) int32_t counts[kChunk];
+        alignas(32) float v0[kChunk], v1[kChunk], v2[kChunk];
+        alignas(32) double reads[kChunk];
+        alignas(32) double curve[kChunk];
+        alignas(32) float rounded[kChunk + 2];
+        alignas(32) float flat[kFlatCells];
+        const WriteCurve shape{rd, rd, a, b, o, static_cast<double>(L)};
+        // The head moves at most ceil(r) cells per sample.
+        int32_t span = static_cast<int32_t>((kFlatCells - L - 4) / (rd + 1.0));
+        if (span > kChunk)
+            span = kChunk;
+        while (i < count) {
+            if (q != rd || span < 1) {
+                // The first sample after a resize steps with the previous step.
+                filtered(i, i + 1, sample);
+                ++i;
+                continue;
+            }
+            const int32_t m = count - i < span ? count - i : span;
+            const int32_t oldest = last + 1 == L ? 0 : last + 1;
+
+            heads[0] = static_cast<float>(lastP);
+            cellsBefore[0] = last;
+            for (int32_t j = 0; j < m; ++j) {
+                heads[j + 1] = P;
+                cells[j] = static_cast<int32_t>(P);
+                P = delayhead::advance(P, r, lengthF);
+            }
+            last = cells[m - 1];
+            delaySpans(cells, L, writes, counts, m);
+
+            // The line end to end, then the run's writes after it.
+            std::memcpy(flat, cell + oldest, sizeof(float) * static_cast<size_t>(L - oldest));
+            std::memcpy(flat + (L - oldest), cell, sizeof(float) * static_cast<size_t>(oldest));
+            const float* in = input + i;
+            rounded[0] = static_cast<float>(xppd);
+            rounded[1] = xp;
+            delayWrite(in, heads, writes, rounded, shape, curve, m);
+            int32_t at = L;
+            for (int32_t j = 0; j < m; ++j) {
+                flat[at] = static_cast<float>(curve[j]);
+                at += counts[j];
+            }
+            at = L;
+            for (int32_t j = 0; j < m; ++j) {
+                const int32_t n = counts[j];
+                if (n > 1) {
+                    const double x = static_cast<double>(in[j]) + 1e-10;
+                    const double xq = rounded[j + 1];
+                    const double xqq = rounded[j];
+                    const double D = delayhead::curveStart<double>(writes[j], heads[j], o, L);
+                    float* to = flat + at;
+                    curveRuns(writes[j], n, curve[j],
+                              delayhead::curveSlope(D, rd, rd, a, b, x, xq, xqq),
+                              delayhead::curveBend(a, b, x, xq, xqq),
+                              [&](int32_t, double value)
+                                  FUMARA_INLINE { *to++ = static_cast<float>(value); });
+                }
+                at += n;
+            }
+
+            // The reads: before a sample wrote the head's cell, it held the value written one
+            // lap, L cells, earlier.
+            at = -1;
+            for (int32_t j = 0; j < m; ++j) {
+                at += counts[j];
+                v0[j] = flat[at];
+                v1[j] = flat[at + 1];
+                v2[j] = flat[at + 2];
+            }
+            delayRead(heads + 1, cells, v0, v1, v2, o, reads, m);
+            delayOutput(reads, in, output + i, dryGain, wetGain, true, m);
+
+            // Back into the ring: the newest L cells, ending at the head's cell.
+            const int32_t after = last + 1 == L ? 0 : last + 1;
+            const float* newest = flat + (at + 1);
+            std::memcpy(cell + after, newest, sizeof(float) * static_cast<size_t>(L - after));
+            std::memcpy(cell, newest + (L - after), sizeof(float) * static_cast<size_t>(after));
+            cell[L] = cell[0];
+            cell[L + 1] = cell[1];
+
+            w = writes[m - 1];
+            lastP = heads[m];
+            xppd = rounded[m];
+            xp = rounded[m + 1];
+            xpd = xp;
+            i += m;
+        }
+    } else if (chunk < 16) {
         filtered(0, count, sample);
     } else {
         alignas(32) float heads[kChunk + 1];
