@@ -42,18 +42,28 @@ if(FUMARA_TESTS)
   endif()
 endif()
 
-# fumara_add_test(name SOURCES ... [DEPS ...] [SERIAL])
+# fumara_add_test(name SOURCES ... [DEPS ...] [LABELS ...] [SERIAL])
+# Every test carries the names of the folders it sits in under tests/ as labels
+# (tests/gui/platform/x11 gives gui, platform and x11), the cross builds add
+# windows, and LABELS adds more (audio marks the audio path). Suites are chosen
+# by label: ctest -L audio, ctest -L x11, or the test presets.
 function(fumara_add_test name)
-  cmake_parse_arguments(ARG "SERIAL" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "SERIAL" "" "SOURCES;DEPS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE fumara_options ${ARG_DEPS} ${FUMARA_GTEST_LIBS})
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR})
+  string(REPLACE "/" ";" labels "${folder}")
+  list(APPEND labels ${ARG_LABELS})
+  if(CMAKE_CROSSCOMPILING)
+    list(APPEND labels windows)
+  endif()
+  list(REMOVE_DUPLICATES labels)
   if(CMAKE_CROSSCOMPILING)
     target_link_options(${name} PRIVATE -static)
-  endif()
-  if(CMAKE_CROSSCOMPILING)
     # Under the emulator each process start costs about a second, so a test
     # program runs once as a whole rather than once per test case.
     add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES LABELS "${labels}")
     if(ARG_SERIAL)
       set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
     endif()
@@ -64,4 +74,13 @@ function(fumara_add_test name)
     set(props PROPERTIES RUN_SERIAL TRUE)
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${props})
+  # The discovered cases get their labels from a script ctest reads after the
+  # discovery script, which leaves their names in ${name}_TESTS (a list-valued
+  # property does not survive the discovery's own PROPERTIES).
+  set(label_script ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+  file(WRITE ${label_script}
+    "if(${name}_TESTS)\n"
+    "  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${labels}\")\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_script})
 endfunction()

@@ -13,26 +13,25 @@
  * load time.
  */
 typedef unsigned int u32;
-typedef void *(*mmap64_fn)(void *, u32, int, int, int, long long);
+typedef void* (*mmap64_fn)(void*, u32, int, int, int, long long);
 
-extern void *dlsym(void *, const char *);
-extern int *__errno_location(void);
-extern int munmap(void *, u32);
+extern void* dlsym(void*, const char*);
+extern int* __errno_location(void);
+extern int munmap(void*, u32);
 
-#define RTLD_NEXT ((void *)-1l)
+#define RTLD_NEXT ((void*)-1l)
 #define FIXED_NOREPLACE 0x100000
 #define EEXIST_CODE 17
-#define MAP_FAILED_PTR ((void *)-1)
+#define MAP_FAILED_PTR ((void*)-1)
 
 static mmap64_fn realMmap64;
 
-void *mmap64(void *addr, u32 length, int prot, int flags, int fd, long long offset)
-{
+void* mmap64(void* addr, u32 length, int prot, int flags, int fd, long long offset) {
     if (!realMmap64)
         realMmap64 = (mmap64_fn)dlsym(RTLD_NEXT, "mmap64");
     if (!(flags & FIXED_NOREPLACE))
         return realMmap64(addr, length, prot, flags, fd, offset);
-    void *result = realMmap64(addr, length, prot, flags & ~FIXED_NOREPLACE, fd, offset);
+    void* result = realMmap64(addr, length, prot, flags & ~FIXED_NOREPLACE, fd, offset);
     if (result != MAP_FAILED_PTR && result != addr) {
         munmap(result, length);
         *__errno_location() = EEXIST_CODE;
@@ -41,7 +40,6 @@ void *mmap64(void *addr, u32 length, int prot, int flags, int fd, long long offs
     return result;
 }
 
-void *mmap(void *addr, u32 length, int prot, int flags, int fd, long offset)
-{
+void* mmap(void* addr, u32 length, int prot, int flags, int fd, long offset) {
     return mmap64(addr, length, prot, flags, fd, offset);
 }
