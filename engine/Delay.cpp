@@ -342,7 +342,10 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
     if (chunk > kChunk)
         chunk = kChunk;
     int32_t i = 0;
-    if (Plain && chunk < 16 && L <= kShortLine) {
+    // The loops of runs below pay for their separate passes only with wide vectors.
+    const bool wideVectors =
+        static_cast<int>(activeVectorLevel()) >= static_cast<int>(VectorLevel::Avx2);
+    if (Plain && chunk < 16 && L <= kShortLine && wideVectors) {
         // A short line without feedback: the cells a run of samples writes depend on its
         // inputs alone, and every read finds cells written at least one sample earlier. So
         // the run's writes go first, into the line laid out end to end after its current

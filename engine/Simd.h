@@ -17,9 +17,6 @@
 #define FUMARA_ALWAYS_INLINE inline __attribute__((always_inline))
 #define FUMARA_INLINE_LAMBDA __attribute__((always_inline))
 #define FUMARA_FLATTEN __attribute__((flatten))
-// Kernels pass wide vectors only between functions inlined into one target-specific caller,
-// so the calling convention that the compiler warns about never applies.
-#pragma GCC diagnostic ignored "-Wpsabi"
 #else
 #define FUMARA_ALWAYS_INLINE inline
 #define FUMARA_INLINE_LAMBDA

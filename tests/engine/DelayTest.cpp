@@ -201,36 +201,40 @@ TEST_F(DelayTest, MatchesThePlainTranscriptionAtEveryVectorLevel) {
     }
 }
 
-TEST_F(DelayTest, FiltersInTheLoopEqualSeparatePasses) {
+TEST_F(DelayTest, FiltersInTheLoopEqualSeparatePassesAtEveryVectorLevel) {
     enginetest::Noise noise(91);
-    for (int32_t length : {7, 151, 2001}) {
-        for (int32_t type : {0, 1, 4}) {
-            SCOPED_TRACE(testing::Message() << "length " << length << " type " << type);
-            Delay chained(length), plain(length);
-            chained.setEchoFilter(true);
-            plain.setEchoFilter(true);
-            Filter inA, outA, inB, outB;
-            for (Filter* f : {&inA, &inB}) {
-                f->setType(type, 0.001f);
-                f->mix = 0.7f;
-            }
-            for (Filter* f : {&outA, &outB})
-                f->setType(type == 0 ? 4 : type, 0.001f);
-            Delay::Chain chain;
-            chain.inputFilter = &inA;
-            chain.inputMixing = true;
-            chain.outputFilter = &outA;
-            for (int call = 0; call < 30; ++call) {
-                const float cutoff = 0.1f + 0.05f * (call % 5);
-                inA.cutoff = inB.cutoff = cutoff;
-                outA.cutoff = outB.cutoff = cutoff * 0.5f;
-                const int32_t count = 1 + (call * 97) % 400;
-                std::vector<float> in = noise.block(count), a(in.size()), b = in;
-                chained.process(in.data(), a.data(), count, 0.99f, 0.2f, 0.3f, chain);
-                inB.process(static_cast<uint32_t>(count), b.data(), true);
-                plain.process(b.data(), b.data(), count, 0.99f, 0.2f, 0.3f);
-                outB.process(static_cast<uint32_t>(count), b.data(), false);
-                ASSERT_EQ(a, b) << "call " << call;
+    for (VectorLevel level : enginetest::vectorLevels()) {
+        enginetest::VectorLevelScope scope(level);
+        for (int32_t length : {7, 151, 2001}) {
+            for (int32_t type : {0, 1, 4}) {
+                SCOPED_TRACE(testing::Message() << "length " << length << " type " << type
+                                                << " level " << static_cast<int>(level));
+                Delay chained(length), plain(length);
+                chained.setEchoFilter(true);
+                plain.setEchoFilter(true);
+                Filter inA, outA, inB, outB;
+                for (Filter* f : {&inA, &inB}) {
+                    f->setType(type, 0.001f);
+                    f->mix = 0.7f;
+                }
+                for (Filter* f : {&outA, &outB})
+                    f->setType(type == 0 ? 4 : type, 0.001f);
+                Delay::Chain chain;
+                chain.inputFilter = &inA;
+                chain.inputMixing = true;
+                chain.outputFilter = &outA;
+                for (int call = 0; call < 30; ++call) {
+                    const float cutoff = 0.1f + 0.05f * (call % 5);
+                    inA.cutoff = inB.cutoff = cutoff;
+                    outA.cutoff = outB.cutoff = cutoff * 0.5f;
+                    const int32_t count = 1 + (call * 97) % 400;
+                    std::vector<float> in = noise.block(count), a(in.size()), b = in;
+                    chained.process(in.data(), a.data(), count, 0.99f, 0.2f, 0.3f, chain);
+                    inB.process(static_cast<uint32_t>(count), b.data(), true);
+                    plain.process(b.data(), b.data(), count, 0.99f, 0.2f, 0.3f);
+                    outB.process(static_cast<uint32_t>(count), b.data(), false);
+                    ASSERT_EQ(a, b) << "call " << call;
+                }
             }
         }
     }
