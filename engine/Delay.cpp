@@ -192,6 +192,21 @@ constexpr int32_t kChunk = 128;
 constexpr int32_t kShortLine = 64;
 constexpr int32_t kFlatCells = 512;
 
+// The per-sample values of one run of samples, pass by pass.
+struct Run {
+    alignas(32) float heads[kChunk + 1];         // head positions, the one before the run first
+    alignas(32) int32_t cellsBefore[kChunk + 1]; // the head's cells, the one before the run first
+    alignas(32) int32_t writes[kChunk];
+    alignas(32) int32_t counts[kChunk];
+    alignas(32) float v0[kChunk], v1[kChunk], v2[kChunk]; // the three cells each sample reads
+    alignas(32) double reads[kChunk];
+    alignas(32) float inputs[kChunk];  // the inputs as filtered
+    alignas(32) float results[kChunk]; // the outputs before the output filter
+    alignas(32) double curve[kChunk];
+    alignas(32) float rounded[kChunk + 2]; // the inputs with their offset, the two before first
+    int32_t* cells() { return cellsBefore + 1; }
+};
+
 } // namespace
 
 template <bool Echo, bool Plain, bool Pre, bool Post>
@@ -281,10 +296,12 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
                                  j = 0;
                              }
                          };
+    // One written cell: the curve's value plus feedback times the cell's content.
+    auto putCell = [&](int32_t j, double value) FUMARA_INLINE {
+        put(j, Plain ? static_cast<float>(value) : static_cast<float>(cell[j] * fb + value));
+    };
     auto putRuns = [&](int32_t from, int32_t n, double W, float dW, float ddW) {
-        curveRuns(from, n, W, dW, ddW, [&](int32_t j, double value) FUMARA_INLINE {
-            put(j, Plain ? static_cast<float>(value) : static_cast<float>(cell[j] * fb + value));
-        });
+        curveRuns(from, n, W, dW, ddW, putCell);
     };
 
     // One sample, start to end.
@@ -342,6 +359,40 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
     if (chunk > kChunk)
         chunk = kChunk;
     int32_t i = 0;
+    Run run;
+    float* const heads = run.heads;
+    int32_t* const cellsBefore = run.cellsBefore;
+    int32_t* const cells = run.cells();
+    int32_t* const writes = run.writes;
+    int32_t* const counts = run.counts;
+    float *const v0 = run.v0, *const v1 = run.v1, *const v2 = run.v2;
+    double* const reads = run.reads;
+    float* const inputs = run.inputs;
+    float* const results = run.results;
+    double* const curve = run.curve;
+    float* const rounded = run.rounded;
+    const WriteCurve shape{rd, rd, a, b, o, static_cast<double>(L)};
+
+    // The writes of sample j of a run that writes several cells, along its curve, each value
+    // through store(cell, value); `written` holds the run's inputs.
+    auto curveOf = [&](const float* written, int32_t j, auto&& store) FUMARA_INLINE {
+        const double x = static_cast<double>(written[j]) + 1e-10;
+        const double xq = rounded[j + 1];
+        const double xqq = rounded[j];
+        const double D = delayhead::curveStart<double>(writes[j], heads[j], o, L);
+        curveRuns(writes[j], counts[j], curve[j],
+                  delayhead::curveSlope(D, rd, rd, a, b, x, xq, xqq),
+                  delayhead::curveBend(a, b, x, xq, xqq), store);
+    };
+    // The state after a run of m samples.
+    auto endRun = [&](int32_t m) FUMARA_INLINE {
+        w = writes[m - 1];
+        lastP = heads[m];
+        xppd = rounded[m];
+        xp = rounded[m + 1];
+        xpd = xp;
+    };
+
     // The loops of runs below pay for their separate passes only with wide vectors.
     const bool wideVectors =
         static_cast<int>(activeVectorLevel()) >= static_cast<int>(VectorLevel::Avx2);
@@ -351,17 +402,7 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
         // the run's writes go first, into the line laid out end to end after its current
         // content (`flat`, oldest cell first), and then the reads follow, three consecutive
         // cells of it each. The newest `L` cells go back into the ring afterwards.
-        alignas(32) float heads[kChunk + 1];
-        alignas(32) int32_t cellsBefore[kChunk + 1];
-        int32_t* const cells = cellsBefore + 1;
-        alignas(32) int32_t writes[kChunk];
-        alignas(32) int32_t counts[kChunk];
-        alignas(32) float v0[kChunk], v1[kChunk], v2[kChunk];
-        alignas(32) double reads[kChunk];
-        alignas(32) double curve[kChunk];
-        alignas(32) float rounded[kChunk + 2];
         alignas(32) float flat[kFlatCells];
-        const WriteCurve shape{rd, rd, a, b, o, static_cast<double>(L)};
         // The head moves at most ceil(r) cells per sample.
         int32_t span = static_cast<int32_t>((kFlatCells - L - 4) / (rd + 1.0));
         if (span > kChunk)
@@ -402,16 +443,10 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
             for (int32_t j = 0; j < m; ++j) {
                 const int32_t n = counts[j];
                 if (n > 1) {
-                    const double x = static_cast<double>(in[j]) + 1e-10;
-                    const double xq = rounded[j + 1];
-                    const double xqq = rounded[j];
-                    const double D = delayhead::curveStart<double>(writes[j], heads[j], o, L);
                     float* to = flat + at;
-                    curveRuns(writes[j], n, curve[j],
-                              delayhead::curveSlope(D, rd, rd, a, b, x, xq, xqq),
-                              delayhead::curveBend(a, b, x, xq, xqq),
-                              [&](int32_t, double value)
-                                  FUMARA_INLINE { *to++ = static_cast<float>(value); });
+                    curveOf(in, j, [&](int32_t, double value) FUMARA_INLINE {
+                        *to++ = static_cast<float>(value);
+                    });
                 }
                 at += n;
             }
@@ -436,28 +471,12 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
             cell[L] = cell[0];
             cell[L + 1] = cell[1];
 
-            w = writes[m - 1];
-            lastP = heads[m];
-            xppd = rounded[m];
-            xp = rounded[m + 1];
-            xpd = xp;
+            endRun(m);
             i += m;
         }
     } else if (chunk < 16) {
         filtered(0, count, sample);
     } else {
-        alignas(32) float heads[kChunk + 1];
-        alignas(32) int32_t cellsBefore[kChunk + 1]; // the cell before the run, then the run's
-        int32_t* const cells = cellsBefore + 1;
-        alignas(32) int32_t writes[kChunk];
-        alignas(32) int32_t counts[kChunk];
-        alignas(32) float v0[kChunk], v1[kChunk], v2[kChunk];
-        alignas(32) double reads[kChunk];
-        alignas(32) float inputs[kChunk];
-        alignas(32) float results[kChunk];
-        alignas(32) double curve[kChunk];
-        alignas(32) float rounded[kChunk + 2];
-        const WriteCurve shape{rd, rd, a, b, o, static_cast<double>(L)};
         constexpr bool kFiltered = Pre || Echo || Post;
         while (i < count) {
             if (q != rd) {
@@ -547,25 +566,13 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
             delayWrite(written, heads, writes, rounded, shape, curve, m);
             delayPutSingles(cell, L, writes, counts, curve, fb, Plain, m);
             for (int32_t j = 0; j < m; ++j) {
-                const int32_t n = counts[j];
-                if (n > 1) {
-                    const int32_t wj = writes[j];
-                    const double x = static_cast<double>(written[j]) + 1e-10;
-                    const double xq = rounded[j + 1];
-                    const double xqq = rounded[j];
-                    const double D = delayhead::curveStart<double>(wj, heads[j], o, L);
-                    putRuns(wj, n, curve[j], delayhead::curveSlope(D, rd, rd, a, b, x, xq, xqq),
-                            delayhead::curveBend(a, b, x, xq, xqq));
-                }
+                if (counts[j] > 1)
+                    curveOf(written, j, putCell);
             }
             if (!kFiltered)
                 delayOutput(reads, in, out, dryGain, wetGain, Plain, m);
 
-            w = writes[m - 1];
-            lastP = heads[m];
-            xppd = rounded[m];
-            xp = rounded[m + 1];
-            xpd = xp;
+            endRun(m);
             i += m;
         }
     }
