@@ -511,18 +511,42 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
             float* out = output + i;
             rounded[0] = static_cast<float>(xppd);
             rounded[1] = xp;
+            // One sample's filters and output (the filters as the caller's `filtered` gives).
+            auto chunkSample = [&](int32_t j, auto& pre, auto& echo, auto& post) FUMARA_INLINE {
+                float value = in[j];
+                if (Pre)
+                    value = pre(value);
+                inputs[j] = value;
+                double Y = reads[j];
+                if (Echo)
+                    Y = Y - 0.45 * echo(static_cast<float>(Y));
+                float result = static_cast<float>(Y);
+                if (!Plain)
+                    result = static_cast<float>(dryGain * value + wetGain * result);
+                if (Post)
+                    result = post(result);
+                out[j] = result;
+            };
+            // With all three filters, once their change checks have settled (within the first
+            // samples of a call), the rest of the run takes them side by side.
+            int32_t from = 0;
             bool trio = false;
-            if constexpr (Pre && Echo && Post)
-                trio = m >= 4 * kTrioLag && singleSections && preChecked.settled &&
-                       echoChecked.settled && postChecked.settled &&
-                       activeVectorLevel() != VectorLevel::Scalar;
+            if constexpr (Pre && Echo && Post) {
+                if (singleSections && wideVectors) {
+                    for (; from < m &&
+                           !(preChecked.settled && echoChecked.settled && postChecked.settled);
+                         ++from)
+                        chunkSample(from, preChecked, echoChecked, postChecked);
+                    trio = m - from >= 4 * kTrioLag;
+                }
+            }
             if (trio) {
-                // The three filters side by side; the output filter runs kTrioLag samples
-                // behind, so the first samples fill it and the last ones drain it.
+                // The output filter runs kTrioLag samples behind: the first samples fill it
+                // and the last ones drain it.
                 {
                     Filter::Held pre(*chain.inputFilter, chain.inputMixing);
                     Filter::Held echo(echoFilter, false);
-                    for (int32_t j = 0; j < kTrioLag; ++j) {
+                    for (int32_t j = from; j < from + kTrioLag; ++j) {
                         const float value = pre(in[j]);
                         inputs[j] = value;
                         const double Y = reads[j] - 0.45 * echo(static_cast<float>(reads[j]));
@@ -535,7 +559,7 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
                 FilterTrio filters{chain.inputFilter->settled(chain.inputMixing),
                                    echoFilter.settled(false), chain.outputFilter->settled(false)};
                 delayFilterTrio(filters, in, reads, inputs, results, out, dryGain, wetGain,
-                                kTrioLag, m);
+                                from + kTrioLag, m);
                 chain.inputFilter->keepMemory(filters.input);
                 echoFilter.keepMemory(filters.echo);
                 chain.outputFilter->keepMemory(filters.output);
@@ -544,21 +568,7 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
                     out[j] = post(results[j]);
                 post.release();
             } else if (kFiltered) {
-                filtered(0, m, [&](int32_t j, auto& pre, auto& echo, auto& post) FUMARA_INLINE {
-                    float value = in[j];
-                    if (Pre)
-                        value = pre(value);
-                    inputs[j] = value;
-                    double Y = reads[j];
-                    if (Echo)
-                        Y = Y - 0.45 * echo(static_cast<float>(Y));
-                    float result = static_cast<float>(Y);
-                    if (!Plain)
-                        result = static_cast<float>(dryGain * value + wetGain * result);
-                    if (Post)
-                        result = post(result);
-                    out[j] = result;
-                });
+                filtered(from, m, chunkSample);
             }
             const float* written = kFiltered ? inputs : in;
 
