@@ -6,10 +6,11 @@
 
 // The data-parallel parts of a delay line's work over a run of samples, with the same double
 // arithmetic, operation by operation, as the line's sample-by-sample loop (both use
-// engine/DelayHead.h). Each is one template compiled for every vector width and picks the
-// version for the processor it runs on; every version gives identical results. In the engine
-// benchmark (512-frame blocks, room size 1, one run) they take the whole engine from 73 ns per
-// stereo frame with scalar code to 51 with SSE2 and 38 with AVX.
+// engine/DelayHead.h). Each is one template compiled for every vector width (engine/Simd.h)
+// and picks the version for the processor it runs on; every version gives identical results.
+// With them the whole engine (engine benchmark: default program, 512-frame blocks, one run on
+// a shared AMD EPYC) takes 67 ns per stereo frame with scalar code, 43 with SSE2, 29 with AVX2
+// and 26 with AVX-512, against 114 for the plain transcription of the algorithms.
 
 // The read: quadratic interpolation through three cells for each sample.
 //   u = (P[i] - k[i]) - offset
