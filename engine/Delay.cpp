@@ -5,6 +5,7 @@
 #include "engine/Trace.h"
 #include "engine/VectorLevel.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -44,6 +45,9 @@ bool Delay::ensureCapacity(int32_t cells) {
     buffer.Alloc(cells);
     if (buffer.aligned == nullptr)
         return false;
+    // Touch every page now, where storage is allocated, so that clearing the line later on the
+    // audio thread never waits for the system to map memory.
+    std::memset(buffer.aligned, 0, sizeof(float) * static_cast<size_t>(cells));
     capacity = cells;
     return true;
 }
@@ -86,7 +90,9 @@ void Delay::setLength(int32_t requested) {
         traceHook("Delay Allocation error", 0);
         return; // stays busy until a later setLength succeeds
     }
-    std::memset(buffer.aligned, 0, sizeof(float) * (static_cast<size_t>(L) + 2));
+    // The cells are cleared as the head first comes near them (clearAhead), so a resize on
+    // the audio thread costs nothing in proportion to the length.
+    cleared = 0;
     updating.store(0, std::memory_order_relaxed);
     traceHook("Setting Delay Done", 0);
 }
@@ -116,6 +122,7 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
     coefB = static_cast<float>(1.0 / (q0 * r + static_cast<double>(r) * r));
     if (count <= 0 || input == nullptr || output == nullptr)
         return;
+    clearAhead(count);
     if (echoFilterOn)
         echoFilter.cutoff = 0.25f;
 
@@ -208,6 +215,32 @@ struct Run {
 };
 
 } // namespace
+
+void Delay::clearAhead(int32_t count) {
+    const int32_t L = length;
+    if (cleared >= L + 2)
+        return;
+    // Lines short enough for the laid-out loop copy all their cells; longer ones touch no cell
+    // beyond the head's last position plus 3 (the head moves at most step plus the float
+    // spacing below the length per sample). Cells 0 and 1 are cleared by the first call.
+    int32_t upTo = L + 2;
+    if (L > kShortLine) {
+        const double perSample = static_cast<double>(step) + L * std::ldexp(1.0, -23);
+        const double reach = static_cast<double>(readPos) + count * perSample + 4.0;
+        if (reach < upTo)
+            upTo = static_cast<int32_t>(reach);
+    }
+    if (upTo > cleared) {
+        float* const cell = buffer.aligned;
+        std::memset(cell + cleared, 0, sizeof(float) * static_cast<size_t>(upTo - cleared));
+        // The mirror of cells 0 and 1 (written since the resize, as the head left them).
+        for (int32_t j = L; j < L + 2; ++j) {
+            if (j >= cleared && j < upTo)
+                cell[j] = cell[j - L];
+        }
+        cleared = upTo;
+    }
+}
 
 template <bool Echo, bool Plain, bool Pre, bool Post>
 void Delay::run(const float* input, float* output, int32_t count, double fb, double wetGain,

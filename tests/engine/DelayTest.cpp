@@ -118,17 +118,33 @@ TEST_F(DelayTest, ZeroCountOnlyUpdatesStepAndCoefficients) {
     EXPECT_EQ(dummy, 5.0f);
 }
 
-TEST_F(DelayTest, FirstSampleAfterSetLengthReadsZero) {
-    Delay line(50);
-    std::vector<float> loud(200, 1.0f), out(200);
-    line.process(loud.data(), out.data(), 200, 0.99f, 0.0f, 1.0f);
-    line.setLength(60);
-    float x = 1.0f, y = 123.0f;
-    line.process(&x, &y, 1, 0.99f, 0.0f, 1.0f);
-    EXPECT_EQ(y, 0.0f);
-    const float* cells = probe(line).getCells();
-    for (int i = 0; i <= 60; ++i)
-        EXPECT_EQ(cells[i], 0.0f);
+TEST_F(DelayTest, AResizedLineSoundsLikeANewOne) {
+    // Nothing of the old content survives a resize, however the cells are cleared: the first
+    // sample reads 0 and the line then behaves exactly like one built at the new length.
+    enginetest::Noise noise(23);
+    for (int32_t length : {7, 60, 5000}) {
+        for (VectorLevel level : enginetest::vectorLevels()) {
+            SCOPED_TRACE(testing::Message()
+                         << "length " << length << " level " << static_cast<int>(level));
+            enginetest::VectorLevelScope scope(level);
+            Delay used(length + 3), fresh(length);
+            std::vector<float> loud = noise.block(3 * length + 50), ignored(loud.size());
+            used.process(loud.data(), ignored.data(), static_cast<int32_t>(loud.size()), 0.99f,
+                         0.5f, 1.0f);
+            used.setLength(length);
+            float x = 1.0f, y = 123.0f, z = 0.0f;
+            used.process(&x, &y, 1, 0.99f, 0.5f, 1.0f);
+            EXPECT_EQ(y, 0.0f);
+            fresh.process(&x, &z, 1, 0.99f, 0.5f, 1.0f);
+            std::vector<float> in = noise.block(3 * length + 300), a(in.size()), b(in.size());
+            for (size_t at = 0; at < in.size(); at += 97) {
+                const int32_t n = static_cast<int32_t>(std::min<size_t>(97, in.size() - at));
+                used.process(in.data() + at, a.data() + at, n, 0.99f, 0.5f, 1.0f);
+                fresh.process(in.data() + at, b.data() + at, n, 0.99f, 0.5f, 1.0f);
+            }
+            EXPECT_EQ(a, b);
+        }
+    }
 }
 
 TEST_F(DelayTest, InPlaceEqualsSeparateBuffers) {
