@@ -69,16 +69,18 @@ void runBlocks(benchmark::State& state, Engine& reverb, int32_t block, bool sile
     std::vector<float> outL(static_cast<size_t>(block)), outR(static_cast<size_t>(block));
     int32_t pos = 0;
     auto one = [&]() {
-        if (pos + block > kRate)
+        if (pos + block > kRate) {
             pos = 0;
+        }
         const float* l = silent ? silence.data() : in.left.data() + pos;
         const float* r = silent ? silence.data() : in.right.data() + pos;
         reverb.process(block, l, r, outL.data(), outR.data(), 1.0f, 0.125f);
         pos += block;
     };
     // Fill the combs and, for silence, let the tail gate close.
-    for (int32_t done = 0; done < (silent ? 16 : 1) * kRate; done += block)
+    for (int32_t done = 0; done < (silent ? 16 : 1) * kRate; done += block) {
         one();
+    }
     for (auto _ : state) {
         one();
         benchmark::DoNotOptimize(outL.data());
@@ -173,8 +175,9 @@ void BM_BlockTimeSpread(benchmark::State& state) {
         configure(reverb, 1.0f);
         int32_t pos = 0;
         for (int32_t b = 0; b < blocks; ++b) {
-            if (pos + block > kRate)
+            if (pos + block > kRate) {
                 pos = 0;
+            }
             const double t0 = threadNanoseconds();
             reverb.process(block, in.left.data() + pos, in.right.data() + pos, outL.data(),
                            outR.data(), 1.0f, 0.125f);

@@ -28,29 +28,35 @@ Delay::~Delay() {
 
 double Delay::nominalDelay(int32_t length, float scale) {
     const double t = static_cast<double>(scale) * length + 20.0;
-    if (t < 20.0)
+    if (t < 20.0) {
         return 20.0;
-    if (t >= length)
+    }
+    if (t >= length) {
         return length - 1;
+    }
     return t;
 }
 
 bool Delay::ensureCapacity(int32_t cells) {
-    if (cells <= capacity && buffer.aligned != nullptr)
+    if (cells <= capacity && buffer.aligned != nullptr) {
         return true;
+    }
     capacity = 0;
     buffer.Alloc(cells);
-    if (buffer.aligned == nullptr)
+    if (buffer.aligned == nullptr) {
         return false;
+    }
     capacity = cells;
     return true;
 }
 
 void Delay::reserve(int32_t maxLength) {
-    if (maxLength < kMinLength)
+    if (maxLength < kMinLength) {
         maxLength = kMinLength;
-    if (maxLength > kMaxLength)
+    }
+    if (maxLength > kMaxLength) {
         maxLength = kMaxLength;
+    }
     const int32_t cells = maxLength + 8;
     if (cells != capacity) {
         capacity = 0;
@@ -63,8 +69,9 @@ void Delay::reserve(int32_t maxLength) {
 void Delay::setLength(int32_t requested) {
     traceHook("Setting Delay", requested);
     int32_t L = requested <= kMinLength ? kMinLength : requested;
-    if (L > kMaxLength)
+    if (L > kMaxLength) {
         L = kMaxLength;
+    }
     updating.store(1, std::memory_order_relaxed);
     echoFilter.setType(4, 0.01f);
     readPos = 0.0f;
@@ -97,11 +104,13 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
         if (count > 0 && input != nullptr && output != nullptr) {
             if (chain.inputFilter != nullptr) {
                 bool settled = false;
-                for (int32_t i = 0; i < count; ++i)
+                for (int32_t i = 0; i < count; ++i) {
                     chain.inputFilter->step(input[i], chain.inputMixing, settled);
+                }
             }
-            if (chain.outputFilter != nullptr)
+            if (chain.outputFilter != nullptr) {
                 chain.outputFilter->process(static_cast<uint32_t>(count), output, false);
+            }
         }
         return;
     }
@@ -112,10 +121,12 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
     const double q0 = lastStep;
     coefA = static_cast<float>(1.0 / (q0 * r));
     coefB = static_cast<float>(1.0 / (q0 * r + static_cast<double>(r) * r));
-    if (count <= 0 || input == nullptr || output == nullptr)
+    if (count <= 0 || input == nullptr || output == nullptr) {
         return;
-    if (echoFilterOn)
+    }
+    if (echoFilterOn) {
         echoFilter.cutoff = 0.25f;
+    }
 
     // Without feedback a written cell is just the new value, and with mix 1 the output is just
     // the delayed value (both exact for finite signals): the plain loop skips that work.
@@ -227,19 +238,22 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
                 return (!Pre || preChecked.settled) && (!Echo || echoChecked.settled) &&
                        (!Post || postChecked.settled);
             };
-            for (; i < to && !settled(); ++i)
+            for (; i < to && !settled(); ++i) {
                 body(i, preChecked, echoChecked, postChecked);
+            }
             if (i < to && !singleSections) {
-                for (; i < to; ++i)
+                for (; i < to; ++i) {
                     body(i, preChecked, echoChecked, postChecked);
+                }
             }
         }
         if (i < to) {
             MaybeHeld<Pre> pre(chain.inputFilter, chain.inputMixing);
             MaybeHeld<Echo> echo(&echoFilter, false);
             MaybeHeld<Post> post(chain.outputFilter, false);
-            for (; i < to; ++i)
+            for (; i < to; ++i) {
                 body(i, pre, echo, post);
+            }
             pre.release();
             echo.release();
             post.release();
@@ -249,8 +263,9 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
     // Writes one cell, keeping the mirror of cells 0 and 1 past the end.
     auto put = [cell, L](int32_t j, float value) FUMARA_INLINE {
         cell[j] = value;
-        if (j < 2)
+        if (j < 2) {
             cell[j + L] = value;
+        }
     };
 
     // Writes n cells from w on along the curve W, dW, ddW (at most two runs, wrapping once).
@@ -259,8 +274,9 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
         int32_t remaining = n;
         while (remaining > 0) {
             int32_t run = remaining;
-            if (j + run > L)
+            if (j + run > L) {
                 run = L - j;
+            }
             dW = flushTiny(dW);
             ddW = flushTiny(ddW);
             for (int32_t m = 0; m < run; ++m, ++j) {
@@ -276,8 +292,9 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
     // One sample, start to end.
     auto sample = [&](int32_t i, auto& pre, auto& echo, auto& post) FUMARA_INLINE {
         float in = input[i];
-        if (Pre)
+        if (Pre) {
             in = pre(in);
+        }
         const double x = static_cast<double>(in) + 1e-10;
 
         // Read cells k, k + 1 and k + 2 around the head (consecutive thanks to the mirror).
@@ -288,27 +305,31 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
 
         // Cells the head has passed since the previous sample.
         w = last + 1;
-        if (w >= L)
+        if (w >= L) {
             w -= L;
+        }
         int32_t n = k - w + 1;
-        if (n < 0)
+        if (n < 0) {
             n += L;
+        }
 
         // Quadratic interpolation through the three cells at offset u from k.
         const double v0 = cell[k];
         const double v1 = cell[k + 1];
         const double v2 = cell[k + 2];
         double Y = 0.5 * ((1.0 - u) * (2.0 - u) * v0 - (1.0 - u) * u * v2) + u * (2.0 - u) * v1;
-        if (Echo)
+        if (Echo) {
             Y = Y - 0.45 * echo(static_cast<float>(Y));
+        }
         float out = static_cast<float>(Y);
 
         if (n > 0) {
             // The quadratic through the last three inputs, placed r cells apart, evaluated at
             // the cells to write; W is its value at the first cell, dW and ddW the increments.
             double D = static_cast<double>(w) - lastP + o;
-            if (D < o)
+            if (D < o) {
                 D += L;
+            }
             const double c = q + D;
             const double W = c * (rd - D) * xpd * a + b * (D * c * x - D * (rd - D) * xppd);
             if (n == 1) {
@@ -329,14 +350,17 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
         lastP = Pd;
         q = rd;
         float next = P + r;
-        while (next >= lengthF)
+        while (next >= lengthF) {
             next -= lengthF;
+        }
         P = next;
 
-        if (!Plain)
+        if (!Plain) {
             out = static_cast<float>(dryGain * in + wetGain * out);
-        if (Post)
+        }
+        if (Post) {
             out = post(out);
+        }
         output[i] = out;
     };
 
@@ -344,8 +368,9 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
     // moves fewer than length - 3 cells during it. Long lines run in such chunks, pass by
     // pass: the head, the reads, the filters and outputs, the write curves, the writes.
     int32_t chunk = static_cast<int32_t>((L - 4) / rd) - 1;
-    if (chunk > kChunk)
+    if (chunk > kChunk) {
         chunk = kChunk;
+    }
     int32_t i = 0;
     if (chunk < 16) {
         filtered(0, count, sample);
@@ -376,20 +401,23 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
                 heads[j + 1] = P;
                 cells[j] = k;
                 int32_t wj = last + 1;
-                if (wj >= L)
+                if (wj >= L) {
                     wj -= L;
+                }
                 writes[j] = wj;
                 int32_t n = k - wj + 1;
-                if (n < 0)
+                if (n < 0) {
                     n += L;
+                }
                 counts[j] = n;
                 v0[j] = cell[k];
                 v1[j] = cell[k + 1];
                 v2[j] = cell[k + 2];
                 last = k;
                 float next = P + r;
-                while (next >= lengthF)
+                while (next >= lengthF) {
                     next -= lengthF;
+                }
                 P = next;
             }
 
@@ -401,17 +429,21 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
             float* out = output + i;
             filtered(0, m, [&](int32_t j, auto& pre, auto& echo, auto& post) FUMARA_INLINE {
                 float value = in[j];
-                if (Pre)
+                if (Pre) {
                     value = pre(value);
+                }
                 inputs[j] = value;
                 double Y = reads[j];
-                if (Echo)
+                if (Echo) {
                     Y = Y - 0.45 * echo(static_cast<float>(Y));
+                }
                 float result = static_cast<float>(Y);
-                if (!Plain)
+                if (!Plain) {
                     result = static_cast<float>(dryGain * value + wetGain * result);
-                if (Post)
+                }
+                if (Post) {
                     result = post(result);
+                }
                 out[j] = result;
             });
 
@@ -430,8 +462,9 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
                     const double xq = rounded[j + 1];
                     const double xqq = rounded[j];
                     double D = static_cast<double>(wj) - heads[j] + o;
-                    if (D < o)
+                    if (D < o) {
                         D += L;
+                    }
                     const double c = rd + D;
                     const float dW =
                         static_cast<float>(b * (x * (D + c + 1.0) + xqq * (2.0 * D - rd + 1.0)) +

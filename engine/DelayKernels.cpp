@@ -29,8 +29,9 @@ void writeScalar(const float* in, const float* lastP, const int32_t* w, float* x
         const double xp = xf[i + 1];
         const double xpp = xf[i];
         double D = static_cast<double>(w[i]) - lastP[i] + k.offset;
-        if (D < k.offset)
+        if (D < k.offset) {
             D += k.length;
+        }
         const double c = k.q + D;
         W[i] = c * (k.r - D) * xp * k.a + k.b * (D * c * x - D * (k.r - D) * xpp);
     }
@@ -76,8 +77,9 @@ void writeSse2(const float* in, const float* lastP, const int32_t* w, float* xf,
                                      tiny);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(xf + i + 2), _mm_castps_si128(_mm_cvtpd_ps(x)));
     }
-    for (; i < count; ++i)
+    for (; i < count; ++i) {
         xf[i + 2] = static_cast<float>(static_cast<double>(in[i]) + 1e-10);
+    }
 
     const __m128d q = _mm_set1_pd(k.q), r = _mm_set1_pd(k.r), a = _mm_set1_pd(k.a);
     const __m128d b = _mm_set1_pd(k.b), off = _mm_set1_pd(k.offset), len = _mm_set1_pd(k.length);
@@ -141,8 +143,9 @@ __attribute__((target("avx"))) void writeAvx(const float* in, const float* lastP
         _mm_storeu_ps(xf + i + 2, _mm256_cvtpd_ps(x));
     }
     _mm256_zeroupper();
-    for (; i < count; ++i)
+    for (; i < count; ++i) {
         xf[i + 2] = static_cast<float>(static_cast<double>(in[i]) + 1e-10);
+    }
 
     const __m256d q = _mm256_set1_pd(k.q), r = _mm256_set1_pd(k.r), a = _mm256_set1_pd(k.a);
     const __m256d b = _mm256_set1_pd(k.b), off = _mm256_set1_pd(k.offset);

@@ -40,8 +40,9 @@ void accumulateTapSse2(float* wet, const float* source, const float* noise, doub
                        int32_t count) {
     const __m128d g = _mm_set1_pd(gain);
     int32_t i = 0;
-    for (; i + 4 <= count; i += 4)
+    for (; i + 4 <= count; i += 4) {
         sse2Four(wet + i, source + i, noise + i, g);
+    }
     accumulateTapScalar(wet + i, source + i, noise + i, gain, count - i);
 }
 

@@ -8,8 +8,9 @@ VectorLevel detect() {
 #if defined(__SSE2__) || defined(_M_X64)
 #if defined(__GNUC__)
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx"))
+    if (__builtin_cpu_supports("avx")) {
         return VectorLevel::Avx;
+    }
 #endif
     return VectorLevel::Sse2;
 #else

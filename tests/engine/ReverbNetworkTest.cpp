@@ -30,8 +30,9 @@ TEST_F(ReverbNetwork, WorkedLayoutsAt44100) {
         reverb.setRoomSize(row.size);
         EXPECT_EQ(reverb.getRoomIndex(), row.roomIndex);
         EXPECT_EQ(reverb.getSpacing(), row.spacing);
-        for (int j = 0; j < 4; ++j)
+        for (int j = 0; j < 4; ++j) {
             EXPECT_EQ(reverb.getTapDelay(j), row.taps[j]);
+        }
         EXPECT_EQ(reverb.getTapDelay(31), row.lastTap);
         EXPECT_EQ(reverb.getCombLine1().getLength(), row.comb1);
         EXPECT_EQ(reverb.getCombLine2().getLength(), row.comb2);
@@ -96,10 +97,12 @@ TEST_F(ReverbNetwork, NoiseTable) {
     reference::Generator generator;
     generator.seed(seed);
     reference::Reverb expected(generator, 44100);
-    for (int32_t i = 0; i < 94133; ++i)
+    for (int32_t i = 0; i < 94133; ++i) {
         ASSERT_FLOAT_EQ(table[i], expected.noiseTable[i]) << i;
-    for (int j = 0; j < 32; ++j)
+    }
+    for (int j = 0; j < 32; ++j) {
         EXPECT_EQ(reverb.getTapNoisePos(j), expected.tapNoisePos[j]);
+    }
 }
 
 TEST_F(ReverbNetwork, EnginesBuiltInTurnDrawFromTheSharedGenerator) {
@@ -117,12 +120,14 @@ TEST_F(ReverbNetwork, EnginesBuiltInTurnDrawFromTheSharedGenerator) {
     }
     EXPECT_FALSE(samePositions);
     bool sameNoise = true;
-    for (int32_t i = 1000; i < 2000; ++i)
+    for (int32_t i = 1000; i < 2000; ++i) {
         sameNoise &= first.getNoiseTable()[i] == second.getNoiseTable()[i];
+    }
     EXPECT_FALSE(sameNoise);
     RandomSequence afterLayout(0);
-    for (int i = 0; i < 64; ++i)
+    for (int i = 0; i < 64; ++i) {
         afterLayout.next();
+    }
     EXPECT_EQ(randomState(), afterLayout.state());
 }
 
@@ -232,8 +237,9 @@ TEST_F(ReverbNetwork, RebuildClearsFiltersAndSilencesLinesButKeepsHistory) {
     Reverb reverb;
     enginetest::Noise noise(4);
     std::vector<float> l = noise.block(256), r = noise.block(256), ol(256), orr(256);
-    for (int block = 0; block < 20; ++block)
+    for (int block = 0; block < 20; ++block) {
         reverb.process(256, l.data(), r.data(), ol.data(), orr.data(), 1.0f, 0.125f);
+    }
     const std::vector<float> history(reverb.getHistory(),
                                      reverb.getHistory() + reverb.getHistoryLength());
     const int32_t position = reverb.getHistoryPos();
@@ -245,8 +251,9 @@ TEST_F(ReverbNetwork, RebuildClearsFiltersAndSilencesLinesButKeepsHistory) {
     for (const Delay* line : {&reverb.getCombLine1(), &reverb.getCombLine2(),
                               &reverb.getSeparationLine(), &reverb.getPreDelayLine()}) {
         EXPECT_EQ(line->getReadPos(), 0.0f);
-        for (int32_t i = 0; i <= line->getLength(); ++i)
+        for (int32_t i = 0; i <= line->getLength(); ++i) {
             ASSERT_EQ(line->getCells()[i], 0.0f);
+        }
     }
     EXPECT_EQ(reverb.getHistoryPos(), position);
     EXPECT_TRUE(std::equal(history.begin(), history.end(), reverb.getHistory()));
