@@ -1,0 +1,66 @@
+# How a plug-in module is linked, split and installed, whatever its format.
+#
+# fumara_ship_module(target DESTINATION dir [EXPORTS version-script])
+#   - exports only what the module declares with default visibility (and, on
+#     ELF, what the version script names); everything else is hidden;
+#   - Linux: the C++ runtime and libgcc linked in (hosts built against another
+#     runtime load it all the same), full RELRO with immediate binding, a
+#     non-executable stack, no undefined symbols; Windows: linked statically;
+#   - the debug information is copied to <module>.debug beside the built module,
+#     which names it (.gnu_debuglink) for debuggers;
+#   - `cmake --install` copies the module, stripped, to dir under the prefix
+#     (an absolute dir is used as it stands).
+function(fumara_ship_module target)
+  cmake_parse_arguments(ARG "" "DESTINATION;EXPORTS" "" ${ARGN})
+  set_target_properties(${target} PROPERTIES
+    PREFIX ""
+    C_VISIBILITY_PRESET hidden
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  if(MINGW)
+    # The DLL must load with nothing beside it.
+    target_link_options(${target} PRIVATE -static)
+  elseif(UNIX AND NOT APPLE)
+    target_link_options(${target} PRIVATE
+      -static-libstdc++ -static-libgcc
+      -Wl,-z,relro -Wl,-z,now -Wl,-z,noexecstack)
+    if(ARG_EXPORTS)
+      target_link_options(${target} PRIVATE -Wl,--version-script=${ARG_EXPORTS})
+      set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${ARG_EXPORTS})
+    endif()
+    # Sanitizer builds leave their runtime's symbols to the program that loads
+    # the module; every other build resolves everything at link time.
+    if(NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
+      target_link_options(${target} PRIVATE -Wl,--no-undefined)
+    endif()
+  endif()
+
+  if(CMAKE_OBJCOPY AND (MINGW OR (UNIX AND NOT APPLE)))
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}>
+              $<TARGET_FILE:${target}>.debug
+      COMMAND ${CMAKE_OBJCOPY} --remove-section=.gnu_debuglink
+              --add-gnu-debuglink=$<TARGET_FILE_NAME:${target}>.debug $<TARGET_FILE_NAME:${target}>
+      WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>
+      COMMENT "Debug information of ${target} to $<TARGET_FILE_NAME:${target}>.debug"
+      VERBATIM)
+  endif()
+
+  if(ARG_DESTINATION)
+    install(TARGETS ${target} LIBRARY DESTINATION ${ARG_DESTINATION})
+    if(CMAKE_STRIP)
+      if(IS_ABSOLUTE "${ARG_DESTINATION}")
+        set(installed "\$ENV{DESTDIR}${ARG_DESTINATION}/$<TARGET_FILE_NAME:${target}>")
+      else()
+        set(installed
+            "\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${ARG_DESTINATION}/$<TARGET_FILE_NAME:${target}>")
+      endif()
+      install(CODE "
+        execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \"${installed}\"
+                        RESULT_VARIABLE fumara_strip_result)
+        if(fumara_strip_result)
+          message(FATAL_ERROR \"Stripping ${installed} failed\")
+        endif()")
+    endif()
+  endif()
+endfunction()
