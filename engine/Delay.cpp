@@ -1,5 +1,6 @@
 #include "engine/Delay.h"
 
+#include "engine/DelayHead.h"
 #include "engine/DelayKernels.h"
 #include "engine/Trace.h"
 
@@ -73,7 +74,7 @@ void Delay::setLength(int32_t requested) {
         L = kMaxLength;
     }
     updating.store(1, std::memory_order_relaxed);
-    echoFilter.setType(4, 0.01f);
+    echoFilter.setType(Filter::typeCode(Filter::kComplementary, 1), 0.01f);
     readPos = 0.0f;
     lastCell = 0;
     writeCell = 0;
@@ -304,42 +305,23 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
         const double u = Pd - k - o;
 
         // Cells the head has passed since the previous sample.
-        w = last + 1;
-        if (w >= L) {
-            w -= L;
-        }
-        int32_t n = k - w + 1;
-        if (n < 0) {
-            n += L;
-        }
+        const delayhead::WriteSpan span = delayhead::writeSpan(last, k, L);
+        w = span.first;
 
-        // Quadratic interpolation through the three cells at offset u from k.
-        const double v0 = cell[k];
-        const double v1 = cell[k + 1];
-        const double v2 = cell[k + 2];
-        double Y = 0.5 * ((1.0 - u) * (2.0 - u) * v0 - (1.0 - u) * u * v2) + u * (2.0 - u) * v1;
+        double Y = delayhead::interpolate<double>(u, cell[k], cell[k + 1], cell[k + 2]);
         if (Echo) {
             Y = Y - 0.45 * echo(static_cast<float>(Y));
         }
         float out = static_cast<float>(Y);
 
-        if (n > 0) {
-            // The quadratic through the last three inputs, placed r cells apart, evaluated at
-            // the cells to write; W is its value at the first cell, dW and ddW the increments.
-            double D = static_cast<double>(w) - lastP + o;
-            if (D < o) {
-                D += L;
-            }
-            const double c = q + D;
-            const double W = c * (rd - D) * xpd * a + b * (D * c * x - D * (rd - D) * xppd);
-            if (n == 1) {
+        if (span.count > 0) {
+            const double D = delayhead::curveStart<double>(w, lastP, o, L);
+            const double W = delayhead::curveValue(D, q, rd, a, b, x, xpd, xppd);
+            if (span.count == 1) {
                 put(w, Plain ? static_cast<float>(W) : static_cast<float>(cell[w] * fb + W));
             } else {
-                const float dW =
-                    static_cast<float>(b * (x * (D + c + 1.0) + xppd * (2.0 * D - rd + 1.0)) +
-                                       xpd * a * (rd - D - c - 1.0));
-                const float ddW = static_cast<float>(b * (2.0 * x + 2.0 * xppd) - 2.0 * xpd * a);
-                putRuns(w, n, W, dW, ddW);
+                putRuns(w, span.count, W, delayhead::curveSlope(D, q, rd, a, b, x, xpd, xppd),
+                        delayhead::curveBend(a, b, x, xpd, xppd));
             }
         }
 
@@ -349,11 +331,7 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
         xpd = xp;
         lastP = Pd;
         q = rd;
-        float next = P + r;
-        while (next >= lengthF) {
-            next -= lengthF;
-        }
-        P = next;
+        P = delayhead::advance(P, r, lengthF);
 
         if (!Plain) {
             out = static_cast<float>(dryGain * in + wetGain * out);
@@ -400,25 +378,14 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
                 const int32_t k = static_cast<int32_t>(P);
                 heads[j + 1] = P;
                 cells[j] = k;
-                int32_t wj = last + 1;
-                if (wj >= L) {
-                    wj -= L;
-                }
-                writes[j] = wj;
-                int32_t n = k - wj + 1;
-                if (n < 0) {
-                    n += L;
-                }
-                counts[j] = n;
+                const delayhead::WriteSpan span = delayhead::writeSpan(last, k, L);
+                writes[j] = span.first;
+                counts[j] = span.count;
                 v0[j] = cell[k];
                 v1[j] = cell[k + 1];
                 v2[j] = cell[k + 2];
                 last = k;
-                float next = P + r;
-                while (next >= lengthF) {
-                    next -= lengthF;
-                }
-                P = next;
+                P = delayhead::advance(P, r, lengthF);
             }
 
             // The reads.
@@ -461,16 +428,9 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
                     const double x = static_cast<double>(inputs[j]) + 1e-10;
                     const double xq = rounded[j + 1];
                     const double xqq = rounded[j];
-                    double D = static_cast<double>(wj) - heads[j] + o;
-                    if (D < o) {
-                        D += L;
-                    }
-                    const double c = rd + D;
-                    const float dW =
-                        static_cast<float>(b * (x * (D + c + 1.0) + xqq * (2.0 * D - rd + 1.0)) +
-                                           xq * a * (rd - D - c - 1.0));
-                    const float ddW = static_cast<float>(b * (2.0 * x + 2.0 * xqq) - 2.0 * xq * a);
-                    putRuns(wj, n, curve[j], dW, ddW);
+                    const double D = delayhead::curveStart<double>(wj, heads[j], o, L);
+                    putRuns(wj, n, curve[j], delayhead::curveSlope(D, rd, rd, a, b, x, xq, xqq),
+                            delayhead::curveBend(a, b, x, xq, xqq));
                 }
             }
 

@@ -62,19 +62,9 @@ public:
     // The delay in samples that process realises nominally for a length and scale.
     static double nominalDelay(int32_t length, float scale);
 
-    int32_t getLength() const { return length; }
-    int32_t getCapacity() const { return capacity; }
-    bool isBusy() const { return updating.load(std::memory_order_relaxed) != 0; }
-    bool isEchoFilterOn() const { return echoFilterOn; }
-    float getReadPos() const { return readPos; }
-    float getStep() const { return step; }
-    float getLastStep() const { return lastStep; }
-    float getCoefA() const { return coefA; }
-    float getCoefB() const { return coefB; }
-    const float* getCells() const { return buffer.aligned; }
-    const Filter& getEchoFilter() const { return echoFilter; }
-
 private:
+    friend struct DelayProbe; // tests only
+
     bool ensureCapacity(int32_t cells);
     template <bool Echo, bool Plain, bool Pre, bool Post>
     void run(const float* input, float* output, int32_t count, double feedback, double mix,

@@ -66,35 +66,14 @@ void Filter::reset(uint32_t n) {
 }
 
 void Filter::setType(int32_t type, float amount) {
-    uint32_t n = 2;
-    double factor = 0.97;
-    int32_t newKind = 0;
-    switch (type) {
-    case 0:
-    case 4:
-    case 8:
-        n = 1;
-        factor = 1.0;
-        break;
-    case 1:
-    case 5:
-    case 9:
-        n = 2;
-        factor = 0.97;
-        break;
-    case 2:
-    case 6:
-    case 10:
-        n = 3;
-        factor = 0.94;
-        break;
-    default:
-        break;
-    }
-    if (type >= 0 && type <= 10 && (type & 3) != 3) {
-        newKind = type >> 2;
-    }
-    kind = newKind;
+    // Damping factor per order; codes outside the table (and order bits 3) give two low-pass
+    // sections.
+    static constexpr double kFactor[3] = {1.0, 0.97, 0.94};
+    const int32_t order = type & 3;
+    const bool listed = type >= 0 && type <= typeCode(kLowpassAlias, 3) && order != 3;
+    const uint32_t n = listed ? static_cast<uint32_t>(order) + 1 : 2;
+    const double factor = kFactor[n - 1];
+    kind = listed ? type >> 2 : kLowpass;
     damping = static_cast<float>(1.0 - factor * static_cast<double>(amount));
     reset(n);
     if (std::isnan(damping)) {
@@ -175,7 +154,7 @@ void Filter::processSettled(uint32_t count, float* buffer, bool mixing) {
         s1[j] = state[2 * j];
         s2[j] = state[2 * j + 1];
     }
-    const bool complementary = kind == 1;
+    const bool complementary = kind == kComplementary;
     const double m = mix;
     const double keep = 1.0 - m;
     for (uint32_t i = 0; i < count; ++i) {

@@ -10,6 +10,16 @@
 // Arithmetic: coefficients and intermediate values are doubles, section memory is float.
 class Filter {
 public:
+    // What the output is (the kind chosen by setType).
+    static constexpr int32_t kLowpass = 0;       // the cascade's output
+    static constexpr int32_t kComplementary = 1; // the input minus the cascade's output
+    static constexpr int32_t kLowpassAlias = 2;  // processed exactly like kLowpass
+    // The setType code for a kind and a number of sections (1 to 3): the low two bits hold the
+    // order, the rest the kind.
+    static constexpr int32_t typeCode(int32_t kind, uint32_t sections) {
+        return kind * 4 + static_cast<int32_t>(sections) - 1;
+    }
+
     Filter();
     ~Filter();
     Filter(const Filter&) = delete;
@@ -41,7 +51,7 @@ public:
             : filter(filter), g(filter.coefficients[0]), c0(filter.coefficients[1]),
               c1(filter.coefficients[2]), c2(filter.coefficients[3]), c3(filter.coefficients[4]),
               m(filter.mix), keep(1.0 - m), s1(filter.state[0]), s2(filter.state[1]),
-              complementary(filter.kind == 1), mixing(mixing) {}
+              complementary(filter.kind == kComplementary), mixing(mixing) {}
         float operator()(float input) {
             const double x = static_cast<double>(input) + 0.0000001;
             const double y0 = g * x;
@@ -74,15 +84,8 @@ public:
     // The rate the design uses, in samples per second (the owner's rate; the library-wide
     // rate when constructed).
     void setSampleRate(int32_t rate);
-    int32_t getSampleRate() const { return sampleRate; }
 
-    int32_t getKind() const { return kind; }
-    float getDamping() const { return damping; }
     uint32_t getSections() const { return sections; }
-    int32_t getCountdown() const { return countdown; }
-    double getCoefficient(int index) const { return coefficients[index]; }
-    float getState(int index) const { return state[index]; }
-    float getLastCutoff() const { return lastCutoff; }
 
     // Cutoff as a fraction of the Nyquist frequency; set by the owner before processing.
     float cutoff = 0.0f;
@@ -90,6 +93,8 @@ public:
     float mix = 0.5f;
 
 private:
+    friend struct FilterProbe; // tests only
+
     // The change check of one sample. Answers true when the filter is settled: the check
     // found nothing to redesign, so no further check can fire until the owner changes
     // cutoff or damping between calls.
@@ -147,7 +152,7 @@ inline float Filter::filterOne(float input, bool mixing) {
     // The small offset keeps the recursion away from denormal numbers.
     const double x = static_cast<double>(input) + 0.0000001;
     double y = runSections(coefficients[0] * x);
-    if (kind == 1) {
+    if (kind == kComplementary) {
         y = x - y;
     }
     if (mixing) {

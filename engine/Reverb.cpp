@@ -14,6 +14,9 @@
 namespace {
 
 constexpr float kScale = 0.99f;
+// The engine's two filters: one section each, a low-pass and its complementary high-pass.
+constexpr int32_t kLowpassType = Filter::typeCode(Filter::kLowpass, 1);
+constexpr int32_t kHighpassType = Filter::typeCode(Filter::kComplementary, 1);
 
 std::unique_ptr<float[]> allocateZeroed(int32_t count) {
     if (count < 1) {
@@ -116,8 +119,8 @@ void Reverb::buildNoiseTable() {
     }
 
     // Smooth the noise with the engine's low-pass at 3% of the Nyquist frequency.
-    lowpass.setType(0, 0.001f);
-    highpass.setType(4, 0.001f);
+    lowpass.setType(kLowpassType, 0.001f);
+    highpass.setType(kHighpassType, 0.001f);
     lowpass.cutoff = 0.03f;
     lowpass.process(static_cast<uint32_t>(n), table, false);
 
@@ -132,7 +135,7 @@ void Reverb::buildNoiseTable() {
         table[i] = static_cast<float>(table[i] + 0.8);
     }
 
-    lowpass.setType(0, 0.001f);
+    lowpass.setType(kLowpassType, 0.001f);
 }
 
 void Reverb::reserveDelays() {
@@ -161,8 +164,8 @@ void Reverb::setLength(float value) {
     preDelayLine->setLength(static_cast<int32_t>(pre * 0.3 * rate));
     const double sep = separation.load(std::memory_order_relaxed);
     separationLine->setLength(static_cast<int32_t>(tapDelay[0] * sep));
-    lowpass.setType(0, 0.001f);
-    highpass.setType(4, 0.001f);
+    lowpass.setType(kLowpassType, 0.001f);
+    highpass.setType(kHighpassType, 0.001f);
     const int32_t combLength = tapDelay[kTaps - 1] + tapDelay[0];
     combLine1->setLength(combLength);
     combLine2->setLength(static_cast<int32_t>(combLength * 2.01));

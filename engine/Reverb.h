@@ -59,38 +59,14 @@ public:
     void process(int32_t frames, const float* inLeft, const float* inRight, float* outLeft,
                  float* outRight, float dry, float wet);
 
-    // Observers (tests, the effect's displays).
+    // The rate the storage and lengths are computed for, and the longest block processed in
+    // one piece.
     int32_t getSampleRate() const { return sampleRate; }
     int32_t getBlockCapacity() const { return blockCapacity; }
-    bool isUpdating() const { return updating.load(std::memory_order_relaxed) != 0; }
-    float getLength() const { return length; }
-    int32_t getMode() const { return mode; }
-    float getRoomSize() const { return roomSize; }
-    int32_t getRoomIndex() const { return roomIndex; }
-    int32_t getSpacing() const { return spacing; }
-    float getFeedback1() const { return feedback1; }
-    float getFeedback2() const { return feedback2; }
-    int32_t getTapDelay(int tap) const { return tapDelay[tap]; }
-    float getTapGain(int tap) const { return tapGain[tap]; }
-    int32_t getTapNoisePos(int tap) const { return tapNoisePos[tap]; }
-    int32_t getHistoryLength() const { return historyLength; }
-    int32_t getHistoryPos() const { return historyPos; }
-    const float* getHistory() const { return history.get(); }
-    int32_t getNoiseLength() const { return noiseLength; }
-    const float* getNoiseTable() const { return noiseTable.get(); }
-    int32_t getTailCounter() const { return tailCounter; }
-    float getLowpassCutoff() const { return lowpassCutoff.load(std::memory_order_relaxed); }
-    float getHighpassCutoff() const { return highpassCutoff.load(std::memory_order_relaxed); }
-    float getSeparation() const { return separation.load(std::memory_order_relaxed); }
-    float getPreDelay() const { return preDelay.load(std::memory_order_relaxed); }
-    const Delay& getCombLine1() const { return *combLine1; }
-    const Delay& getCombLine2() const { return *combLine2; }
-    const Delay& getSeparationLine() const { return *separationLine; }
-    const Delay& getPreDelayLine() const { return *preDelayLine; }
-    const Filter& getLowpass() const { return lowpass; }
-    const Filter& getHighpass() const { return highpass; }
 
 private:
+    friend struct ReverbProbe; // tests only
+
     void buildNoiseTable();
     void layOutTaps(float size);
     void reserveDelays();

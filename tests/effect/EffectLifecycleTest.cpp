@@ -8,6 +8,7 @@
 // bank freed and can make the bank or the editor fail to allocate).
 #include "editor/ReverbEditor.h"
 #include "tests/effect/EffectTestSupport.h"
+#include "tests/engine/EngineProbe.h"
 
 #include <cstdlib>
 #include <functional>
@@ -122,7 +123,8 @@ std::vector<Settings> recordRebuilds(Instance& fx, const std::function<void()>& 
         if (std::string(message) != "Setting Delay") {
             return;
         }
-        phases.emplace_back(engine.getLength(), engine.getMode(), engine.getRoomSize());
+        phases.emplace_back(probe(engine).getLength(), probe(engine).getMode(),
+                            probe(engine).getRoomSize());
         if (during) {
             during();
         }
@@ -177,17 +179,17 @@ TEST_F(EffectLifecycle, AChangeDuringTheRebuildIsAppliedAtTheNextBlock) {
     // While the rebuild hands the room size to the engine (setMode is done),
     // another thread sets "Mode".
     const std::vector<Settings> first = recordRebuilds(fx, [&] {
-        if (!changed && fx.reverb->getEngine().getRoomSize() == 0.8f) {
+        if (!changed && probe(fx.reverb->getEngine()).getRoomSize() == 0.8f) {
             changed = true;
             fx.set(0, 0.07f);
         }
     });
     ASSERT_TRUE(changed);
-    EXPECT_EQ(fx.reverb->getEngine().getMode(), 0);
+    EXPECT_EQ(probe(fx.reverb->getEngine()).getMode(), 0);
     EXPECT_TRUE(fx.reverb->isRebuildPending());
     const std::vector<Settings> next = recordRebuilds(fx);
     EXPECT_EQ(next.size(), first.size());
-    EXPECT_EQ(fx.reverb->getEngine().getMode(), 1);
+    EXPECT_EQ(probe(fx.reverb->getEngine()).getMode(), 1);
     EXPECT_FALSE(fx.reverb->isRebuildPending());
 }
 

@@ -3,6 +3,7 @@
 // block size and sample rate. Run under ThreadSanitizer (the tsan build preset)
 // this also proves the values cross threads without a data race.
 #include "tests/effect/EffectTestSupport.h"
+#include "tests/engine/EngineProbe.h"
 
 #include <atomic>
 #include <cmath>
@@ -95,8 +96,8 @@ TEST_F(EffectThreads, AudioRunsWhileParametersProgramsAndSizesChange) {
     fx.set(0, 0.07f);
     Stereo out(64);
     fx.run(input.left.data(), input.right.data(), out.left.data(), out.right.data(), 64);
-    EXPECT_EQ(fx.reverb->getEngine().getRoomSize(), 0.25f);
-    EXPECT_EQ(fx.reverb->getEngine().getMode(), 1);
+    EXPECT_EQ(probe(fx.reverb->getEngine()).getRoomSize(), 0.25f);
+    EXPECT_EQ(probe(fx.reverb->getEngine()).getMode(), 1);
     EXPECT_FALSE(fx.reverb->isRebuildPending());
 }
 

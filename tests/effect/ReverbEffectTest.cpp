@@ -1,6 +1,7 @@
 // The effect as a host sees it through the entry point and its record:
 // parameters, programs, block processing and the host's odd inputs.
 #include "tests/effect/EffectTestSupport.h"
+#include "tests/engine/EngineProbe.h"
 
 #include <cmath>
 #include <limits>
@@ -78,11 +79,12 @@ TEST_F(ReverbEffectTest, TheEngineReceivesTheMappedDefaults) {
     Instance fx;
     const Reverb& engine = fx.reverb->getEngine();
     // Lowpass: (0.7 + 0.1) handed on, times 0.8 in the engine.
-    EXPECT_EQ(engine.getLowpassCutoff(), static_cast<float>(static_cast<float>(0.7f + 0.1) * 0.8));
-    EXPECT_EQ(engine.getHighpassCutoff(), 0.0f);
-    EXPECT_EQ(engine.getPreDelay(), 0.0f);
-    EXPECT_EQ(engine.getSeparation(), static_cast<float>(0.5f * 0.98 + 0.001));
-    EXPECT_NEAR(engine.getSeparation(), 0.491f, 1e-7f);
+    EXPECT_EQ(probe(engine).getLowpassCutoff(),
+              static_cast<float>(static_cast<float>(0.7f + 0.1) * 0.8));
+    EXPECT_EQ(probe(engine).getHighpassCutoff(), 0.0f);
+    EXPECT_EQ(probe(engine).getPreDelay(), 0.0f);
+    EXPECT_EQ(probe(engine).getSeparation(), static_cast<float>(0.5f * 0.98 + 0.001));
+    EXPECT_NEAR(probe(engine).getSeparation(), 0.491f, 1e-7f);
     EXPECT_TRUE(fx.reverb->isRebuildPending());
 }
 
@@ -90,13 +92,14 @@ TEST_F(ReverbEffectTest, ImmediateEngineSettingsFollowTheFloatArithmetic) {
     Instance fx;
     const Reverb& engine = fx.reverb->getEngine();
     fx.set(3, 0.5f);
-    EXPECT_EQ(engine.getPreDelay(), static_cast<float>(0.5f * 0.98));
+    EXPECT_EQ(probe(engine).getPreDelay(), static_cast<float>(0.5f * 0.98));
     fx.set(4, 0.3f);
-    EXPECT_EQ(engine.getLowpassCutoff(), static_cast<float>(static_cast<float>(0.3f + 0.1) * 0.8));
+    EXPECT_EQ(probe(engine).getLowpassCutoff(),
+              static_cast<float>(static_cast<float>(0.3f + 0.1) * 0.8));
     fx.set(5, 0.25f);
-    EXPECT_EQ(engine.getHighpassCutoff(), static_cast<float>(0.25f * 0.8));
+    EXPECT_EQ(probe(engine).getHighpassCutoff(), static_cast<float>(0.25f * 0.8));
     fx.set(6, 1.0f);
-    EXPECT_EQ(engine.getSeparation(), static_cast<float>(1.0 * 0.98 + 0.001));
+    EXPECT_EQ(probe(engine).getSeparation(), static_cast<float>(1.0 * 0.98 + 0.001));
 }
 
 TEST_F(ReverbEffectTest, LevelsDoubleTheGainEveryTenth) {
@@ -138,8 +141,8 @@ TEST_F(ReverbEffectTest, StructuralParametersDeferARebuild) {
     fx.set(2, 0.8f);
     fx.run(silence, silence, out[0], out[1], 0);
     EXPECT_FALSE(fx.reverb->isRebuildPending());
-    EXPECT_EQ(fx.reverb->getEngine().getRoomSize(), 0.8f);
-    EXPECT_EQ(fx.reverb->getEngine().getRoomIndex(), 53);
+    EXPECT_EQ(probe(fx.reverb->getEngine()).getRoomSize(), 0.8f);
+    EXPECT_EQ(probe(fx.reverb->getEngine()).getRoomIndex(), 53);
 }
 
 TEST_F(ReverbEffectTest, ModeIsTheValueTimesSixteenTruncated) {
@@ -154,7 +157,7 @@ TEST_F(ReverbEffectTest, ModeIsTheValueTimesSixteenTruncated) {
     for (const auto& c : cases) {
         fx.set(0, c.value);
         fx.run(silence, silence, out[0], out[1], 4);
-        EXPECT_EQ(fx.reverb->getEngine().getMode(), c.mode) << c.value;
+        EXPECT_EQ(probe(fx.reverb->getEngine()).getMode(), c.mode) << c.value;
     }
 }
 
@@ -190,7 +193,7 @@ TEST_F(ReverbEffectTest, ValuesThatAreNotNumbersAreIgnored) {
     EXPECT_TRUE(editor->calls.empty());
     EXPECT_EQ(fx.get(7), 0.6f);
     EXPECT_NEAR(fx.reverb->getReverbGain(), 0.125f, 1e-6f);
-    EXPECT_FALSE(std::isnan(fx.reverb->getEngine().getLowpassCutoff()));
+    EXPECT_FALSE(std::isnan(probe(fx.reverb->getEngine()).getLowpassCutoff()));
 }
 
 TEST_F(ReverbEffectTest, ValuesOutsideZeroToOneAreStoredAsTheNearestEnd) {
@@ -378,10 +381,10 @@ TEST_F(ReverbEffectTest, AProgramChangeReappliesAll32ValuesThroughTheEditor) {
     EXPECT_EQ(editor->updates, 32);
     EXPECT_TRUE(fx.reverb->isRebuildPending());
     EXPECT_EQ(fx.reverb->getReverbGain(), ReverbEffect::levelGain(7.0f / 64.0f));
-    EXPECT_EQ(fx.reverb->getEngine().getPreDelay(), static_cast<float>(3.0f / 64.0f * 0.98));
+    EXPECT_EQ(probe(fx.reverb->getEngine()).getPreDelay(), static_cast<float>(3.0f / 64.0f * 0.98));
     fx.run(silence, silence, out[0], out[1], 4);
-    EXPECT_EQ(fx.reverb->getEngine().getRoomSize(), 2.0f / 64.0f);
-    EXPECT_EQ(fx.reverb->getEngine().getLength(), 1.0f / 64.0f);
+    EXPECT_EQ(probe(fx.reverb->getEngine()).getRoomSize(), 2.0f / 64.0f);
+    EXPECT_EQ(probe(fx.reverb->getEngine()).getLength(), 1.0f / 64.0f);
 }
 
 // ---------------------------------------------------------------- processing
@@ -533,14 +536,14 @@ TEST_F(ReverbEffectTest, SampleRateReachesTheEngine) {
     EXPECT_EQ(currentSampleRate, 48000);
     EXPECT_EQ(fx.reverb->getEngine().getSampleRate(), 48000);
     // Room size 0.5: room index 35, spacing trunc(2 x 35 x 48000 x 0.0001).
-    EXPECT_EQ(fx.reverb->getEngine().getSpacing(), 336);
-    EXPECT_EQ(fx.reverb->getEngine().getHistoryLength(), 96000);
+    EXPECT_EQ(probe(fx.reverb->getEngine()).getSpacing(), 336);
+    EXPECT_EQ(probe(fx.reverb->getEngine()).getHistoryLength(), 96000);
     for (float bad : {0.0f, 0.5f, -44100.0f, std::numeric_limits<float>::quiet_NaN(),
                       std::numeric_limits<float>::infinity(), 1e12f}) {
         fx.setSampleRate(bad);
         EXPECT_EQ(currentSampleRate, 48000) << bad;
         EXPECT_EQ(fx.reverb->getEngine().getSampleRate(), 48000) << bad;
-        EXPECT_EQ(fx.reverb->getEngine().getSpacing(), 336) << bad;
+        EXPECT_EQ(probe(fx.reverb->getEngine()).getSpacing(), 336) << bad;
     }
     // An odd but usable rate.
     fx.setSampleRate(8001.0f);

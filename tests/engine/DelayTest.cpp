@@ -1,6 +1,7 @@
 #include "engine/Delay.h"
 
 #include "engine/Filter.h"
+#include "tests/engine/EngineProbe.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/engine/ReferenceReverb.h"
 
@@ -41,7 +42,7 @@ TEST_F(DelayTest, NominalDelayFollowsLengthAndScale) {
 TEST_F(DelayTest, ShortLengthsAreRaisedToSeven) {
     for (int32_t requested : {0, -5, 7, 3}) {
         Delay line(requested);
-        EXPECT_EQ(line.getLength(), 7);
+        EXPECT_EQ(probe(line).getLength(), 7);
         std::vector<float> out = impulseResponse(requested, 40);
         EXPECT_NEAR(centroid(out, 0, 40), 6.0, 0.1) << requested;
     }
@@ -114,10 +115,10 @@ TEST_F(DelayTest, ZeroCountOnlyUpdatesStepAndCoefficients) {
     Delay line(101);
     float dummy = 5.0f;
     line.process(&dummy, &dummy, 0, 0.99f, 0.0f, 1.0f);
-    EXPECT_FLOAT_EQ(line.getStep(), 101.0f / 100.0f);
-    EXPECT_FLOAT_EQ(line.getCoefA(), static_cast<float>(1.0 / (1.0 * (101.0f / 100.0f))));
-    EXPECT_FLOAT_EQ(line.getLastStep(), 1.0f);
-    EXPECT_EQ(line.getReadPos(), 0.0f);
+    EXPECT_FLOAT_EQ(probe(line).getStep(), 101.0f / 100.0f);
+    EXPECT_FLOAT_EQ(probe(line).getCoefA(), static_cast<float>(1.0 / (1.0 * (101.0f / 100.0f))));
+    EXPECT_FLOAT_EQ(probe(line).getLastStep(), 1.0f);
+    EXPECT_EQ(probe(line).getReadPos(), 0.0f);
     EXPECT_EQ(dummy, 5.0f);
 }
 
@@ -129,7 +130,7 @@ TEST_F(DelayTest, FirstSampleAfterSetLengthReadsZero) {
     float x = 1.0f, y = 123.0f;
     line.process(&x, &y, 1, 0.99f, 0.0f, 1.0f);
     EXPECT_EQ(y, 0.0f);
-    const float* cells = line.getCells();
+    const float* cells = probe(line).getCells();
     for (int i = 0; i <= 60; ++i) {
         EXPECT_EQ(cells[i], 0.0f);
     }
@@ -149,16 +150,16 @@ TEST_F(DelayTest, InPlaceEqualsSeparateBuffers) {
 TEST_F(DelayTest, ReusesReservedStorage) {
     Delay line(10);
     line.reserve(5000);
-    const int32_t capacity = line.getCapacity();
-    const float* cells = line.getCells();
+    const int32_t capacity = probe(line).getCapacity();
+    const float* cells = probe(line).getCells();
     line.setLength(4000);
     line.setLength(5000);
-    EXPECT_EQ(line.getCells(), cells);
-    EXPECT_EQ(line.getCapacity(), capacity);
+    EXPECT_EQ(probe(line).getCells(), cells);
+    EXPECT_EQ(probe(line).getCapacity(), capacity);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(cells) % 16, 0u);
     line.setLength(9000); // beyond the reserve: grows
-    EXPECT_GE(line.getCapacity(), 9001);
-    EXPECT_FALSE(line.isBusy());
+    EXPECT_GE(probe(line).getCapacity(), 9001);
+    EXPECT_FALSE(probe(line).isBusy());
 }
 
 TEST_F(DelayTest, MatchesThePlainTranscriptionAtEveryVectorLevel) {

@@ -1,5 +1,6 @@
 #include "engine/Filter.h"
 
+#include "tests/engine/EngineProbe.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "tests/engine/ReferenceReverb.h"
 
@@ -97,27 +98,27 @@ TEST_F(FilterTest, SetTypeChoosesOrderKindAndClampedDamping) {
     Filter f;
     f.setType(0, 0.001f);
     EXPECT_EQ(f.getSections(), 1u);
-    EXPECT_EQ(f.getKind(), 0);
-    EXPECT_FLOAT_EQ(f.getDamping(), 0.999f);
+    EXPECT_EQ(probe(f).getKind(), 0);
+    EXPECT_FLOAT_EQ(probe(f).getDamping(), 0.999f);
     f.setType(5, 0.5f);
     EXPECT_EQ(f.getSections(), 2u);
-    EXPECT_EQ(f.getKind(), 1);
-    EXPECT_FLOAT_EQ(f.getDamping(), static_cast<float>(1.0 - 0.97 * 0.5));
+    EXPECT_EQ(probe(f).getKind(), 1);
+    EXPECT_FLOAT_EQ(probe(f).getDamping(), static_cast<float>(1.0 - 0.97 * 0.5));
     f.setType(10, 0.5f);
     EXPECT_EQ(f.getSections(), 3u);
-    EXPECT_EQ(f.getKind(), 2);
-    EXPECT_FLOAT_EQ(f.getDamping(), static_cast<float>(1.0 - 0.94 * 0.5));
+    EXPECT_EQ(probe(f).getKind(), 2);
+    EXPECT_FLOAT_EQ(probe(f).getDamping(), static_cast<float>(1.0 - 0.94 * 0.5));
     f.setType(42, 0.5f); // any other type: two sections, low-pass
     EXPECT_EQ(f.getSections(), 2u);
-    EXPECT_EQ(f.getKind(), 0);
+    EXPECT_EQ(probe(f).getKind(), 0);
     f.setType(0, 2.0f);
-    EXPECT_FLOAT_EQ(f.getDamping(), 0.005f);
+    EXPECT_FLOAT_EQ(probe(f).getDamping(), 0.005f);
     f.setType(0, -3.0f);
-    EXPECT_FLOAT_EQ(f.getDamping(), 0.999f);
+    EXPECT_FLOAT_EQ(probe(f).getDamping(), 0.999f);
     f.setType(0, NAN);
-    EXPECT_FLOAT_EQ(f.getDamping(), 0.999f);
+    EXPECT_FLOAT_EQ(probe(f).getDamping(), 0.999f);
     EXPECT_FLOAT_EQ(f.mix, 0.5f);
-    EXPECT_EQ(f.getCountdown(), 1);
+    EXPECT_EQ(probe(f).getCountdown(), 1);
 }
 
 TEST_F(FilterTest, AliasTypesFilterIdentically) {
@@ -145,21 +146,21 @@ TEST_F(FilterTest, CutoffChangeWaitsForTheHoldAfterADesign) {
     f.cutoff = 0.2f;
     float x = 0.0f;
     f.process(1, &x, false); // designs at the first sample
-    EXPECT_FLOAT_EQ(f.getLastCutoff(), 0.2f);
+    EXPECT_FLOAT_EQ(probe(f).getLastCutoff(), 0.2f);
     f.cutoff = 0.4f;
     for (int i = 0; i < 3; ++i) {
         f.process(1, &x, false); // the three samples after a design skip the check
-        EXPECT_FLOAT_EQ(f.getLastCutoff(), 0.2f) << "sample " << i + 1;
+        EXPECT_FLOAT_EQ(probe(f).getLastCutoff(), 0.2f) << "sample " << i + 1;
     }
     f.process(1, &x, false);
-    EXPECT_FLOAT_EQ(f.getLastCutoff(), 0.4f);
+    EXPECT_FLOAT_EQ(probe(f).getLastCutoff(), 0.4f);
 
     // Long after the last design a change takes effect at the first sample of the next call.
     std::vector<float> quiet(100, 0.0f);
     f.process(100, quiet.data(), false);
     f.cutoff = 0.1f;
     f.process(1, &x, false);
-    EXPECT_FLOAT_EQ(f.getLastCutoff(), 0.1f);
+    EXPECT_FLOAT_EQ(probe(f).getLastCutoff(), 0.1f);
 }
 
 TEST_F(FilterTest, SetTypeClearsTheMemory) {
@@ -168,12 +169,12 @@ TEST_F(FilterTest, SetTypeClearsTheMemory) {
     f.cutoff = 0.35f;
     std::vector<float> loud(64, 1.0f);
     f.process(64, loud.data(), false);
-    EXPECT_NE(f.getState(0), 0.0f);
+    EXPECT_NE(probe(f).getState(0), 0.0f);
     f.setType(0, 0.002f);
     for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(f.getState(i), 0.0f);
+        EXPECT_EQ(probe(f).getState(i), 0.0f);
     }
-    EXPECT_EQ(f.getCoefficient(0), 0.0);
+    EXPECT_EQ(probe(f).getCoefficient(0), 0.0);
 }
 
 TEST_F(FilterTest, SilenceGivesTinyNonZeroOutput) {
@@ -193,7 +194,7 @@ TEST_F(FilterTest, CountdownStaysInRangeOverLongRuns) {
     for (int i = 0; i < 100; ++i) {
         f.process(4096, block.data(), false);
     }
-    EXPECT_EQ(f.getCountdown(), 0);
+    EXPECT_EQ(probe(f).getCountdown(), 0);
 }
 
 TEST_F(FilterTest, RatesBelowTheFloorStayStable) {
