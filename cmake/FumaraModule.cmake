@@ -6,6 +6,8 @@
 #   - Linux: the C++ runtime and libgcc linked in (hosts built against another
 #     runtime load it all the same), full RELRO with immediate binding, a
 #     non-executable stack, no undefined symbols; Windows: linked statically;
+#     either way FUMARA_STATIC_CXX_RUNTIME is defined for the module's own
+#     sources (effect/StaticRuntime.cpp gives the runtime's pool back);
 #   - the debug information is copied to <module>.debug beside the built module,
 #     which names it (.gnu_debuglink) for debuggers;
 #   - `cmake --install` copies the module, stripped, to dir under the prefix
@@ -20,10 +22,13 @@ function(fumara_ship_module target)
   if(MINGW)
     # The DLL must load with nothing beside it.
     target_link_options(${target} PRIVATE -static)
+    target_compile_definitions(${target} PRIVATE FUMARA_STATIC_CXX_RUNTIME)
   elseif(UNIX AND NOT APPLE)
     target_link_options(${target} PRIVATE
       -static-libstdc++ -static-libgcc
       -Wl,-z,relro -Wl,-z,now -Wl,-z,noexecstack)
+    # effect/StaticRuntime.cpp gives the runtime's pool back at unload.
+    target_compile_definitions(${target} PRIVATE FUMARA_STATIC_CXX_RUNTIME)
     if(ARG_EXPORTS)
       target_link_options(${target} PRIVATE -Wl,--version-script=${ARG_EXPORTS})
       set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${ARG_EXPORTS})
