@@ -81,8 +81,8 @@ public:
         bool complementary, mixing;
     };
 
-    // The rate the design uses, in samples per second (the owner's rate; the library-wide
-    // rate when constructed).
+    // The rate the design uses, in samples per second: the owner's rate, which the owner sets
+    // before the first sample (the library's default rate until then).
     void setSampleRate(int32_t rate);
 
     uint32_t getSections() const { return sections; }

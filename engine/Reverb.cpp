@@ -56,7 +56,9 @@ int32_t roomIndexFor(float size) {
 
 } // namespace
 
-Reverb::Reverb() : sampleRate(usableSampleRate(kDefaultSampleRate)) {
+Reverb::Reverb() : Reverb(usableSampleRate(kDefaultSampleRate)) {}
+
+Reverb::Reverb(int32_t rate) : sampleRate(isUsableSampleRate(rate) ? rate : kDefaultSampleRate) {
     traceHook("Create Reverb", 0);
     lowpass.setSampleRate(sampleRate);
     highpass.setSampleRate(sampleRate);
@@ -81,7 +83,7 @@ Reverb::Reverb() : sampleRate(usableSampleRate(kDefaultSampleRate)) {
     {
         RandomSequence draws(randomState());
         for (int j = 0; j < kTaps; ++j) {
-            tapNoisePos[j] = draws.next() % noiseLength;
+            tapNoisePos[j] = initialNoisePos[j] = draws.next() % noiseLength;
         }
         randomSeed(draws.state());
     }
@@ -235,13 +237,16 @@ void Reverb::setPreDelay(float value) {
 }
 
 void Reverb::sampleRateChanged() {
-    const int32_t rate = currentSampleRate;
+    setSampleRate(currentSampleRate);
+}
+
+bool Reverb::setSampleRate(int32_t rate) {
     if (!isUsableSampleRate(rate)) {
-        return;
+        return rate == sampleRate;
     }
     std::unique_ptr<float[]> fresh = allocateZeroed(2 * rate);
     if (!fresh) {
-        return; // keep the storage and rate we have
+        return rate == sampleRate; // keep the storage and rate we have
     }
     history = std::move(fresh);
     historyLength = 2 * rate;
@@ -249,6 +254,18 @@ void Reverb::sampleRateChanged() {
     lowpass.setSampleRate(rate);
     highpass.setSampleRate(rate);
     reserveDelays();
+    setRoomSize(roomSize);
+    return true;
+}
+
+void Reverb::reset() {
+    if (history) {
+        std::memset(history.get(), 0, sizeof(float) * static_cast<size_t>(historyLength));
+    }
+    historyPos = 0;
+    std::memcpy(tapNoisePos, initialNoisePos, sizeof tapNoisePos);
+    tailCounter = 0;
+    // The rebuild silences the delay lines and clears both filters.
     setRoomSize(roomSize);
 }
 
