@@ -9,6 +9,7 @@
 #include "tools/PluginLoader.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <set>
@@ -303,18 +304,21 @@ TEST(Win32EditorCycles, TwoHundredOpenCloseCyclesLeaveGdiAndUserObjectsWhereTheF
     const Counts before = counts();
     cycle();
     const Counts first = counts();
-    for (int i = 2; i <= 200; ++i) {
+    // 32-bit Wine under an emulator (machines that run no i386 code) takes
+    // about a second a cycle: there the run is shorter.
+    const int cycles = std::getenv("FUMARA_I386_EMULATED") && sizeof(void*) == 4 ? 30 : 200;
+    for (int i = 2; i <= cycles; ++i) {
         cycle();
     }
     const Counts last = counts();
-    std::printf("GDI objects the module made and holds: %u before, %u after cycle 1, %u after "
-                "cycle 200\nwindow DCs %u/%u/%u, classes %d/%d/%d, thread windows %d/%d/%d\n"
-                "GetGuiResources GDI %lu/%lu/%lu, USER %lu/%lu/%lu\n",
-                unsigned(before.gdiObjects), unsigned(first.gdiObjects), unsigned(last.gdiObjects),
-                unsigned(before.windowDCs), unsigned(first.windowDCs), unsigned(last.windowDCs),
-                before.classes, first.classes, last.classes, before.windows, first.windows,
-                last.windows, before.guiGdi, first.guiGdi, last.guiGdi, before.guiUser,
-                first.guiUser, last.guiUser);
+    std::printf(
+        "%d cycles\nGDI objects the module made and holds: %u before, %u after cycle "
+        "1, %u after the last\nwindow DCs %u/%u/%u, classes %d/%d/%d, thread windows %d/%d/%d\n"
+        "GetGuiResources GDI %lu/%lu/%lu, USER %lu/%lu/%lu\n",
+        cycles, unsigned(before.gdiObjects), unsigned(first.gdiObjects), unsigned(last.gdiObjects),
+        unsigned(before.windowDCs), unsigned(first.windowDCs), unsigned(last.windowDCs),
+        before.classes, first.classes, last.classes, before.windows, first.windows, last.windows,
+        before.guiGdi, first.guiGdi, last.guiGdi, before.guiUser, first.guiUser, last.guiUser);
     EXPECT_EQ(last.gdiObjects, first.gdiObjects);
     EXPECT_EQ(last.windowDCs, first.windowDCs);
     EXPECT_EQ(last.classes, first.classes);
@@ -325,7 +329,7 @@ TEST(Win32EditorCycles, TwoHundredOpenCloseCyclesLeaveGdiAndUserObjectsWhereTheF
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
     DestroyWindow(host);
     pumpMessages();
-    EXPECT_EQ(liveObjects.size(), before.gdiObjects) << "closing the effect frees its bitmaps";
+    EXPECT_EQ(liveObjects.size(), 0u) << "closing the effect frees every object it made";
 }
 
 } // namespace
