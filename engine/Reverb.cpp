@@ -1,6 +1,7 @@
 #include "engine/Reverb.h"
 
 #include "engine/FloatMode.h"
+#include "engine/MixKernels.h"
 #include "engine/Random.h"
 #include "engine/Reflections.h"
 #include "engine/SampleRate.h"
@@ -34,14 +35,6 @@ float clampSetting(float value, float low, float high) {
         return high;
     }
     return value;
-}
-
-// The reverb's view of an input sample: non-finite samples are silence, huge ones are limited.
-inline float sanitizeInput(float x) {
-    if (!std::isfinite(x)) {
-        return 0.0f;
-    }
-    return std::min(std::max(x, -Reverb::kInputLimit), Reverb::kInputLimit);
 }
 
 // Tap spacing in samples: trunc(2 * roomIndex * rate * 0.0001), at least 5.
@@ -327,13 +320,7 @@ void Reverb::processBlock(int32_t frames, const float* inLeft, const float* inRi
 
     // 1. Mono sum and signal detection (the right threshold is ten times the left one).
     float* sum = mono.get();
-    bool signal = false;
-    for (int32_t i = 0; i < frames; ++i) {
-        const float l = sanitizeInput(inLeft[i]);
-        const float r = sanitizeInput(inRight[i]);
-        signal |= (std::fabs(l) > 0.00001) | (std::fabs(r) > 0.0001);
-        sum[i] = l + r;
-    }
+    const bool signal = monoSum(inLeft, inRight, sum, frames, kInputLimit);
 
     // 2. Tail gate: 2 seconds plus 6 seconds per unit of room size after the last signal.
     if (signal) {
@@ -372,15 +359,8 @@ void Reverb::processBlock(int32_t frames, const float* inLeft, const float* inRi
     // 9. Stereo separation: the right wet signal is the left one, a little later.
     separationLine->process(left, right, frames, kScale, 0.0f, 1.0f);
 
-    // 10. Output mix. Both inputs are read before either output is written.
-    const double dryGain = dry;
-    const double wetGain = wet;
-    for (int32_t i = 0; i < frames; ++i) {
-        const double l = inLeft[i];
-        const double r = inRight[i];
-        outLeft[i] = static_cast<float>(dryGain * l + (wetGain * left[i]) * 0.7);
-        outRight[i] = static_cast<float>(dryGain * r + (wetGain * right[i]) * 0.7);
-    }
+    // 10. Output mix.
+    outputMix(inLeft, inRight, left, right, outLeft, outRight, dry, wet, frames);
 }
 
 void Reverb::computeReflections(int32_t frames) {
