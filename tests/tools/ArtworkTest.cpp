@@ -67,13 +67,14 @@ TEST(CommittedBitmaps, HandleCornersArePureWhiteAndOnlyOutsideTheOutline) {
     }
     // Inside the rounded outline nothing may be the transparent colour: the
     // edges away from the corners and the whole middle are opaque.
-    for (int y = 0; y < 17; ++y)
+    for (int y = 0; y < 17; ++y) {
         for (int x = 0; x < 22; ++x) {
             const bool nearCorner = (x < 2 || x > 19) && (y < 2 || y > 14);
             if (!nearCorner) {
                 EXPECT_NE(h.image.at(x, y), kWhite) << x << "," << y;
             }
         }
+    }
     // A dark red body.
     const uint32_t body = h.image.at(3, 10);
     EXPECT_GT(red(body), 2 * green(body));
@@ -89,17 +90,20 @@ TEST(CommittedBitmaps, PanelTroughsMatchTheTroughBitmapUnderEverySlider) {
     // row covers this one's bottom row.
     for (int i = 0; i < 7; ++i) {
         const int rows = i == 6 ? 27 : 26;
-        for (int y = 0; y < rows; ++y)
-            for (int x = 0; x < 182; ++x)
+        for (int y = 0; y < rows; ++y) {
+            for (int x = 0; x < 182; ++x) {
                 ASSERT_EQ(panel.image.at(7 + x, 31 + 26 * i + y),
                           unpack555(pack555(trough.image.at(x, y))))
                     << "slider " << i << " at " << x << "," << y;
+            }
+        }
     }
     // The face around the sliders is not trough: the plate colour differs from
     // at least part of the first column left of the sliders.
     int different = 0;
-    for (int y = 31; y < 214; ++y)
+    for (int y = 31; y < 214; ++y) {
         different += panel.image.at(3, y) != panel.image.at(7, y);
+    }
     EXPECT_GT(different, 0);
 }
 
@@ -119,8 +123,9 @@ TEST(Bmp, FiveBitLevelsExpandToTheFullRange) {
     EXPECT_EQ(pack555(kWhite), 0x7FFF);
     EXPECT_EQ(unpack555(0x7FFF), kWhite);
     // Every level survives a round trip, and rounding picks the nearest level.
-    for (int q = 0; q < 32; ++q)
+    for (int q = 0; q < 32; ++q) {
         EXPECT_EQ(nearest5(expand5(q)), q);
+    }
     EXPECT_EQ(nearest5(5), 1); // 8 is nearer than 0
     EXPECT_EQ(nearest5(3), 0);
     EXPECT_EQ(pack555(rgb(255, 0, 8)), (31 << 10) | 1);
@@ -128,9 +133,11 @@ TEST(Bmp, FiveBitLevelsExpandToTheFullRange) {
 
 TEST(Bmp, WriteAndReadBackBothDepths) {
     Image img(5, 3); // odd width: rows need padding at both depths
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x)
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 5; ++x) {
             img.at(x, y) = rgb(expand5(x * 7), expand5(y * 10), expand5(31 - x));
+        }
+    }
     img.at(4, 2) = rgb(200, 100, 50);
     const std::string dir = testing::TempDir();
     ASSERT_TRUE(writeBmp16(dir + "t16.bmp", img));
@@ -140,11 +147,12 @@ TEST(Bmp, WriteAndReadBackBothDepths) {
     ASSERT_TRUE(readBmp(dir + "t24.bmp", b));
     EXPECT_EQ(a.fileSize, 54u + 12u * 3u);
     EXPECT_EQ(b.fileSize, 54u + 16u * 3u);
-    for (int y = 0; y < 3; ++y)
+    for (int y = 0; y < 3; ++y) {
         for (int x = 0; x < 5; ++x) {
             EXPECT_EQ(b.image.at(x, y), img.at(x, y));
             EXPECT_EQ(a.image.at(x, y), unpack555(pack555(img.at(x, y))));
         }
+    }
     // The 24-bit file keeps what 5-5-5 cannot hold.
     EXPECT_EQ(b.image.at(4, 2), rgb(200, 100, 50));
     EXPECT_NE(a.image.at(4, 2), rgb(200, 100, 50));
@@ -175,11 +183,13 @@ TEST(Bmp, ReadsTopDownFiles) {
     const size_t stride = 548;
     std::vector<uint8_t> flipped(bytes.begin(), bytes.begin() + 54);
     const int32_t negative = -h;
-    for (int k = 0; k < 4; ++k)
+    for (int k = 0; k < 4; ++k) {
         flipped[22 + k] = uint8_t(uint32_t(negative) >> (8 * k));
-    for (int row = h - 1; row >= 0; --row)
+    }
+    for (int row = h - 1; row >= 0; --row) {
         flipped.insert(flipped.end(), bytes.begin() + 54 + stride * row,
                        bytes.begin() + 54 + stride * (row + 1));
+    }
     ASSERT_TRUE(readBmp(flipped, topDown));
     EXPECT_TRUE(topDown.topDown);
     EXPECT_EQ(topDown.image.pixels, bottomUp.image.pixels);
@@ -211,8 +221,9 @@ TEST(Artwork, GeneratorWritesTheResourceFiles) {
     }
     EXPECT_EQ(bytesOf(dir + "/handle.bmp"), bytesOf(kResources + "handle.bmp"));
     EXPECT_EQ(bytesOf(dir + "/trough.bmp"), bytesOf(kResources + "trough.bmp"));
-    for (const char* png : {"panel.png", "handle.png", "trough.png", "editor.png"})
+    for (const char* png : {"panel.png", "handle.png", "trough.png", "editor.png"}) {
         EXPECT_FALSE(bytesOf(dir + "/" + png).empty()) << png;
+    }
     std::system(("rm -rf '" + dir + "'").c_str());
     // A missing output directory is reported, not ignored.
     EXPECT_NE(std::system((std::string("'") + FUMARA_MAKE_ARTWORK +

@@ -57,9 +57,10 @@ struct Canvas {
         cairo_surface_flush(surface);
         unsigned char* data = cairo_image_surface_get_data(surface);
         const int stride = cairo_image_surface_get_stride(surface);
-        for (int y = 0; y < image.height; ++y)
+        for (int y = 0; y < image.height; ++y) {
             std::memcpy(data + size_t(y) * stride, &image.pixels[size_t(y) * image.width],
                         size_t(image.width) * 4);
+        }
         cairo_surface_mark_dirty(surface);
     }
     Image image() {
@@ -71,8 +72,9 @@ struct Canvas {
         Image out(w, h);
         for (int y = 0; y < h; ++y) {
             const uint32_t* row = reinterpret_cast<const uint32_t*>(data + size_t(y) * stride);
-            for (int x = 0; x < w; ++x)
+            for (int x = 0; x < w; ++x) {
                 out.at(x, y) = row[x] & 0xFFFFFF;
+            }
         }
         return out;
     }
@@ -168,10 +170,11 @@ void screw(cairo_t* cr, double cx, double cy) {
     cairo_rotate(cr, kPi / 7);
     cairo_set_line_width(cr, 1.2);
     for (int pass = 0; pass < 2; ++pass) {
-        if (pass == 0)
+        if (pass == 0) {
             cairo_set_source_rgba(cr, 1, 1, 1, 0.7);
-        else
+        } else {
             cairo_set_source_rgba(cr, 0.18, 0.18, 0.2, 0.95);
+        }
         const double o = pass == 0 ? 0.7 : 0.0;
         cairo_move_to(cr, -3.0 + o, o);
         cairo_line_to(cr, 3.0 + o, o);
@@ -187,19 +190,22 @@ void screw(cairo_t* cr, double cx, double cy) {
 Image brushedFace(int w, int h) {
     Noise noise(0x5EEDF00D);
     std::vector<double> rowShift(static_cast<size_t>(h));
-    for (double& v : rowShift)
+    for (double& v : rowShift) {
         v = 1.4 * noise.next();
+    }
     std::vector<double> streak(size_t(w) * h);
     std::vector<double> raw(size_t(w) + 64);
     for (int y = 0; y < h; ++y) {
-        for (double& v : raw)
+        for (double& v : raw) {
             v = noise.next();
+        }
         // Long horizontal box blur of white noise: streaks along x.
         const int len = 24;
         for (int x = 0; x < w; ++x) {
             double s = 0;
-            for (int k = 0; k < len; ++k)
+            for (int k = 0; k < len; ++k) {
                 s += raw[size_t(x + k)];
+            }
             streak[size_t(y) * w + x] = s / std::sqrt(double(len));
         }
     }
@@ -248,8 +254,9 @@ Image dither555(const Image& in) {
 
 Image round555(const Image& in) {
     Image out(in.width, in.height);
-    for (size_t i = 0; i < in.pixels.size(); ++i)
+    for (size_t i = 0; i < in.pixels.size(); ++i) {
         out.pixels[i] = unpack555(pack555(in.pixels[i]));
+    }
     return out;
 }
 
@@ -319,9 +326,11 @@ Image drawHandle(const Image& trough) {
     // The handle over the trough where it travels, so that its anti-aliased edge
     // blends into the colours it will be drawn over.
     Image under(kHandleWidth, kHandleHeight);
-    for (int y = 0; y < kHandleHeight; ++y)
-        for (int x = 0; x < kHandleWidth; ++x)
+    for (int y = 0; y < kHandleHeight; ++y) {
+        for (int x = 0; x < kHandleWidth; ++x) {
             under.at(x, y) = trough.at(60 + x, kHandleTop + y);
+        }
+    }
     Canvas c(kHandleWidth, kHandleHeight);
     c.load(under);
     cairo_t* cr = c.cr;
@@ -366,10 +375,11 @@ Image drawHandle(const Image& trough) {
     const uint32_t nearWhite = rgb(expand5(31), expand5(31), expand5(30));
     for (int y = 0; y < kHandleHeight; ++y) {
         for (int x = 0; x < kHandleWidth; ++x) {
-            if (cov[size_t(y) * covStride + x] < 20)
+            if (cov[size_t(y) * covStride + x] < 20) {
                 out.at(x, y) = white;
-            else if (out.at(x, y) == white)
+            } else if (out.at(x, y) == white) {
                 out.at(x, y) = nearWhite; // never transparent inside the outline
+            }
         }
     }
     return out;
@@ -489,10 +499,13 @@ Image drawPanel(const Image& trough) {
     Image out = dither555(c.image());
     // The troughs, exactly as the sliders will draw them, top to bottom.
     const Image troughQ = round555(trough);
-    for (int i = 0; i < kRows; ++i)
-        for (int y = 0; y < kTroughHeight; ++y)
-            for (int x = 0; x < kTroughWidth; ++x)
+    for (int i = 0; i < kRows; ++i) {
+        for (int y = 0; y < kTroughHeight; ++y) {
+            for (int x = 0; x < kTroughWidth; ++x) {
                 out.at(kSliderLeft + x, kSliderTop + kRowStep * i + y) = troughQ.at(x, y);
+            }
+        }
+    }
     return out;
 }
 
@@ -502,14 +515,19 @@ Image composePreview(const Image& panel, const Image& trough, const Image& handl
     const uint32_t white = rgb(255, 255, 255);
     for (int i = 0; i < kRows; ++i) {
         const int sx = kSliderLeft, sy = kSliderTop + kRowStep * i;
-        for (int y = 0; y < kTroughHeight; ++y)
-            for (int x = 0; x < kTroughWidth; ++x)
+        for (int y = 0; y < kTroughHeight; ++y) {
+            for (int x = 0; x < kTroughWidth; ++x) {
                 out.at(sx + x, sy + y) = trough.at(x, y);
+            }
+        }
         const int hx = sx + handleLeft(values[i]), hy = sy + kHandleTop;
-        for (int y = 0; y < kHandleHeight; ++y)
-            for (int x = 0; x < kHandleWidth; ++x)
-                if (handle.at(x, y) != white)
+        for (int y = 0; y < kHandleHeight; ++y) {
+            for (int x = 0; x < kHandleWidth; ++x) {
+                if (handle.at(x, y) != white) {
                     out.at(hx + x, hy + y) = handle.at(x, y);
+                }
+            }
+        }
     }
     Canvas c(out.width, out.height);
     c.load(out);
