@@ -5,6 +5,7 @@
 //
 // Counters: ns/frame per stereo frame; xRealtime how many times faster than
 // real time one core runs; ratios are measured side by side in the same loop.
+#include "bench/BenchSupport.h"
 #include "effect/PluginEntry.h"
 #include "effect/ReverbEffect.h"
 #include "engine/Reverb.h"
@@ -17,33 +18,13 @@
 
 namespace {
 
-constexpr int32_t kRate = 44100;
+using bench::host;
+using bench::input;
+using bench::Input;
+using bench::kRate;
 constexpr int32_t kBlock = 512;
 
 using Clock = std::chrono::steady_clock;
-
-intptr_t VSTCALLBACK host(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-// One second of noise per channel, looped.
-struct Input {
-    Input() : left(kRate), right(kRate) {
-        uint32_t s = 4242;
-        for (int32_t i = 0; i < kRate; ++i) {
-            s = s * 1664525u + 1013904223u;
-            left[size_t(i)] = float(int32_t(s >> 8) - (1 << 23)) / float(1 << 24);
-            s = s * 1664525u + 1013904223u;
-            right[size_t(i)] = float(int32_t(s >> 8) - (1 << 23)) / float(1 << 24);
-        }
-    }
-    std::vector<float> left, right;
-};
-
-const Input& input() {
-    static const Input in;
-    return in;
-}
 
 // An instance as a host starts it.
 struct Instance {

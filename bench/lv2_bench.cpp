@@ -8,6 +8,7 @@
 //
 // Counters: lv2_ns/frame and vst_ns/frame per stereo frame, and lv2/vst, the
 // ratio of the two.
+#include "bench/BenchSupport.h"
 #include "effect/PluginEntry.h"
 #include "lv2/Lv2Plugin.h"
 #include "lv2/Lv2Ports.h"
@@ -27,36 +28,16 @@
 
 namespace {
 
-constexpr int32_t kRate = 44100;
+using bench::host;
+using bench::input;
+using bench::Input;
+using bench::kRate;
 
 // Seconds of CPU time this thread has used.
 double threadSeconds() {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
-
-intptr_t VSTCALLBACK host(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-// One second of noise per channel, looped.
-struct Input {
-    Input() : left(kRate), right(kRate) {
-        uint32_t s = 4242;
-        for (int32_t i = 0; i < kRate; ++i) {
-            s = s * 1664525u + 1013904223u;
-            left[size_t(i)] = float(int32_t(s >> 8) - (1 << 23)) / float(1 << 24);
-            s = s * 1664525u + 1013904223u;
-            right[size_t(i)] = float(int32_t(s >> 8) - (1 << 23)) / float(1 << 24);
-        }
-    }
-    std::vector<float> left, right;
-};
-
-const Input& input() {
-    static const Input in;
-    return in;
 }
 
 int32_t nextBlock(int32_t at, int32_t block) {

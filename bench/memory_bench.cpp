@@ -7,8 +7,10 @@
 //
 // Counters: heapKiB and residentKiB per instance; ratios against 44.1 kHz
 // come from one run.
+#include "bench/BenchSupport.h"
 #include "effect/PluginEntry.h"
 #include "host/AEffect.h"
+#include "tests/support/ProcessMemory.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdint>
@@ -18,31 +20,10 @@
 
 namespace {
 
-intptr_t VSTCALLBACK host(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-double heapBytes() {
-    const struct mallinfo2 info = mallinfo2();
-    return static_cast<double>(info.uordblks + info.hblkhd);
-}
-
-double residentBytes() {
-    long pages = 0;
-    long resident = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) {
-            resident = 0;
-        }
-        std::fclose(statm);
-    }
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
-}
-
 // Instances take the library-wide rate when they are made; a host's rate
 // change on any instance sets it.
 void setLibraryRate(float rate) {
-    AEffect* effect = createEffectInstance(host);
+    AEffect* effect = createEffectInstance(bench::host);
     effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, rate);
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
 }
@@ -58,14 +39,14 @@ void InstanceMemory(benchmark::State& state) {
     double heap = 0.0;
     double resident = 0.0;
     for (auto _ : state) {
-        const double heapBefore = heapBytes();
-        const double residentBefore = residentBytes();
-        AEffect* effect = createEffectInstance(host);
+        const double heapBefore = double(processmemory::heapInUse());
+        const double residentBefore = double(processmemory::residentBytes());
+        AEffect* effect = createEffectInstance(bench::host);
         effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, rate);
         effect->dispatcher(effect, effSetBlockSize, 0, 512, nullptr, 0.0f);
         effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
-        heap += heapBytes() - heapBefore;
-        resident += residentBytes() - residentBefore;
+        heap += double(processmemory::heapInUse()) - heapBefore;
+        resident += double(processmemory::residentBytes()) - residentBefore;
         effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
     }
     const double n = static_cast<double>(state.iterations());

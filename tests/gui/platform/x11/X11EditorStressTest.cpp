@@ -7,6 +7,7 @@
 // window before effEditClose; the editor closed and reopened while audio runs
 // on another thread; a thousand instances created and closed leak nothing.
 #include "tests/gui/platform/x11/X11TestHost.h"
+#include "tests/support/ProcessMemory.h"
 #include "tools/PluginLoader.h"
 
 #include <atomic>
@@ -97,24 +98,8 @@ int openFileDescriptors() {
     return count - 1; // the directory's own descriptor
 }
 
-// Bytes the C library's allocator holds for the program (0 under a sanitizer,
-// whose allocator keeps its own books; LeakSanitizer checks at exit there).
-long heapInUse() {
-    const struct mallinfo2 info = mallinfo2();
-    return static_cast<long>(info.uordblks + info.hblkhd);
-}
-
-long residentBytes() {
-    long pages = 0;
-    long resident = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) {
-            resident = 0;
-        }
-        std::fclose(statm);
-    }
-    return resident * 4096;
-}
+using processmemory::heapInUse;
+using processmemory::residentBytes;
 
 // ---- A host of several instances -------------------------------------------
 
