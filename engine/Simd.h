@@ -35,7 +35,9 @@
 // The compiler's own wide conversions start from an undefined register, which it then
 // reports as possibly uninitialised once they are inlined.
 #pragma GCC diagnostic push
+#ifndef __clang__
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 #pragma GCC diagnostic pop
 #endif
@@ -113,10 +115,12 @@ FUMARA_ALWAYS_INLINE typename Lanes<N>::F64 loadWidened(Lanes<N>, const T* p) {
         return Lanes<N>::widen(Lanes<N>::loadInts(p));
     }
 }
-#ifdef FUMARA_X86_KERNELS
-// The same in one instruction each (the generic conversion takes several). Each carries its
+#if defined(FUMARA_X86_KERNELS) && !defined(__clang__)
+// The same in one instruction each (GCC's generic conversion takes several). Each carries its
 // instruction set, so it is not forced inline into the generic code between it and the kernel
-// entry; the entries (flatten) inline it once that code is inlined into them.
+// entry; the entries (flatten) inline it once that code is inlined into them. Clang converts
+// in one instruction by itself, and refuses wide vectors returned from a function with an
+// instruction set to generic code without it, so it uses the generic conversion.
 inline Lanes<2>::F64 loadWidened(Lanes<2>, const float* p) {
     return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
 }
@@ -142,7 +146,7 @@ template <int N>
 FUMARA_ALWAYS_INLINE typename Lanes<N>::F64 widened(Lanes<N>, typename Lanes<N>::F32 v) {
     return Lanes<N>::widen(v);
 }
-#ifdef FUMARA_X86_KERNELS
+#if defined(FUMARA_X86_KERNELS) && !defined(__clang__)
 FUMARA_TARGET_AVX2 inline Lanes<4>::F64 widened(Lanes<4>, Lanes<4>::F32 v) {
     return _mm256_cvtps_pd(v);
 }
