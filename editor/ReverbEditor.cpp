@@ -4,7 +4,6 @@
 #include "gui/Frame.h"
 #include "gui/controls/Slider.h"
 #include "gui/controls/ValueDisplay.h"
-#include "host/EffectBase.h"
 #include "resources/ResourceIds.h"
 
 namespace {
@@ -26,8 +25,8 @@ constexpr Colour kBoxColour(230, 230, 230);
 
 } // namespace
 
-ReverbEditor::ReverbEditor(EffectBase* owner)
-    : EditorBase(owner), editorThread(std::this_thread::get_id()) {
+ReverbEditor::ReverbEditor(EditorOwner* editorOwner)
+    : EditorBase(editorOwner), editorThread(std::this_thread::get_id()) {
     for (std::atomic<float>& v : storedValues) {
         v.store(0.0f, std::memory_order_relaxed);
     }
@@ -39,7 +38,7 @@ ReverbEditor::ReverbEditor(EffectBase* owner)
 }
 
 ReverbEditor::~ReverbEditor() {
-    // Hosts close the editor before the effect; one that does not must not
+    // Hosts close the editor before the plug-in; one that does not must not
     // leave a window and controls behind.
     if (opened.load(std::memory_order_acquire) || frame) {
         close();
@@ -94,7 +93,7 @@ int32_t ReverbEditor::open(void* parentWindow) {
         auto* slider = new HorizontalSlider(size, this, parameter, kTravelStart, maxPos, handle,
                                             trough, Point(0, 0), kSliderStyle);
         slider->setHandleOffset(Point(kHandleOffsetX, kHandleOffsetY));
-        slider->setValue(effect ? effect->getParameter(parameter) : 0.0f);
+        slider->setValue(owner ? owner->getParameter(parameter) : 0.0f);
         if (!frame->addView(slider)) {
             slider->release();
             slider = nullptr;
@@ -111,7 +110,7 @@ int32_t ReverbEditor::open(void* parentWindow) {
         display->setFontColour(kTextColour);
         display->setBackColour(kBoxColour);
         display->setFrameColour(kTextColour);
-        display->setValue(effect ? effect->getParameter(kFirstParameter + i) : 0.0f);
+        display->setValue(owner ? owner->getParameter(kFirstParameter + i) : 0.0f);
         if (!frame->addView(display)) {
             display->release();
             display = nullptr;
@@ -144,7 +143,7 @@ void ReverbEditor::setParameter(int32_t index, float value) {
         // Another thread: touch no control and draw nothing; the value waits
         // for the editor's next idle. Kept even while the editor is (still)
         // closed, so that a change racing with open is not lost; open itself
-        // reads the effect's values, which agree with what is stored here.
+        // reads the owner's values, which agree with what is stored here.
         if (inRange) {
             storedValues[i].store(value, std::memory_order_relaxed);
             storedPending.fetch_or(1u << i, std::memory_order_release);
@@ -199,8 +198,8 @@ void ReverbEditor::valueChanged(DrawContext* context, Control* control) {
     if (!control) {
         return;
     }
-    if (effect) {
-        effect->setParameterAutomated(control->getTag(), control->getValue());
+    if (owner) {
+        owner->setParameterAutomated(control->getTag(), control->getValue());
     }
     if (context) {
         control->update(context);

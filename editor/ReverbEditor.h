@@ -1,7 +1,7 @@
-// The effect's own editor: a fixed 300 x 245 panel painted from bitmap 101 with
+// The plug-in's own editor: a fixed 300 x 245 panel painted from bitmap 101 with
 // seven horizontal sliders and seven value boxes bound to parameters 2 to 8
-// ("Room Size" to "Dry Level"). Built against EffectBase only, so that the
-// effect can own it without the editor knowing the effect's class.
+// ("Room Size" to "Dry Level"). It reads and sets the parameters through its
+// owner (gui/EditorOwner.h), so the same editor serves every plug-in format.
 #pragma once
 
 #include "gui/EditorBase.h"
@@ -20,17 +20,18 @@ public:
     static constexpr int32_t kFirstParameter = 2; // "Room Size"
     static constexpr int32_t kControlCount = 7;   // parameters 2 to 8
 
-    // Registers with the effect (which then reports an editor) and loads the
-    // panel bitmap; the editor's size is the panel's (300 x 245).
-    explicit ReverbEditor(EffectBase* effect);
+    // Loads the panel bitmap; the editor's size is the panel's (300 x 245).
+    // The owner supplies and takes the parameter values (none: every control
+    // shows 0 and changes go nowhere).
+    explicit ReverbEditor(EditorOwner* owner);
     // Closes the editor first if the host left it open.
     ~ReverbEditor() override;
 
-    // Builds the panel anew with the effect's current values; answers 1.
+    // Builds the panel anew with the owner's current values; answers 1.
     int32_t open(void* parentWindow) override;
     // Deletes the frame with its controls and child window.
     void close() override;
-    // Called by the effect for every parameter change, from whatever thread
+    // Called by the owner for every parameter change, from whatever thread
     // sets parameters. On the editor's own thread the slider and box of
     // parameters 2 to 8 take the value at once (drawn at the next idle); from
     // any other thread the value is only stored, and the editor's next idle

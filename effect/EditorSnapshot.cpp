@@ -37,8 +37,8 @@ class EditorSwap {
 public:
     EditorSwap(EffectBase& owner, HostEditor* original) : effect(owner), saved(original) {}
     ~EditorSwap() {
-        // The temporary editor registered itself; it goes before the
-        // backend its window and bitmaps belong to.
+        // The temporary editor goes before the backend its window and
+        // bitmaps belong to.
         if (temporary) {
             temporary->close();
             delete temporary;
@@ -89,6 +89,7 @@ bool drawEditorSnapshot(AEffect* record, platform::headless::Surface& pixels) {
     BackendSwitch backend(world);
     EditorSwap swap(*effect, original);
     swap.temporary = new ReverbEditor(effect);
+    effect->setEditor(swap.temporary);
 
     ERect* size = nullptr;
     if (effect->dispatcher(effEditGetRect, 0, 0, &size, 0.0f) != 1 || !size) {

@@ -81,14 +81,11 @@ ReverbEffect::ReverbEffect(audioMasterCallback audioMaster)
     setCanReplacing(true);
     setUniqueId(kUniqueId);
 
-    // The editor registers itself with the effect (which sets the has-editor
-    // flag). Without one the effect still works; the host offers no editor.
+    // The editor is registered with the base, which sets the has-editor flag.
+    // Without one the effect still works; the host offers no editor.
     try {
-        if (ReverbEditor* created = new (std::nothrow) ReverbEditor(this)) {
-            editor = created;
-        }
+        setEditor(new (std::nothrow) ReverbEditor(this));
     } catch (...) {
-        // A constructor that failed after registering must not stay registered.
         setEditor(nullptr);
     }
     resume();
@@ -171,6 +168,22 @@ void ReverbEffect::setParameter(int32_t index, float value) {
     if (editor) {
         editor->postUpdate();
     }
+}
+
+void ReverbEffect::setParameterAutomated(int32_t index, float value) {
+    ExtendedEffectBase::setParameterAutomated(index, value);
+}
+
+bool ReverbEffect::beginEdit(int32_t index) {
+    return ExtendedEffectBase::beginEdit(index);
+}
+
+bool ReverbEffect::endEdit(int32_t index) {
+    return ExtendedEffectBase::endEdit(index);
+}
+
+void ReverbEffect::hostIdle() {
+    masterIdle();
 }
 
 float ReverbEffect::getParameter(int32_t index) {

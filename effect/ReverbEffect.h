@@ -17,6 +17,7 @@
 #pragma once
 
 #include "engine/Reverb.h"
+#include "gui/EditorOwner.h"
 #include "host/ExtendedEffectBase.h"
 
 #include <atomic>
@@ -38,7 +39,11 @@ struct ReverbProgram {
     char name[kNameSize];
 };
 
-class ReverbEffect : public ExtendedEffectBase {
+// The effect is also the owner of its editor: the editor reads, sets and
+// reports parameters through the EditorOwner operations, which here are the
+// effect's own (getParameter, setParameterAutomated, beginEdit, endEdit) and
+// the host idle (masterIdle).
+class ReverbEffect : public ExtendedEffectBase, public EditorOwner {
 public:
     static constexpr int32_t kNumPrograms = 128;
     static constexpr int32_t kNumParams = 32;
@@ -73,6 +78,11 @@ public:
 
     void setParameter(int32_t index, float value) override;
     float getParameter(int32_t index) override;
+    // The editor's side: what the base classes do, for the editor's owner.
+    void setParameterAutomated(int32_t index, float value) override;
+    bool beginEdit(int32_t index) override;
+    bool endEdit(int32_t index) override;
+    void hostIdle() override;
     // Both callbacks run the same block operation and write the outputs.
     void process(float** inputs, float** outputs, int32_t sampleFrames) override;
     void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) override;

@@ -2,9 +2,8 @@
 
 #include "gui/Frame.h"
 #include "gui/platform/Platform.h"
-#include "host/EffectBase.h"
 
-EditorBase::EditorBase(EffectBase* owner) : HostEditor(owner) {
+EditorBase::EditorBase(EditorOwner* editorOwner) : owner(editorOwner) {
     platform::Platform& p = platform::current();
     frame = nullptr;
     inIdle = false;
@@ -79,9 +78,9 @@ void EditorBase::doIdleWork() {
     idle();
     p.dispatchOnePaintMessage();
     nextIdleTime = now + 100u;
-    if (effect) {
+    if (owner) {
         inIdle = true;
-        effect->masterIdle();
+        owner->hostIdle();
     }
     inIdle = false;
 }

@@ -1,9 +1,11 @@
 // The editor base that binds the host's editor calls to the toolkit: it owns the
-// frame that the effect's own editor builds, forwards keys to it, redraws through
-// it when the editor idles, and runs the idle pump that keeps the interface alive
-// while a control tracks the mouse.
+// frame that the plug-in's own editor builds, forwards keys to it, redraws
+// through it when the editor idles, and runs the idle pump that keeps the
+// interface alive while a control tracks the mouse. Everything it and its
+// controls ask of the plug-in goes through the owner (gui/EditorOwner.h).
 #pragma once
 
+#include "gui/EditorOwner.h"
 #include "host/HostEditor.h"
 #include "host/VstTypes.h"
 
@@ -13,8 +15,10 @@ class Frame;
 
 class EditorBase : public HostEditor {
 public:
-    // Registers the editor with the effect and starts the idle clock now.
-    explicit EditorBase(EffectBase* effect);
+    // Starts the idle clock now. The owner (none: an editor that reads and
+    // reports nothing) must outlive the editor; whoever creates the editor
+    // registers it with the host layer.
+    explicit EditorBase(EditorOwner* owner);
     ~EditorBase() override;
 
     // Points rect at the editor's rectangle; answers 1.
@@ -34,12 +38,14 @@ public:
     // about every 46 to 50 ms, and a 4 ms sleep on every call in between.
     virtual void doIdleWork();
 
+    EditorOwner* getOwner() const { return owner; }
     Frame* getFrame() const { return frame; }
     const ERect& getEditorRect() const { return rect; }
     uint32_t getNextIdleTime() const { return nextIdleTime; }
     bool isInIdle() const { return inIdle; }
 
 protected:
+    EditorOwner* owner = nullptr;
     ERect rect{0, 0, 0, 0}; // filled in by the derived editor
     Frame* frame = nullptr;
     uint32_t nextIdleTime = 0;

@@ -5,7 +5,6 @@
 #include "gui/DropTarget.h"
 #include "gui/EditorBase.h"
 #include "gui/Toolkit.h"
-#include "host/ExtendedEffectBase.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -389,8 +388,8 @@ void Frame::beginEdit(int32_t index) {
         return;
     }
     editInProgress = index;
-    if (auto* effect = dynamic_cast<ExtendedEffectBase*>(editor->getEffect())) {
-        effect->beginEdit(index);
+    if (EditorOwner* owner = editor->getOwner()) {
+        owner->beginEdit(index);
     }
 }
 
@@ -401,8 +400,8 @@ void Frame::endEdit(int32_t index) {
     if (index == editInProgress) {
         editInProgress = -1;
     }
-    if (auto* effect = dynamic_cast<ExtendedEffectBase*>(editor->getEffect())) {
-        effect->endEdit(index);
+    if (EditorOwner* owner = editor->getOwner()) {
+        owner->endEdit(index);
     }
 }
 

@@ -1,5 +1,8 @@
 // The editor interface that the host layer knows: the effect owns one object of
-// this type and turns the host's editor opcodes into calls on it.
+// this type and turns the host's editor opcodes into calls on it. It knows
+// nothing of the effect: whoever creates an editor registers it with the
+// effect (EffectBase::setEditor), and an editor that needs the plug-in's
+// parameters is given its own link to them (gui/EditorOwner.h).
 #pragma once
 
 #include "host/VstTypes.h"
@@ -7,21 +10,33 @@
 #include <atomic>
 #include <cstdint>
 
-class EffectBase;
-
 class HostEditor {
 public:
-    // Registers the new editor with the effect (effect->setEditor(this)).
-    explicit HostEditor(EffectBase* effect);
+    HostEditor() = default;
     virtual ~HostEditor() = default;
 
     HostEditor(const HostEditor&) = delete;
     HostEditor& operator=(const HostEditor&) = delete;
 
-    virtual int32_t getRect(ERect** rect);
-    virtual int32_t open(void* parentWindow);
+    // Sets the pointer to none; answers 0.
+    virtual int32_t getRect(ERect** rect) {
+        if (rect) {
+            *rect = nullptr;
+        }
+        return 0;
+    }
+    // Stores the parent window; answers 0.
+    virtual int32_t open(void* parentWindow) {
+        systemWindow = parentWindow;
+        return 0;
+    }
     virtual void close() {}
-    virtual void idle();
+    // Serves a pending update request.
+    virtual void idle() {
+        if (takeUpdateRequest()) {
+            update();
+        }
+    }
     virtual void update() {}
     // May be called from any thread (hosts set parameters off the editor's thread).
     virtual void postUpdate() { updateFlag.store(1, std::memory_order_relaxed); }
@@ -29,11 +44,9 @@ public:
     virtual int32_t keyUp(VstKeyCode& key) { return -1; }
     virtual int32_t setKnobMode(int32_t mode) { return 0; }
 
-    EffectBase* getEffect() const { return effect; }
     void* getSystemWindow() const { return systemWindow; }
 
 protected:
-    EffectBase* effect;
     void* systemWindow = nullptr;
     // Set by postUpdate from any thread, consumed by idle on the editor's thread.
     std::atomic<int32_t> updateFlag{0};

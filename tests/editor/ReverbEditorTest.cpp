@@ -55,6 +55,7 @@ protected:
         const float values[9] = {0.0f, 0.3f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
         std::memcpy(effect->params, values, sizeof values);
         editor = new ReverbEditor(effect);
+        effect->setEditor(editor);
         trough = loadArtwork("trough.bmp");
         handle = loadArtwork("handle.bmp");
         panel = loadArtwork("panel.bmp");

@@ -136,7 +136,10 @@ public:
         float heldBefore;
     };
 
-    explicit RecordingEditor(EffectBase* owner) : EditorBase(owner) {}
+    // Registers itself with the effect in place of the effect's own editor.
+    explicit RecordingEditor(ReverbEffect* owner) : EditorBase(owner), effect(owner) {
+        owner->setEditor(this);
+    }
     ~RecordingEditor() override {
         if (destroyed) {
             *destroyed = true;
@@ -154,6 +157,7 @@ public:
     }
     void close() override { ++closes; }
 
+    ReverbEffect* effect;
     std::vector<Call> calls;
     std::vector<float> heldAtUpdate;
     int32_t lastIndex = -1;

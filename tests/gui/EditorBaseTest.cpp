@@ -4,6 +4,7 @@
 #include "GuiTestSupport.h"
 #include "host/AEffect.h"
 #include "host/ExtendedEffectBase.h"
+#include "tests/gui/OwningEffect.h"
 
 #include <functional>
 #include <memory>
@@ -26,15 +27,15 @@ intptr_t VSTCALLBACK recordingHost(AEffect*, int32_t opcode, int32_t index, intp
     return opcode == audioMasterVersion ? 2400 : 1;
 }
 
-class TestEffect : public ExtendedEffectBase {
+class TestEffect : public OwningEffect {
 public:
-    TestEffect() : ExtendedEffectBase(&recordingHost, 1, 1) {}
+    TestEffect() : OwningEffect(&recordingHost, 1, 1) {}
     void process(float**, float**, int32_t) override {}
 };
 
 class TestEditor : public EditorBase {
 public:
-    explicit TestEditor(EffectBase* effect) : EditorBase(effect) {}
+    explicit TestEditor(EditorOwner* owner) : EditorBase(owner) {}
     void update() override { ++updates; }
     void setFrame(Frame* f) { frame = f; }
     void setRect(ERect r) { rect = r; }
@@ -55,7 +56,8 @@ protected:
         GuiTest::SetUp();
         onHostIdle = nullptr;
         effect = std::make_unique<TestEffect>();
-        editor = new TestEditor(effect.get()); // owned by the effect
+        editor = new TestEditor(effect.get());
+        effect->setEditor(editor); // owned by the effect
         hostCalls.clear();
     }
     void TearDown() override {
@@ -86,7 +88,7 @@ TEST_F(EditorBaseTest, RegistersWithTheEffectAndAnswersTheEditorCalls) {
     EXPECT_EQ(300, rect->right);
     EXPECT_EQ(1, editor->getRect(nullptr));
 
-    HostEditor bare(nullptr);
+    HostEditor bare;
     rect = reinterpret_cast<ERect*>(1);
     EXPECT_EQ(0, bare.getRect(&rect));
     EXPECT_EQ(nullptr, rect);

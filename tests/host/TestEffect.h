@@ -125,8 +125,12 @@ public:
 // An editor with a rectangle, recording what the layer asks of it.
 class TestEditor : public HostEditor {
 public:
-    TestEditor(EffectBase* effect, int* destroyed = nullptr)
-        : HostEditor(effect), destroyed(destroyed) {}
+    // Registers itself with the effect, as a plug-in's editor is registered.
+    TestEditor(EffectBase* effect, int* destroyed = nullptr) : destroyed(destroyed) {
+        if (effect) {
+            effect->setEditor(this);
+        }
+    }
     ~TestEditor() override {
         if (destroyed) {
             ++*destroyed;

@@ -10,6 +10,7 @@
 #include "gui/controls/Control.h"
 #include "gui/platform/headless/HeadlessPlatform.h"
 #include "host/ExtendedEffectBase.h"
+#include "tests/gui/OwningEffect.h"
 #include "tests/host/RecordingHost.h"
 
 #include <cstdint>
@@ -24,9 +25,9 @@ using platform::PixelPoint;
 using platform::headless::HeadlessPlatform;
 
 // Stores 32 parameters and, like the plug-in's effect, tells its editor first.
-class StoringEffect : public ExtendedEffectBase {
+class StoringEffect : public OwningEffect {
 public:
-    StoringEffect() : ExtendedEffectBase(&RecordingHost::callback, 1, 32) {}
+    StoringEffect() : OwningEffect(&RecordingHost::callback, 1, 32) {}
     void setParameter(int32_t index, float value) override {
         if (index < 0 || index >= 32) {
             return;
@@ -47,7 +48,7 @@ public:
 // An editor whose frame fills a 300 x 245 child window of the host's window.
 class FrameEditor : public EditorBase {
 public:
-    explicit FrameEditor(EffectBase* effect) : EditorBase(effect) { rect = ERect{0, 0, 245, 300}; }
+    explicit FrameEditor(EditorOwner* owner) : EditorBase(owner) { rect = ERect{0, 0, 245, 300}; }
     int32_t open(void* parent) override {
         EditorBase::open(parent);
         frame = new Frame(Rect(0, 0, 300, 245), parent, this);
@@ -101,6 +102,7 @@ protected:
         host = p.createHostWindow({100, 50, 400, 295});
         effect = new StoringEffect();
         editor = new FrameEditor(effect);
+        effect->setEditor(editor);
         editor->open(host);
         frame = editor->getFrame();
     }

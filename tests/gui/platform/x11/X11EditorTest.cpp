@@ -6,6 +6,7 @@
 #include "gui/platform/headless/HeadlessPlatform.h"
 #include "gui/platform/x11/X11Platform.h"
 #include "host/ExtendedEffectBase.h"
+#include "tests/gui/OwningEffect.h"
 
 #include <atomic>
 #include <chrono>
@@ -30,13 +31,13 @@ constexpr int32_t parameterCount = 32;
 
 // An effect that keeps its parameters as the real one does: each change is
 // first handed to the editor, then stored.
-class StoringEffect : public ExtendedEffectBase {
+class StoringEffect : public OwningEffect {
 public:
-    explicit StoringEffect(const float* initial) : ExtendedEffectBase(&recordingHost, 1, 32) {
+    explicit StoringEffect(const float* initial) : OwningEffect(&recordingHost, 1, 32) {
         for (int32_t i = 0; i < parameterCount; ++i) {
             values[i] = initial[i];
         }
-        new ReverbEditor(this);
+        setEditor(new ReverbEditor(this));
     }
     void process(float**, float**, int32_t) override {}
     void setParameter(int32_t index, float value) override {

@@ -11,6 +11,7 @@
 #include "gui/platform/headless/HeadlessPlatform.h"
 #include "gui/platform/x11/X11Platform.h"
 #include "host/ExtendedEffectBase.h"
+#include "tests/gui/OwningEffect.h"
 
 #include <atomic>
 #include <chrono>
@@ -33,9 +34,9 @@ constexpr int32_t boundParameter = 2;
 
 class PanelEditor;
 
-class PanelEffect : public ExtendedEffectBase {
+class PanelEffect : public OwningEffect {
 public:
-    PanelEffect() : ExtendedEffectBase(&recordingHost, 1, 4) {}
+    PanelEffect() : OwningEffect(&recordingHost, 1, 4) {}
     void process(float**, float**, int32_t) override {}
     void setParameter(int32_t index, float value) override;
     float getParameter(int32_t index) override {
@@ -48,7 +49,7 @@ public:
 // handle 102 over trough 103, and its value box.
 class PanelEditor : public EditorBase, public ControlListener {
 public:
-    explicit PanelEditor(EffectBase* effect) : EditorBase(effect) {
+    explicit PanelEditor(EditorOwner* owner) : EditorBase(owner) {
         rect = {0, 0, static_cast<int16_t>(panelHeight), static_cast<int16_t>(panelWidth)};
     }
     ~PanelEditor() override { close(); }
@@ -64,14 +65,14 @@ public:
         slider = new HorizontalSlider(Rect(7, 31, 189, 58), this, boundParameter, 12, 165, handle,
                                       trough, Point(0, 0), SliderLeft);
         slider->setHandleOffset(Point(1, 6));
-        slider->setValue(effect->getParameter(boundParameter));
+        slider->setValue(owner->getParameter(boundParameter));
         frame->addView(slider);
         display = new ValueDisplay(Rect(193, 36, 221, 50), nullptr, 1);
         display->setFont(4);
         display->setFontColour(ColourBlack);
         display->setBackColour(Colour(230, 230, 230));
         display->setFrameColour(ColourBlack);
-        display->setValue(effect->getParameter(boundParameter));
+        display->setValue(owner->getParameter(boundParameter));
         frame->addView(display);
         handle->release();
         trough->release();
@@ -94,7 +95,7 @@ public:
     }
 
     void valueChanged(DrawContext* context, Control* control) override {
-        effect->setParameterAutomated(control->getTag(), control->getValue());
+        owner->setParameterAutomated(control->getTag(), control->getValue());
         if (context) {
             control->update(context);
         }
@@ -119,7 +120,7 @@ void PanelEffect::setParameter(int32_t index, float value) {
 std::vector<uint32_t> headlessPanel(float value) {
     return headlessEditorPicture(panelWidth, panelHeight, [&] {
         auto* effect = new PanelEffect;
-        new PanelEditor(effect);
+        effect->setEditor(new PanelEditor(effect));
         effect->values[boundParameter] = value;
         return effect;
     });
@@ -135,6 +136,7 @@ protected:
         hostWindow = host.createHostWindow(100, 80, panelWidth, panelHeight);
         effect = new PanelEffect;
         editor = new PanelEditor(effect);
+        effect->setEditor(editor);
         record = effect->getRecord();
     }
 

@@ -1,0 +1,21 @@
+// A test effect of the host layer that owns its editor as the plug-in's effect
+// does: it is the editor's EditorOwner, with the host layer's own operations
+// behind it (begin and end of an edit and the host idle reach the recording
+// host as audioMasterBeginEdit, audioMasterEndEdit and audioMasterIdle).
+#pragma once
+
+#include "gui/EditorOwner.h"
+#include "host/ExtendedEffectBase.h"
+
+class OwningEffect : public ExtendedEffectBase, public EditorOwner {
+public:
+    using ExtendedEffectBase::ExtendedEffectBase;
+
+    float getParameter(int32_t index) override { return ExtendedEffectBase::getParameter(index); }
+    void setParameterAutomated(int32_t index, float value) override {
+        ExtendedEffectBase::setParameterAutomated(index, value);
+    }
+    bool beginEdit(int32_t index) override { return ExtendedEffectBase::beginEdit(index); }
+    bool endEdit(int32_t index) override { return ExtendedEffectBase::endEdit(index); }
+    void hostIdle() override { masterIdle(); }
+};
