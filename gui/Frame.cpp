@@ -48,6 +48,7 @@ Frame::~Frame() {
         p.setWindowUserData(window, nullptr);
     }
     setDropActive(false);
+    closePopup(nullptr);
     removeAll(true);
     if (background) {
         background->release();
@@ -200,7 +201,7 @@ void Frame::setFocusView(View* view) {
 }
 
 bool Frame::isSomethingDirty() {
-    if (isDirty()) {
+    if (isDirty() || (popup && popup->isDirty())) {
         return true;
     }
     for (int32_t i = 0; i < viewCount; ++i) {
@@ -209,6 +210,39 @@ bool Frame::isSomethingDirty() {
         }
     }
     return false;
+}
+
+void Frame::openPopup(View* view, DrawContext* context) {
+    closePopup(context);
+    if (!view) {
+        return;
+    }
+    popup = view;
+    popup->setFrame(this);
+    popup->attachedTo(this);
+    if (context) {
+        popup->draw(context);
+    } else {
+        popup->setDirty(true);
+    }
+}
+
+void Frame::closePopup(DrawContext* context) {
+    View* closed = popup;
+    if (!closed) {
+        return;
+    }
+    popup = nullptr;
+    Rect covered;
+    closed->getSize(covered);
+    closed->removedFrom(this);
+    closed->setFrame(nullptr);
+    closed->release();
+    if (context) {
+        drawArea(context, covered);
+    } else {
+        setDirty(true);
+    }
 }
 
 // ----- Drawing -----
@@ -220,6 +254,9 @@ void Frame::draw(DrawContext* context) {
     }
     for (int32_t i = 0; i < viewCount; ++i) {
         views[i]->draw(context);
+    }
+    if (popup) {
+        popup->draw(context);
     }
 }
 
@@ -233,6 +270,9 @@ void Frame::drawArea(DrawContext* context, const Rect& area) {
             views[i]->drawArea(context, area);
         }
     }
+    if (popup && popup->overlaps(area)) {
+        popup->drawArea(context, area);
+    }
 }
 
 void Frame::update(DrawContext* context) {
@@ -244,8 +284,19 @@ void Frame::update(DrawContext* context) {
         setDirty(false);
         return;
     }
+    // A popup stays on top of the views redrawn under it.
+    Rect popupArea;
+    bool coverPopup = popup && popup->isDirty();
+    if (popup) {
+        popup->getSize(popupArea);
+    }
     for (int32_t i = 0; i < viewCount; ++i) {
+        const bool redrawn = views[i]->isDirty();
         views[i]->update(context);
+        coverPopup = coverPopup || (popup && redrawn && views[i]->overlaps(popupArea));
+    }
+    if (coverPopup) {
+        popup->draw(context);
     }
 }
 
@@ -256,6 +307,14 @@ void Frame::mouseDown(DrawContext* context, Point& where) {
         focusView->loseFocus(nullptr);
         focusView = nullptr;
     }
+    if (popup) {
+        // An open popup takes the press wherever it lands; it may close itself.
+        View* open = popup;
+        open->retain();
+        open->mouseDown(context, where);
+        open->release();
+        return;
+    }
     int32_t buttons = context ? context->getMouseButtons() : -1;
     for (int32_t i = viewCount - 1; i >= 0; --i) {
         View* view = views[i];
@@ -263,6 +322,10 @@ void Frame::mouseDown(DrawContext* context, Point& where) {
             view->mouseDown(context, where);
             return;
         }
+    }
+    // A press on the background: the editor may offer something there (a menu).
+    if (editor) {
+        editor->backgroundMouseDown(context, where);
     }
 }
 

@@ -42,6 +42,16 @@ public:
     View* getFocusView() const { return focusView; }
     bool isSomethingDirty();
 
+    // A view shown above all others until it is closed (a menu): drawn after
+    // the views and over them whenever they are redrawn, it takes every press
+    // while it is open. The frame takes over the view's reference; an open
+    // popup is replaced. With a context the popup is drawn at once.
+    void openPopup(View* view, DrawContext* context);
+    // Closes the open popup and lets it go; what it covered is drawn again (at
+    // once with a context, else at the next idle).
+    void closePopup(DrawContext* context);
+    View* getPopup() const { return popup; }
+
     // Closes the frame and deletes it. Called from inside one of the frame's
     // own event handlers (a control tracking the mouse runs the host's idle,
     // and the host may close the editor there), it ends the edit in progress,
@@ -106,6 +116,7 @@ protected:
     int32_t viewCapacity = 0;
     View** views = nullptr;
     View* focusView = nullptr;
+    View* popup = nullptr;
     bool firstDrawPending = true;
     bool windowOpen = true;
     bool dropActive = false;
