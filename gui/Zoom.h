@@ -66,6 +66,11 @@ public:
         return static_cast<int32_t>(scaled >= 0 ? (scaled + 50) / 100 : -((-scaled + 50) / 100));
     }
 
+    // The bitmap resource holding a picture drawn for this zoom: its 100% id
+    // plus the zoom in percent times 100 (20101 for bitmap 101 at 200%); at
+    // 100% the id itself. Distinct for every 100% id below 5000.
+    constexpr int32_t bitmapId(int32_t id) const { return isIdentity() ? id : id + value * 100; }
+
     constexpr bool operator==(const Zoom& o) const { return value == o.value; }
     constexpr bool operator!=(const Zoom& o) const { return value != o.value; }
 

@@ -8,8 +8,5 @@ enum : int {
 };
 
 // The same pictures drawn for the editor's other zooms (panel-150.bmp and so
-// on, same depths): the zoom in percent times 100, plus the last digits of the
-// 100% id, so that 20001 is the panel at 200%. At 100% the id itself.
-constexpr int zoomedBitmapId(int id, int percent) {
-    return percent == 100 ? id : percent * 100 + (id - 100);
-}
+// on, same depths) have the zoom in percent times 100 added to their id: 20101
+// is the panel at 200% (Zoom::bitmapId, through which the toolkit finds them).

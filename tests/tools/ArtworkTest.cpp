@@ -192,12 +192,12 @@ TEST(CommittedBitmaps, ResourceScriptNamesEveryFileById) {
                                 {kHandleBitmapId, z.handle},
                                 {kTroughBitmapId, z.trough}}) {
             const std::string line =
-                std::to_string(zoomedBitmapId(id, z.percent)) + " BITMAP \"" + name + "\"";
+                std::to_string(Zoom(z.percent).bitmapId(id)) + " BITMAP \"" + name + "\"";
             EXPECT_NE(text.find(line), std::string::npos) << line;
         }
     }
-    EXPECT_EQ(zoomedBitmapId(kPanelBitmapId, 100), 101);
-    EXPECT_EQ(zoomedBitmapId(kTroughBitmapId, 300), 30003);
+    EXPECT_EQ(Zoom(100).bitmapId(kPanelBitmapId), 101);
+    EXPECT_EQ(Zoom(300).bitmapId(kTroughBitmapId), 30103);
 }
 
 TEST(Bmp, FiveBitLevelsExpandToTheFullRange) {

@@ -140,7 +140,7 @@ TEST(EmbeddedResources, UnknownIdsAreAbsentAndPresentOnesDecode) {
     // Whatever the resource script names must decode, at every zoom.
     for (int32_t percent : Zoom::kFactors) {
         for (int base : {kPanelBitmapId, kHandleBitmapId, kTroughBitmapId}) {
-            const auto id = static_cast<uint16_t>(zoomedBitmapId(base, percent));
+            const auto id = static_cast<uint16_t>(Zoom(percent).bitmapId(base));
             if (const platform::EmbeddedResource* r = platform::findEmbeddedBitmap(id)) {
                 DecodedImage image;
                 EXPECT_TRUE(decodeBmp(r->data, r->size, image)) << id;
