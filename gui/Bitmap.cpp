@@ -22,6 +22,43 @@ Bitmap::~Bitmap() {
     if (platformBitmap) {
         platform::current().deleteObject(platformBitmap);
     }
+    for (platform::ObjectHandle picture : zoomed) {
+        if (picture) {
+            platform::current().deleteObject(picture);
+        }
+    }
+}
+
+platform::ObjectHandle Bitmap::pictureFor(Zoom zoom) {
+    int32_t index = 0;
+    while (index < Zoom::kFactorCount && Zoom::kFactors[index] != zoom.percent()) {
+        ++index;
+    }
+    if (zoom.isIdentity() || index == Zoom::kFactorCount || !platformBitmap) {
+        return platformBitmap;
+    }
+    if (!looked[index]) {
+        looked[index] = true;
+        const int32_t id =
+            zoom.bitmapId(static_cast<int32_t>(static_cast<uint32_t>(resourceId) & 0xFFFF));
+        if (id <= 0xFFFF) {
+            platform::Platform& p = platform::current();
+            zoomed[index] = p.loadBitmapResource(p.moduleHandle(), static_cast<uint16_t>(id));
+        }
+    }
+    return zoomed[index] ? zoomed[index] : platformBitmap;
+}
+
+Bitmap::Block Bitmap::blockFor(DrawContext* context, const Rect& rect, const Point& sourceOffset) {
+    const Zoom zoom = context->getZoom();
+    const platform::PixelRect to = context->deviceRect(rect);
+    Block block{pictureFor(zoom),   to.left,        to.top,        to.right - to.left,
+                to.bottom - to.top, sourceOffset.x, sourceOffset.y};
+    if (block.picture != platformBitmap) {
+        block.sourceX = zoom.toDevice(sourceOffset.x);
+        block.sourceY = zoom.toDevice(sourceOffset.y);
+    }
+    return block;
 }
 
 void Bitmap::release() {
@@ -43,11 +80,11 @@ void Bitmap::draw(DrawContext* context, const Rect& rect, const Point& sourceOff
     if (!source) {
         return;
     }
-    ObjectHandle previous = p.selectObject(source, platformBitmap);
+    const Block block = blockFor(context, rect, sourceOffset);
+    ObjectHandle previous = p.selectObject(source, block.picture);
     if (previous) {
-        Point offset = context->getOffset();
-        p.blockCopy(destination, rect.left + offset.x, rect.top + offset.y, rect.width(),
-                    rect.height(), source, sourceOffset.x, sourceOffset.y, platform::RopCopy);
+        p.blockCopy(destination, block.x, block.y, block.width, block.height, source, block.sourceX,
+                    block.sourceY, platform::RopCopy);
         p.selectObject(source, previous);
     }
     p.deleteDC(source);
@@ -63,20 +100,20 @@ void Bitmap::drawTransparent(DrawContext* context, const Rect& rect, const Point
     if (!source) {
         return;
     }
-    ObjectHandle previous = p.selectObject(source, platformBitmap);
+    const Block block = blockFor(context, rect, sourceOffset);
+    ObjectHandle previous = p.selectObject(source, block.picture);
     if (!previous) {
         p.deleteDC(source);
         return;
     }
-    Point offset = context->getOffset();
-    int32_t x = rect.left + offset.x, y = rect.top + offset.y;
-    int32_t w = rect.width(), h = rect.height();
+    const int32_t x = block.x, y = block.y, w = block.width, h = block.height;
+    const Point from(block.sourceX, block.sourceY);
     platform::ColourRef key = transparentColour.toPlatform();
 
     platform::ProcedureHandle transparentCopy = toolkitState().transparentCopy;
     if (transparentCopy) {
-        p.transparentCopy(transparentCopy, destination, x, y, w, h, source, sourceOffset.x,
-                          sourceOffset.y, w, h, key);
+        p.transparentCopy(transparentCopy, destination, x, y, w, h, source, from.x, from.y, w, h,
+                          key);
     } else {
         // Three passes through a one-bit mask: XOR the source in, AND the mask
         // (transparent pixels white, others black), XOR the source again.
@@ -89,13 +126,10 @@ void Bitmap::drawTransparent(DrawContext* context, const Rect& rect, const Point
         ObjectHandle previousMask = p.selectObject(maskContext, mask);
         if (maskContext && mask && previousMask) {
             p.setBackgroundColour(source, key);
-            p.blockCopy(maskContext, 0, 0, w, h, source, sourceOffset.x, sourceOffset.y,
-                        platform::RopCopy);
-            p.blockCopy(destination, x, y, w, h, source, sourceOffset.x, sourceOffset.y,
-                        platform::RopInvert);
+            p.blockCopy(maskContext, 0, 0, w, h, source, from.x, from.y, platform::RopCopy);
+            p.blockCopy(destination, x, y, w, h, source, from.x, from.y, platform::RopInvert);
             p.blockCopy(destination, x, y, w, h, maskContext, 0, 0, platform::RopAnd);
-            p.blockCopy(destination, x, y, w, h, source, sourceOffset.x, sourceOffset.y,
-                        platform::RopInvert);
+            p.blockCopy(destination, x, y, w, h, source, from.x, from.y, platform::RopInvert);
         }
         // The mask context goes first, so that the mask is no longer selected anywhere.
         if (maskContext) {

@@ -23,8 +23,9 @@ void Frame::setViewListAllocator(Reallocate reallocate) {
     viewListReallocate = reallocate ? reallocate : &std::realloc;
 }
 
-Frame::Frame(const Rect& frameSize, void* parent, EditorBase* owner)
-    : View(frameSize), editor(owner), parentWindow(static_cast<platform::WindowHandle>(parent)) {
+Frame::Frame(const Rect& frameSize, void* parent, EditorBase* owner, Zoom frameZoom)
+    : View(frameSize), editor(owner), parentWindow(static_cast<platform::WindowHandle>(parent)),
+      zoom(frameZoom) {
     platform::Platform& p = platform::current();
     p.oleInitialize();
 
@@ -109,9 +110,11 @@ void Frame::openWindow() {
     }
     platform::Platform& p = platform::current();
     registerWindowClass();
-    window = p.createWindow(toolkitState().windowClassName, "Window",
-                            platform::WindowStyleChild | platform::WindowStyleVisible, 0, 0,
-                            size.width(), size.height(), parentWindow, p.moduleHandle());
+    window =
+        p.createWindow(toolkitState().windowClassName, "Window",
+                       platform::WindowStyleChild | platform::WindowStyleVisible, 0, 0,
+                       zoom.deviceLength(size.left, size.width()),
+                       zoom.deviceLength(size.top, size.height()), parentWindow, p.moduleHandle());
     if (!window) {
         // No window, no user of the class.
         unregisterWindowClass();
@@ -441,7 +444,7 @@ bool Frame::getCurrentLocation(Point& where) {
     where = Point(screen.x, screen.y);
     platform::PixelRect rect;
     if (window && p.windowScreenRect(window, rect)) {
-        where.offset(-rect.left, -rect.top);
+        where = Point(zoom.toPanel(screen.x - rect.left), zoom.toPanel(screen.y - rect.top));
     }
     return true;
 }
@@ -501,7 +504,11 @@ intptr_t FUMARA_WINDOW_PROCEDURE Frame::windowProcedure(platform::WindowHandle h
                 platform::DeviceContextHandle dc = p.beginPaint(handle, paint);
                 DrawContext* context = new (std::nothrow) DrawContext(frame, dc, handle);
                 if (context) {
-                    Rect area(paint.area.left, paint.area.top, paint.area.right, paint.area.bottom);
+                    // Every panel pixel with a device pixel in the paint area.
+                    const Zoom z = frame->zoom;
+                    Rect area(z.toPanel(paint.area.left), z.toPanel(paint.area.top),
+                              z.toPanel(paint.area.right - 1) + 1,
+                              z.toPanel(paint.area.bottom - 1) + 1);
                     frame->drawArea(context, area);
                     delete context;
                 }
@@ -520,8 +527,9 @@ intptr_t FUMARA_WINDOW_PROCEDURE Frame::windowProcedure(platform::WindowHandle h
                 DrawContext* context = new (std::nothrow) DrawContext(frame, dc, handle);
                 if (context) {
                     uint32_t position = static_cast<uint32_t>(lParam);
-                    Point where(static_cast<int32_t>(position & 0xFFFF),
-                                static_cast<int32_t>((position >> 16) & 0xFFFF));
+                    Point where(
+                        frame->zoom.toPanel(static_cast<int32_t>(position & 0xFFFF)),
+                        frame->zoom.toPanel(static_cast<int32_t>((position >> 16) & 0xFFFF)));
                     frame->mouseDown(context, where);
                     delete context;
                 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "gui/View.h"
+#include "gui/Zoom.h"
 #include "gui/platform/Platform.h"
 
 #include <cstddef>
@@ -16,8 +17,10 @@ class EditorBase;
 class Frame : public View {
 public:
     // parentWindow is the host's window (none: a frame without a window, which
-    // draws only when asked and receives no events).
-    Frame(const Rect& size, void* parentWindow, EditorBase* editor);
+    // draws only when asked and receives no events). The frame and its views
+    // work in panel coordinates; its window and everything drawn in it are
+    // scaled by `zoom`, and the mouse positions it hands on scaled back.
+    Frame(const Rect& size, void* parentWindow, EditorBase* editor, Zoom zoom = Zoom());
     ~Frame() override;
 
     // View operations the container replaces.
@@ -84,6 +87,7 @@ public:
     void endEdit(int32_t index);
     bool setDropActive(bool on);
 
+    Zoom getZoom() const { return zoom; }
     int32_t getViewCount() const { return viewCount; }
     int32_t getViewCapacity() const { return viewCapacity; }
     // The view at a list position, or null outside the list.
@@ -125,4 +129,5 @@ protected:
     int32_t editInProgress = -1; // the parameter between beginEdit and endEdit
     platform::WindowHandle window = nullptr;
     platform::LibraryHandle blendLibrary = nullptr;
+    Zoom zoom;
 };
