@@ -277,6 +277,10 @@ public:
     // Object-linking layer for drag and drop (balanced calls; may do nothing).
     virtual int32_t oleInitialize() = 0;
     virtual void oleUninitialize() = 0;
+    // How large the desktop draws things where the window is (null: the
+    // desktop's default), in percent: 100 for 96 DPI, 200 for 192 DPI or a
+    // desktop scaled by 2. 0 when the backend cannot tell.
+    virtual int32_t desktopScale(WindowHandle window) { return 0; }
 
     // --- Clock ---
     virtual uint32_t tickCount() = 0;

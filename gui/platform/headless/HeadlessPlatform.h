@@ -83,6 +83,8 @@ public:
     int32_t platformFamily() override { return family; }
     int32_t oleInitialize() override;
     void oleUninitialize() override;
+    // The scripted desktop's scale, the same for every window.
+    int32_t desktopScale(WindowHandle window) override { return desktopPercent; }
 
     uint32_t tickCount() override { return clock; }
     void sleep(uint32_t milliseconds) override;
@@ -178,6 +180,8 @@ public:
     // System: the optional blending library and the version query.
     void setLibraryAvailable(const std::string& name, bool available);
     void setPlatformFamily(int32_t id) { family = id; }
+    // The desktop's scale in percent that desktopScale answers (0: unknown).
+    void setDesktopScale(int32_t percent) { desktopPercent = percent; }
     void setButtonFaceColour(ColourRef colour) { buttonFace = colour; }
     // While set, creating a pen, brush or font fails (answers null).
     void setObjectCreationFails(bool fails) { failCreations = fails; }
@@ -370,6 +374,7 @@ private:
     bool swapped = false;
     uint32_t doubleClick = 500;
     int32_t family = PlatformFamilyNt;
+    int32_t desktopPercent = 100;
     ColourRef buttonFace = 0xF0F0F0;
     int32_t ole = 0;
     int32_t transparentCalls = 0;
