@@ -1,5 +1,6 @@
 #include "gui/platform/win32/Win32Platform.h"
 
+#include "gui/platform/DesktopScale.h"
 #include "gui/platform/win32/Win32DropTarget.h"
 
 #include <cstring>
@@ -112,6 +113,27 @@ public:
             return;
         }
         OleUninitialize();
+    }
+
+    // The DPI the window is shown at (GetDpiForWindow, looked up at run time:
+    // older systems lack it), else the screen's logical DPI. A host that is
+    // not DPI-aware gets 96 from both: the system then scales its window.
+    int32_t desktopScale(WindowHandle window) override {
+        using DpiForWindow = UINT(WINAPI*)(HWND);
+        static const DpiForWindow dpiForWindow =
+            reinterpret_cast<DpiForWindow>(reinterpret_cast<void*>(
+                GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+        UINT dpi = 0;
+        if (window && dpiForWindow) {
+            dpi = dpiForWindow(windowOf(window));
+        }
+        if (dpi == 0) {
+            if (HDC screen = GetDC(nullptr)) {
+                dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX));
+                ReleaseDC(nullptr, screen);
+            }
+        }
+        return scaleFromDpi(dpi);
     }
 
     // --- Clock ---
