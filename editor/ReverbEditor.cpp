@@ -261,7 +261,7 @@ void ReverbEditor::valueChanged(DrawContext* context, Control* control) {
 }
 
 void ReverbEditor::backgroundMouseDown(DrawContext* context, Point& where) {
-    if (!frame || !context || !(context->getMouseButtons() & MouseRight)) {
+    if (!frame || !context || !(context->getPressButtons() & MouseRight)) {
         return;
     }
     std::vector<std::string> items;

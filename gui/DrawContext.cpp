@@ -327,6 +327,15 @@ int32_t DrawContext::getMouseButtons() {
     return buttons;
 }
 
+int32_t DrawContext::getPressButtons() {
+    return pressRecorded ? pressButtons : getMouseButtons();
+}
+
+void DrawContext::setPressButtons(int32_t buttons) {
+    pressButtons = buttons;
+    pressRecorded = true;
+}
+
 void DrawContext::getMouseLocation(Point& point) {
     platform::PixelPoint screen{0, 0};
     platform::current().cursorPosition(screen);

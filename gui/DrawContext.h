@@ -47,6 +47,11 @@ public:
 
     // Buttons and modifiers held right now (Mouse... bits).
     int32_t getMouseButtons();
+    // Those of the press this context was made for, as the press message
+    // carried them: a press handled after its button went up again still
+    // tells what it was. Without a recorded press, those held now.
+    int32_t getPressButtons();
+    void setPressButtons(int32_t buttons);
     // The cursor position relative to the window's top-left corner.
     void getMouseLocation(Point& point);
 
@@ -115,4 +120,6 @@ protected:
     Point zoomOrigin;
     // The current position in panel coordinates (offset applied), for zoomed lines.
     Point penPosition;
+    int32_t pressButtons = 0;
+    bool pressRecorded = false;
 };

@@ -17,6 +17,32 @@ Frame::Reallocate viewListReallocate = &std::realloc;
 constexpr int32_t viewListStep = 20;
 constexpr uint32_t globalClassStyle = 0x4000;
 
+// The Mouse... bits of a press as its message carries them: the pressed
+// button, and the other buttons, Shift and Control as they were at the
+// press. Alt, which press messages do not carry, as held now.
+int32_t pressButtons(uint32_t message, uintptr_t state, DrawContext& context) {
+    int32_t buttons = context.getMouseButtons() & MouseAlt;
+    const struct {
+        bool held;
+        int32_t bit;
+    } bits[] = {
+        {message == platform::MessageLeftButtonDown || (state & platform::PressLeftButton) != 0,
+         MouseLeft},
+        {message == platform::MessageRightButtonDown || (state & platform::PressRightButton) != 0,
+         MouseRight},
+        {message == platform::MessageMiddleButtonDown || (state & platform::PressMiddleButton) != 0,
+         MouseMiddle},
+        {(state & platform::PressShift) != 0, MouseShift},
+        {(state & platform::PressControl) != 0, MouseControl},
+    };
+    for (const auto& b : bits) {
+        if (b.held) {
+            buttons |= b.bit;
+        }
+    }
+    return buttons;
+}
+
 } // namespace
 
 void Frame::setViewListAllocator(Reallocate reallocate) {
@@ -318,7 +344,7 @@ void Frame::mouseDown(DrawContext* context, Point& where) {
         open->release();
         return;
     }
-    int32_t buttons = context ? context->getMouseButtons() : -1;
+    int32_t buttons = context ? context->getPressButtons() : -1;
     for (int32_t i = viewCount - 1; i >= 0; --i) {
         View* view = views[i];
         if (view->isMouseEnabled() && view->hitTest(where, buttons)) {
@@ -526,6 +552,7 @@ intptr_t FUMARA_WINDOW_PROCEDURE Frame::windowProcedure(platform::WindowHandle h
                 platform::DeviceContextHandle dc = p.windowDC(handle);
                 DrawContext* context = new (std::nothrow) DrawContext(frame, dc, handle);
                 if (context) {
+                    context->setPressButtons(pressButtons(message, wParam, *context));
                     uint32_t position = static_cast<uint32_t>(lParam);
                     Point where(
                         frame->zoom.toPanel(static_cast<int32_t>(position & 0xFFFF)),

@@ -38,6 +38,18 @@ int32_t addSaturated(int32_t a, int32_t b) {
     return static_cast<int32_t>(sum);
 }
 
+// The float nearest to x that is not below (not above) it: a value rounded
+// the other way would be drawn a pixel short of the position it stands for.
+float floatAtLeast(double x) {
+    const float f = static_cast<float>(x);
+    return double(f) < x ? std::nextafter(f, std::numeric_limits<float>::infinity()) : f;
+}
+
+float floatAtMost(double x) {
+    const float f = static_cast<float>(x);
+    return double(f) > x ? std::nextafter(f, -std::numeric_limits<float>::infinity()) : f;
+}
+
 } // namespace
 
 Slider::Slider(const Rect& viewSize, ControlListener* owner, int32_t controlTag, int32_t minPos,
@@ -106,13 +118,8 @@ void Slider::setHandle(Bitmap* bitmap) {
     }
 }
 
-float Slider::drawnValue() const {
-    const float current = loadValue();
-    return (style & (SliderLeft | SliderTop)) ? current : 1.0f - current;
-}
-
 Rect Slider::handleRect() {
-    const int32_t position = truncatePosition(double(travel) * double(drawnValue()));
+    const int32_t position = drawnPosition(loadValue());
     Rect r;
     if (isHorizontal()) {
         r.top = handleOffset.y;
@@ -164,11 +171,39 @@ void Slider::draw(DrawContext* context) {
     setDirty(false);
 }
 
+int32_t Slider::drawnPosition(float v) const {
+    const float drawn = (style & (SliderLeft | SliderTop)) ? v : 1.0f - v;
+    return truncatePosition(double(travel) * double(drawn));
+}
+
+float Slider::valueAtPosition(int64_t pixels) const {
+    const double along = double(pixels) / double(travel);
+    if (!(style & (SliderRight | SliderBottom))) {
+        return floatAtLeast(along);
+    }
+    // Measured from the far end, the value is drawn as 1 - value, which must
+    // come out at least `along`. 1 - x is exact for x from 0.5 to 1, so
+    // either the drawn amount or the value is taken from that half.
+    const float drawn = floatAtLeast(along);
+    return drawn >= 0.5f ? 1.0f - drawn : floatAtMost(1.0 - along);
+}
+
+float Slider::valueMovedBy(float base, int64_t pixels) const {
+    if (pixels == 0) {
+        return base; // held still: exactly the value it had
+    }
+    const float moved = static_cast<float>(pixels) / static_cast<float>(travel);
+    return (style & (SliderRight | SliderBottom)) ? base - moved : base + moved;
+}
+
 void Slider::mouseDown(DrawContext* context, Point& where) {
     if (!mouseEnabled || !context) {
         return;
     }
-    int32_t buttons = context->getMouseButtons();
+    // The press as it was made: one handled only after its button went up
+    // again (a tap, a click shorter than the host's idle interval) still acts,
+    // once.
+    int32_t buttons = context->getPressButtons();
     // Ctrl with the left button: back to the default, reported once, no edit.
     if (buttons == (MouseLeft | MouseControl)) {
         storeValue(getDefaultValue());
@@ -180,30 +215,20 @@ void Slider::mouseDown(DrawContext* context, Point& where) {
     }
 
     const bool horizontal = isHorizontal();
-    const int32_t start = horizontal ? size.left + handleOffset.x : size.top + handleOffset.y;
-    int32_t delta;
-    if (freeClick) {
-        // The handle's centre jumps to the mouse.
-        delta = start + (horizontal ? handleWidth : handleHeight) / 2 - 1;
-    } else {
-        // Only a click on the handle grabs it, and keeps the grip while dragging.
-        const int32_t position = truncatePosition(double(travel) * double(drawnValue()));
-        Rect box;
-        int32_t pos;
-        if (horizontal) {
-            pos = position + handleOffset.x + size.left;
-            box = Rect(pos, size.top + handleOffset.y, pos + handleWidth,
-                       size.top + handleOffset.y + handleHeight);
-        } else {
-            pos = position + handleOffset.y + size.top;
-            box = Rect(size.left + handleOffset.x, pos, size.left + handleOffset.x + handleWidth,
-                       pos + handleHeight);
-        }
-        if (!box.contains(where)) {
-            return;
-        }
-        delta = start + ((horizontal ? where.x : where.y) - pos);
+    // A press on the handle as drawn (edges included) grabs it where it was
+    // pressed: the value stays until the mouse moves, then follows it with
+    // that grip. A press elsewhere, where free clicks are taken, puts the
+    // centre of the drawn handle under the mouse.
+    const Rect drawn = handleRect();
+    const int64_t x = int64_t(where.x) - size.left, y = int64_t(where.y) - size.top;
+    const bool grabbed = x >= drawn.left && x <= drawn.right && y >= drawn.top && y <= drawn.bottom;
+    if (!grabbed && !freeClick) {
+        return;
     }
+    const float grabbedValue = loadValue();
+    const int32_t pressedAt = horizontal ? where.x : where.y;
+    const int32_t centre = horizontal ? size.left + handleOffset.x + handleWidth / 2
+                                      : size.top + handleOffset.y + handleHeight / 2;
 
     if (frame) {
         frame->beginEdit(tag);
@@ -212,8 +237,11 @@ void Slider::mouseDown(DrawContext* context, Point& where) {
     int32_t remembered = buttons;
     float fineBase = loadValue();
     Point mouse = where;
-    for (;;) {
-        buttons = context->getMouseButtons();
+    for (bool firstPass = true;; firstPass = false) {
+        // The first pass acts on the press; later ones on what is held now.
+        if (!firstPass) {
+            buttons = context->getMouseButtons();
+        }
         if (!(buttons & MouseLeft)) {
             break;
         }
@@ -226,11 +254,9 @@ void Slider::mouseDown(DrawContext* context, Point& where) {
         } else if (!shift) {
             fineBase = loadValue();
         }
-        const int32_t along = horizontal ? mouse.x : mouse.y;
-        float v = static_cast<float>(int64_t(along) - delta) / static_cast<float>(travel);
-        if (style & (SliderRight | SliderBottom)) {
-            v = 1.0f - v;
-        }
+        const int64_t along = horizontal ? mouse.x : mouse.y;
+        const float v = grabbed ? valueMovedBy(grabbedValue, along - pressedAt)
+                                : valueAtPosition(along - centre);
         storeValue(shift ? fineBase + (v - fineBase) / zoomFactor : v);
         clampValue();
         reportChange(context);

@@ -64,8 +64,14 @@ public:
 
 protected:
     bool isHorizontal() const { return (style & SliderHorizontal) != 0; }
-    // The value as drawn: itself when value 0 is at the left (top), else 1 - value.
-    float drawnValue() const;
+    // How far along the travel the handle of value v is drawn, before the
+    // limits: from the left (top) for value 0 there, else for 1 - v.
+    int32_t drawnPosition(float v) const;
+    // The value whose handle is drawn `pixels` along the travel (outside the
+    // travel: beyond 0 or 1).
+    float valueAtPosition(int64_t pixels) const;
+    // `base` moved by `pixels` of mouse travel; exactly `base` for none.
+    float valueMovedBy(float base, int64_t pixels) const;
 
     Point bitmapOffset;
     Point handleOffset;

@@ -79,7 +79,10 @@
 //   asked for, and validates the window; endPaint ends the paint. A window
 //   procedure receives MessagePaint while the window has an update region,
 //   MessageLeftButtonDown / MessageRightButtonDown / MessageMiddleButtonDown
-//   with lParam = x (low 16 bits) | y << 16 in client coordinates, and
+//   with lParam = x (low 16 bits) | y << 16 in client coordinates and wParam =
+//   the Press... bits of the buttons (logical, as the messages name them) and
+//   modifiers held at the press itself, the pressed button included (the
+//   message may be delivered after the button went up again), and
 //   MessageDestroy when the window (or its parent) is destroyed, while its
 //   handle is still valid. Messages to a destroyed window handle are never sent;
 //   operations on it fail quietly.
@@ -176,6 +179,16 @@ enum : uint32_t {
     MessageLeftButtonDown = 0x0201,
     MessageRightButtonDown = 0x0204,
     MessageMiddleButtonDown = 0x0207,
+};
+
+// wParam bits of the button-down messages: what was held at the press (the
+// values of the win32 messages' own key-state bits, which pass unchanged).
+enum : uintptr_t {
+    PressLeftButton = 0x0001,
+    PressRightButton = 0x0002,
+    PressShift = 0x0004,
+    PressControl = 0x0008,
+    PressMiddleButton = 0x0010,
 };
 
 // Window styles.

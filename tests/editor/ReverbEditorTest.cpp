@@ -8,6 +8,7 @@
 #include "gui/platform/BmpDecoder.h"
 #include "tests/gui/controls/ControlWorld.h"
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -122,6 +123,44 @@ protected:
             p.setTickCount(start + holdFor + 1);
         }
         p.setKeyHeld(button, false);
+    }
+    // A click whose button (and keys) are up again before the window
+    // procedure gets the press: a tap, or a click shorter than the host's
+    // idle interval. The message carries what was held at the press.
+    void quickClick(int32_t x, int32_t y, std::vector<int32_t> keys = {}) {
+        for (int32_t k : keys) {
+            p.setKeyHeld(k, true);
+        }
+        p.setKeyHeld(platform::KeyLeftButton, true);
+        p.setCursor({100 + x, 50 + y});
+        const uintptr_t state = p.pressState();
+        p.releaseAllKeys();
+        p.sendMessage(window(), platform::MessageLeftButtonDown, state,
+                      intptr_t(x) | (intptr_t(y) << 16));
+    }
+    static std::string text(float value) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.9g", double(value));
+        return buffer;
+    }
+    // The edits and automation the host received, in order: "begin 2,
+    // automate 2 0.5, end 2".
+    static std::string sequence() {
+        std::string out;
+        for (const HostCall& c : RecordingHost::get().calls) {
+            const char* name = c.opcode == audioMasterBeginEdit  ? "begin"
+                               : c.opcode == audioMasterEndEdit  ? "end"
+                               : c.opcode == audioMasterAutomate ? "automate"
+                                                                 : nullptr;
+            if (!name) {
+                continue;
+            }
+            out += (out.empty() ? "" : ", ") + std::string(name) + " " + std::to_string(c.index);
+            if (c.opcode == audioMasterAutomate) {
+                out += " " + text(c.opt);
+            }
+        }
+        return out;
     }
     std::vector<HostCall> calls(int32_t opcode) const {
         std::vector<HostCall> out;
@@ -293,7 +332,7 @@ TEST_F(EditorWorld, ParametersZeroAndOneAndStrayIndicesChangeNothing) {
 
 TEST_F(EditorWorld, DragToTheFarRightAutomatesBetweenOneBeginAndOneEnd) {
     openEditor();
-    press(18, 40, {{20, {100, 40}}, {60, {171, 41}}, {100, {200, 44}}}, 400);
+    press(18, 40, {{20, {100, 40}}, {60, {172, 41}}, {100, {200, 44}}}, 400);
     const auto& all = RecordingHost::get().calls;
     auto begins = calls(audioMasterBeginEdit), ends = calls(audioMasterEndEdit);
     auto automates = calls(audioMasterAutomate);
@@ -301,9 +340,9 @@ TEST_F(EditorWorld, DragToTheFarRightAutomatesBetweenOneBeginAndOneEnd) {
     ASSERT_EQ(ends.size(), 1u);
     EXPECT_EQ(begins[0].index, 2);
     EXPECT_EQ(ends[0].index, 2);
-    ASSERT_EQ(automates.size(), 3u); // 0.0, then 82/153, then 1.0; nothing while held still
+    ASSERT_EQ(automates.size(), 3u); // 0.0, then 81/153, then 1.0; nothing while held still
     EXPECT_EQ(automates[0].opt, 0.0f);
-    EXPECT_FLOAT_EQ(automates[1].opt, 82.0f / 153.0f);
+    EXPECT_FLOAT_EQ(automates[1].opt, 81.0f / 153.0f);
     EXPECT_EQ(automates[2].opt, 1.0f);
     for (const HostCall& c : automates) {
         EXPECT_EQ(c.index, 2);
@@ -333,15 +372,103 @@ TEST_F(EditorWorld, DragToTheFarRightAutomatesBetweenOneBeginAndOneEnd) {
     EXPECT_FALSE(calls(audioMasterIdle).empty());
 }
 
-TEST_F(EditorWorld, ShiftDragIsTenTimesFiner) {
+TEST_F(EditorWorld, ShiftDragFromAGrabOffTheCentreIsTenTimesFiner) {
     openEditor();
+    // The handle (value 0.5) spans frame x 84 to 105: grabbed at 88.
     p.setKeyHeld(platform::KeyShift, true);
-    press(95, 40, {{30, {95 + 153, 40}}}, 90);
+    press(88, 40, {{30, {88 + 153, 40}}}, 90);
     p.setKeyHeld(platform::KeyShift, false);
-    auto automates = calls(audioMasterAutomate);
-    ASSERT_EQ(automates.size(), 2u);
-    EXPECT_NEAR(automates[1].opt - automates[0].opt, 0.1f, 1e-6);
-    EXPECT_NEAR(automates[0].opt, 0.5f, 0.001f); // the click itself hardly moves it
+    EXPECT_EQ(sequence(), "begin 2, automate 2 " + text(0.5f + 0.1f) + ", end 2");
+    EXPECT_TRUE(sliderShows(0, 77 + 15)) << "a tenth of 153 pixels";
+}
+
+TEST_F(EditorWorld, AClickWhosePressIsHandledAfterItsReleaseActsOnce) {
+    // Slider rows: parameter 2 at 0.5, 3 at 0, 4 at 1, 5 at 0.8.
+    effect->params[3] = 0.0f;
+    effect->params[4] = 1.0f;
+    effect->params[5] = 0.8f;
+    openEditor();
+    const float fine = 131.0f / 153.0f + (41.0f / 153.0f - 131.0f / 153.0f) / 10.0f;
+    struct Case {
+        const char* what;
+        int32_t x, y;
+        std::vector<int32_t> keys;
+        std::string calls;
+        int32_t row, handleLeft; // where the row's handle is drawn afterwards
+    } cases[] = {
+        {"on the track",
+         150,
+         40,
+         {},
+         "begin 2, automate 2 " + text(131.0f / 153.0f) + ", end 2",
+         0,
+         150 - 7 - 11},
+        {"with Ctrl", 30, 120, {platform::KeyControl}, "automate 5 0.5", 3, 77},
+        {"on the handle at 0", 24, 70, {}, "begin 3, end 3", 1, 6},
+        {"on the handle at 1", 172, 96, {}, "begin 4, end 4", 2, 154},
+        // From 131/153 a tenth of the way to 41/153.
+        {"with Shift on the track",
+         60,
+         40,
+         {platform::KeyShift},
+         "begin 2, automate 2 " + text(fine) + ", end 2",
+         0,
+         1 + int32_t(153.0 * double(fine))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingHost::get().reset();
+        quickClick(c.x, c.y, c.keys);
+        EXPECT_EQ(sequence(), c.calls);
+        // Neighbouring sliders share a row, which the one drawn last owns:
+        // the whole panel again, in order.
+        frame->setDirty(true);
+        idle();
+        EXPECT_TRUE(sliderShows(c.row, c.handleLeft));
+    }
+    EXPECT_EQ(effect->params[3], 0.0f);
+    EXPECT_EQ(effect->params[4], 1.0f);
+    EXPECT_EQ(effect->params[5], 0.5f);
+    // Right and middle presses released early change nothing either.
+    RecordingHost::get().reset();
+    for (uint32_t message : {platform::MessageRightButtonDown, platform::MessageMiddleButtonDown}) {
+        p.sendMessage(window(), message, 0, 100 | (40 << 16));
+    }
+    EXPECT_EQ(sequence(), "");
+}
+
+TEST_F(EditorWorld, AHandleHeldWithoutMovingKeepsItsValue) {
+    // Rows at 0, 0.5 and 1: handles at frame x 13, 84 and 161 (22 wide);
+    // each pressed at its left edge, centre and right edge for 300 ms.
+    effect->params[2] = 0.0f;
+    effect->params[3] = 0.5f;
+    effect->params[4] = 1.0f;
+    openEditor();
+    const struct {
+        int32_t row, handleLeft;
+        float value;
+    } rows[] = {{0, 6, 0.0f}, {1, 77, 0.5f}, {2, 154, 1.0f}};
+    for (const auto& r : rows) {
+        for (int32_t grip : {0, 11, 21}) {
+            SCOPED_TRACE(::testing::Message() << "row " << r.row << " grip " << grip);
+            RecordingHost::get().reset();
+            const int32_t tag = kSliders[r.row].tag;
+            press(7 + r.handleLeft + grip, kSliders[r.row].rect.top + 14, {}, 300);
+            EXPECT_EQ(sequence(), "begin " + std::to_string(tag) + ", end " + std::to_string(tag));
+            EXPECT_EQ(effect->params[tag], r.value);
+            EXPECT_TRUE(sliderShows(r.row, r.handleLeft));
+            EXPECT_FALSE(calls(audioMasterIdle).empty()) << "held through several idle passes";
+        }
+    }
+}
+
+TEST_F(EditorWorld, APressOnTheTrackPutsTheHandleCentreUnderTheMouse) {
+    openEditor();
+    // Parameter 2 at 0.5, its handle at frame x 84 to 105; pressed at 60 and
+    // held: the handle's centre (left edge + 11) moves to 60.
+    press(60, 40, {}, 300);
+    EXPECT_EQ(sequence(), "begin 2, automate 2 " + text(41.0f / 153.0f) + ", end 2");
+    EXPECT_TRUE(sliderShows(0, 60 - 7 - 11));
 }
 
 TEST_F(EditorWorld, CtrlClickResetsToHalfOnceWithoutAnEdit) {
@@ -406,10 +533,10 @@ TEST_F(EditorWorld, ArrowKeysThroughTheHostOpcode) {
     EXPECT_EQ(key(VKEY_LEFT, MODIFIER_SHIFT), 1);
     EXPECT_FLOAT_EQ(effect->params[8], 0.59f);
     // A click gives a slider the focus: it takes the keys from then on.
-    press(18 + 76, 120); // fourth slider (parameter 5) to 76/153
+    press(19 + 40, 120); // fourth slider (parameter 5) to 40/153
     RecordingHost::get().reset();
     EXPECT_EQ(key(VKEY_DOWN), 1);
-    EXPECT_FLOAT_EQ(effect->params[5], 76.0f / 153.0f - 0.1f);
+    EXPECT_FLOAT_EQ(effect->params[5], 40.0f / 153.0f - 0.1f);
     EXPECT_FLOAT_EQ(effect->params[8], 0.59f);
     // A click on a value box takes the focus away again.
     press(200, 40);
@@ -496,11 +623,11 @@ TEST_F(EditorWorld, AHostClosingTheEditorFromItsIdleDuringADragEndsTheDragAndThe
     for (size_t k = end; k < all.size(); ++k) {
         EXPECT_NE(all[k].opcode, audioMasterAutomate);
     }
-    EXPECT_FLOAT_EQ(effect->params[2], 82.0f / 153.0f);
+    EXPECT_FLOAT_EQ(effect->params[2], 81.0f / 153.0f);
 
     // The editor opens again as usual.
     openEditor();
-    EXPECT_TRUE(sliderShows(0, 83));
+    EXPECT_TRUE(sliderShows(0, 82));
 }
 
 TEST_F(EditorWorld, OpeningTwiceReplacesThePanel) {

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
@@ -443,6 +444,94 @@ TEST_F(Win32Editor, DraggingTheFirstHandleToTheRightEndAutomatesRoomSizeToOne) {
     ASSERT_EQ(kEditorWidth, shown.width);
     int32_t opaque = 0;
     EXPECT_EQ(handlePixelsMatching(shown, handle, kHandleLeftAtZero + kTravel, opaque), opaque);
+}
+
+TEST_F(Win32Editor, ClicksHandledAfterTheirReleaseActOnce) {
+    effect->setParameter(effect, kFirstSliderParameter + 1, 0.8f);
+    HWND child = openEditor();
+    ASSERT_NE(nullptr, child);
+    POINT origin{0, 0};
+    ASSERT_TRUE(ClientToScreen(child, &origin));
+    const bool swapped = GetSystemMetrics(SM_SWAPBUTTON) != 0;
+    // Press and release (with Control around them when asked) are sent
+    // together before the host's loop runs again: the press message is read
+    // after the release. The host's loop then runs until the click has
+    // acted, and 100 ms more.
+    auto quickClick = [&](int32_t x, int32_t y, bool control) {
+        sendMove(origin.x + x, origin.y + y);
+        pumpMessages();
+        record.reset();
+        std::vector<INPUT> inputs;
+        INPUT key{};
+        key.type = INPUT_KEYBOARD;
+        key.ki.wVk = VK_CONTROL;
+        if (control) {
+            inputs.push_back(key);
+        }
+        INPUT button{};
+        button.type = INPUT_MOUSE;
+        button.mi.dwFlags = swapped ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+        inputs.push_back(button);
+        button.mi.dwFlags = swapped ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+        inputs.push_back(button);
+        if (control) {
+            key.ki.dwFlags = KEYEVENTF_KEYUP;
+            inputs.push_back(key);
+        }
+        SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        bool acted = false;
+        while (std::chrono::steady_clock::now() < deadline) {
+            pumpMessages();
+            dispatch(effEditIdle);
+            if (!acted && (record.endEdits > 0 || !record.automation.empty())) {
+                acted = true;
+                deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+            }
+            Sleep(10);
+        }
+    };
+    // The edits and automation, in order.
+    auto sequence = [] {
+        std::string out;
+        size_t automated = 0;
+        for (int32_t op : record.opcodes) {
+            std::string step;
+            if (op == audioMasterBeginEdit) {
+                step = "begin";
+            } else if (op == audioMasterEndEdit) {
+                step = "end";
+            } else if (op == audioMasterAutomate && automated < record.automation.size()) {
+                const Automation& a = record.automation[automated++];
+                char text[48];
+                std::snprintf(text, sizeof text, "automate %d %.9g", a.index, double(a.value));
+                step = text;
+            }
+            if (!step.empty()) {
+                out += (out.empty() ? "" : ", ") + step;
+            }
+        }
+        return out;
+    };
+    auto number = [](float value) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.9g", double(value));
+        return std::string(text);
+    };
+
+    // On the first row's track, beside its handle (value 0.5): the handle's
+    // centre moves to the mouse, 131 pixels along the travel.
+    quickClick(150, kHandleTop + 8, false);
+    EXPECT_EQ("begin, automate 2 " + number(131.0f / 153.0f) + ", end", sequence());
+    EXPECT_EQ(kFirstSliderParameter, record.beginIndex);
+    EXPECT_EQ(kFirstSliderParameter, record.endIndex);
+    // With Control on the second row (at 0.8): back to 0.5, no edit.
+    quickClick(100, kHandleTop + 26 + 8, true);
+    EXPECT_EQ("automate 3 0.5", sequence());
+    // On the first row's handle, now centred at 150: nothing changes.
+    quickClick(150, kHandleTop + 8, false);
+    EXPECT_EQ("begin, end", sequence());
+    EXPECT_FLOAT_EQ(131.0f / 153.0f, effect->getParameter(effect, kFirstSliderParameter));
 }
 
 TEST_F(Win32Editor, CloseRemovesTheChildWindowAndReopeningShowsTheCurrentValue) {

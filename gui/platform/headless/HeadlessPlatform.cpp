@@ -7,6 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <strings.h>
+#include <utility>
 
 namespace platform::headless {
 
@@ -301,7 +302,27 @@ intptr_t HeadlessPlatform::pressButton(WindowHandle handle, int32_t physicalButt
     }
     intptr_t position = static_cast<intptr_t>((static_cast<uint32_t>(client.x) & 0xFFFFu) |
                                               ((static_cast<uint32_t>(client.y) & 0xFFFFu) << 16));
-    return sendMessage(handle, message, 0, position);
+    return sendMessage(handle, message, pressState(), position);
+}
+
+uintptr_t HeadlessPlatform::pressState() const {
+    bool left = isHeld(KeyLeftButton);
+    bool right = isHeld(KeyRightButton);
+    if (swapped) {
+        std::swap(left, right);
+    }
+    const std::pair<bool, uintptr_t> bits[] = {{left, PressLeftButton},
+                                               {right, PressRightButton},
+                                               {isHeld(KeyMiddleButton), PressMiddleButton},
+                                               {isHeld(KeyShift), PressShift},
+                                               {isHeld(KeyControl), PressControl}};
+    uintptr_t state = 0;
+    for (const auto& bit : bits) {
+        if (bit.first) {
+            state |= bit.second;
+        }
+    }
+    return state;
 }
 
 intptr_t HeadlessPlatform::sendMessage(WindowHandle handle, uint32_t message, uintptr_t wParam,

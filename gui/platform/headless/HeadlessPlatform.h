@@ -89,7 +89,7 @@ public:
     uint32_t tickCount() override { return clock; }
     void sleep(uint32_t milliseconds) override;
 
-    bool isKeyHeld(int32_t key) override { return heldKeys.count(key) != 0; }
+    bool isKeyHeld(int32_t key) override { return isHeld(key); }
     bool cursorPosition(PixelPoint& screen) override;
     bool mouseButtonsSwapped() override { return swapped; }
     uint32_t doubleClickTime() override { return doubleClick; }
@@ -171,9 +171,13 @@ public:
     void setDoubleClickTime(uint32_t milliseconds) { doubleClick = milliseconds; }
     // Presses a physical button over a window at a client position: the button
     // becomes held, the cursor moves there and the window procedure receives the
-    // button-down message (the left one for the primary button). Answers the
-    // procedure's result, or -1 when the window is unknown.
+    // button-down message (the left one for the primary button) with what is
+    // held now in its wParam. Answers the procedure's result, or -1 when the
+    // window is unknown.
     intptr_t pressButton(WindowHandle window, int32_t physicalButton, PixelPoint client);
+    // The wParam of a button-down message made now: the Press... bits of the
+    // buttons (logical) and modifiers held.
+    uintptr_t pressState() const;
     // Sends any message straight to a window's procedure (-1 for unknown windows).
     intptr_t sendMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
@@ -320,6 +324,7 @@ private:
         std::function<void()> action;
     };
 
+    bool isHeld(int32_t key) const { return heldKeys.count(key) != 0; }
     uintptr_t newHandle() { return nextHandle += 8; }
     Object* object(ObjectHandle handle);
     const Object* object(ObjectHandle handle) const;

@@ -43,6 +43,12 @@ PixelRect fromRect(const RECT& r) {
 
 static_assert(sizeof(PAINTSTRUCT) <= sizeof(PaintSession::platformData),
               "a paint session must hold the platform's paint record");
+// The key-state bits of a press message reach the window procedure as the
+// system sends them.
+static_assert(PressLeftButton == MK_LBUTTON && PressRightButton == MK_RBUTTON &&
+                  PressShift == MK_SHIFT && PressControl == MK_CONTROL &&
+                  PressMiddleButton == MK_MBUTTON,
+              "press bits are the system's own");
 
 using TransparentBltProcedure = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int,
                                               UINT);

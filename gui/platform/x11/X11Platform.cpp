@@ -877,6 +877,7 @@ private:
     struct Pending {
         uint32_t message;
         intptr_t position;
+        uintptr_t state; // Press... bits
     };
 
     // A drag over one of the backend's windows, as far as its source told.
@@ -936,6 +937,7 @@ private:
         WindowProcedure procedure = nullptr;
         DropSink* sink = nullptr; // for drag steps
         DragStep step;
+        uintptr_t state = 0; // wParam of a press
     };
 
     struct PointerState {
@@ -1165,6 +1167,31 @@ private:
         }
     }
 
+    // The buttons and modifiers of a press as its message carries them. The
+    // event's state is the state just before it, so the pressed button joins
+    // it here. It travels with the message: a press delivered after its
+    // button went up (a tap, a click shorter than the host's idle interval)
+    // still tells what it was.
+    static uintptr_t pressState(const XButtonEvent& e) {
+        uintptr_t state = 0;
+        if ((e.state & Button1Mask) || e.button == Button1) {
+            state |= PressLeftButton;
+        }
+        if ((e.state & Button2Mask) || e.button == Button2) {
+            state |= PressMiddleButton;
+        }
+        if ((e.state & Button3Mask) || e.button == Button3) {
+            state |= PressRightButton;
+        }
+        if (e.state & ShiftMask) {
+            state |= PressShift;
+        }
+        if (e.state & ControlMask) {
+            state |= PressControl;
+        }
+        return state;
+    }
+
     // Takes one event into the state of its window; never calls a procedure.
     void absorb(const XEvent& event) {
         if (event.type == MappingNotify) {
@@ -1217,7 +1244,7 @@ private:
             intptr_t position =
                 static_cast<intptr_t>((static_cast<uint32_t>(e.x) & 0xFFFFu) |
                                       ((static_cast<uint32_t>(e.y) & 0xFFFFu) << 16));
-            w.buttons.push_back({message, position});
+            w.buttons.push_back({message, position, pressState(e)});
             return;
         }
         case ClientMessage:
@@ -1283,6 +1310,7 @@ private:
             if (!paintsOnly && !w.buttons.empty()) {
                 out.message = w.buttons.front().message;
                 out.position = w.buttons.front().position;
+                out.state = w.buttons.front().state;
                 w.buttons.pop_front();
                 return true;
             }
@@ -1312,9 +1340,9 @@ private:
         }
         WindowHandle handle = as<WindowHandle>(m.window);
         if (!m.procedure) {
-            return defaultWindowProcedure(handle, m.message, 0, m.position);
+            return defaultWindowProcedure(handle, m.message, m.state, m.position);
         }
-        return m.procedure(handle, m.message, 0, m.position);
+        return m.procedure(handle, m.message, m.state, m.position);
     }
 
     // Delivers waiting messages of the calling thread's windows to their

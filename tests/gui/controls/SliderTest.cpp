@@ -5,6 +5,7 @@
 #include "gui/OffscreenContext.h"
 #include "tests/gui/controls/ControlWorld.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -158,12 +159,14 @@ TEST_F(SliderWorld, DrawsTroughAndTransparentHandleInOneCopy) {
 }
 
 TEST_F(SliderWorld, FreeClickPutsTheHandleCentreAtTheMouse) {
+    // The handle's centre (its left edge + 11) is at frame x 19 for value 0
+    // and at 172 for value 1.
     HorizontalSlider* s = placeSlider(0.5f, 4);
-    press(18, 40);
+    press(19, 40);
     EXPECT_EQ(s->getValue(), 0.0f);
-    press(171, 40);
+    press(172, 40);
     EXPECT_EQ(s->getValue(), 1.0f);
-    press(18 + 153 / 2, 40);
+    press(19 + 76, 40);
     EXPECT_FLOAT_EQ(s->getValue(), 76.0f / 153.0f);
     ASSERT_EQ(listener.reports.size(), 3u);
     for (const auto& r : listener.reports) {
@@ -175,9 +178,57 @@ TEST_F(SliderWorld, FreeClickPutsTheHandleCentreAtTheMouse) {
     EXPECT_EQ(frame->getFocusView(), s);
 }
 
+TEST_F(SliderWorld, TheDrawnCentreLandsUnderTheMouseAtEveryPixelOfTheTravel) {
+    // Pressed beside the handle (above it, or to its right for the vertical
+    // slider), so that the press is never a grab. Travels of 153 (the
+    // editor's), 10 (where 7 / 10 rounds to a float drawn at 6) and 100
+    // measured from the bottom.
+    struct Geometry {
+        Rect size;
+        int32_t minPos, maxPos, style;
+        Point pressBeside; // the other coordinate of the press
+    } geometries[] = {
+        {Rect(kLeft, kTop, kLeft + 182, kTop + 27), 12, 165, SliderLeft | SliderHorizontal,
+         Point(0, kTop + 2)},
+        {Rect(kLeft, kTop, kLeft + 182, kTop + 27), 12, 22, SliderLeft | SliderHorizontal,
+         Point(0, kTop + 25)},
+        {Rect(250, 10, 280, 150), 20, 120, SliderBottom, Point(277, 0)},
+    };
+    for (const Geometry& g : geometries) {
+        Bitmap* handle = new Bitmap(kTestHandleId);
+        auto* s = new Slider(g.size, &listener, 2, g.minPos, g.maxPos, handle, nullptr, Point(0, 0),
+                             g.style);
+        handle->release();
+        const bool horizontal = (g.style & SliderHorizontal) != 0;
+        if (horizontal) {
+            s->setHandleOffset(Point(1, 6));
+        }
+        ASSERT_TRUE(frame->addView(s));
+        const Point offset = s->getHandleOffset();
+        const int32_t half = horizontal ? 11 : 8;
+        const int32_t first = horizontal ? g.size.left + offset.x + half : g.size.top + half;
+        for (int32_t n = 0; n <= s->getTravel(); ++n) {
+            SCOPED_TRACE(::testing::Message() << "travel " << s->getTravel() << " pixel " << n);
+            s->setValue(0.5f);
+            const int32_t along = first + n;
+            press(horizontal ? along : g.pressBeside.x, horizontal ? g.pressBeside.y : along);
+            const Rect r = s->handleRect();
+            const int32_t expected =
+                std::max((horizontal ? offset.x : offset.y) + n, s->getMinLimit());
+            EXPECT_EQ(horizontal ? r.left : r.top, expected);
+            if (expected == (horizontal ? offset.x : offset.y) + n) {
+                const int32_t centre =
+                    horizontal ? g.size.left + r.left + half : g.size.top + r.top + half;
+                EXPECT_EQ(centre, along);
+            }
+        }
+        frame->removeAll(true);
+    }
+}
+
 TEST_F(SliderWorld, DragToTheFarRightReportsOneEditEndingAtOne) {
     HorizontalSlider* s = placeSlider(0.3f, 2);
-    press(18, 40, {moveStep(20, 100, 40), moveStep(60, 171, 42), moveStep(100, 200, 45)}, 300);
+    press(18, 40, {moveStep(20, 100, 40), moveStep(60, 172, 42), moveStep(100, 200, 45)}, 300);
     EXPECT_EQ(s->getValue(), 1.0f);
     ASSERT_GE(listener.reports.size(), 3u);
     EXPECT_EQ(listener.reports.front().value, 0.0f);
@@ -207,14 +258,32 @@ TEST_F(SliderWorld, DragToTheFarRightReportsOneEditEndingAtOne) {
 
 TEST_F(SliderWorld, ShiftDragMovesTenTimesSlower) {
     HorizontalSlider* s = placeSlider(0.5f);
-    // Shift held from the start: the click does not jump, 153 pixels give 0.1.
+    // Shift held from a press beside the handle: the click moves the value a
+    // tenth of the way to the mouse, 153 pixels give 0.1.
     p.setKeyHeld(platform::KeyShift, true);
-    press(95, 40, {moveStep(30, 95 + 153, 40)}, 80);
+    press(60, 40, {moveStep(30, 60 + 153, 40)}, 80);
     p.setKeyHeld(platform::KeyShift, false);
     ASSERT_EQ(listener.reports.size(), 2u);
     const float first = listener.reports[0].value;
-    EXPECT_NEAR(first, 0.5f + ((95.0f - 18.0f) / 153.0f - 0.5f) / 10.0f, 1e-6);
+    EXPECT_NEAR(first, 0.5f + ((60.0f - 19.0f) / 153.0f - 0.5f) / 10.0f, 1e-6);
     EXPECT_NEAR(s->getValue() - first, 0.1f, 1e-6);
+}
+
+TEST_F(SliderWorld, ShiftDragFromAGrabOffTheCentreKeepsTheGrip) {
+    HorizontalSlider* s = placeSlider(0.5f);
+    // Handle at frame x 84 to 105; grabbed 4 pixels right of its left edge.
+    p.setKeyHeld(platform::KeyShift, true);
+    press(88, 40,
+          {moveStep(30, 88 + 153, 40), keyStep(60, platform::KeyShift, false),
+           moveStep(90, 88 + 30, 40)},
+          120);
+    ASSERT_EQ(listener.reports.size(), 3u) << "nothing at the press itself";
+    EXPECT_NEAR(listener.reports[0].value, 0.6f, 1e-6);
+    // Shift let go: the grip says 1.5 there, clamped; then 30 pixels right of
+    // the press the handle's left edge is 30 pixels right of where it was.
+    EXPECT_EQ(listener.reports[1].value, 1.0f);
+    EXPECT_FLOAT_EQ(s->getValue(), 0.5f + 30.0f / 153.0f);
+    EXPECT_EQ(handleLeftOnScreen() + kLeft, 84 + 30);
 }
 
 TEST_F(SliderWorld, ShiftPressedDuringADragStartsFineModeWhereTheValueIs) {
@@ -223,7 +292,7 @@ TEST_F(SliderWorld, ShiftPressedDuringADragStartsFineModeWhereTheValueIs) {
           {keyStep(20, platform::KeyShift, true), moveStep(40, 100 + 153, 40),
            keyStep(80, platform::KeyShift, false)},
           120);
-    const float coarse = (100.0f - 18.0f) / 153.0f;
+    const float coarse = (100.0f - 19.0f) / 153.0f;
     EXPECT_FLOAT_EQ(listener.reports.front().value, coarse);
     // Fine from `coarse`: the mouse says coarse + 1, the value moves a tenth of that.
     bool sawFine = false;
@@ -263,7 +332,7 @@ TEST_F(SliderWorld, CtrlShiftClickDragsInFineMode) {
     press(18, 40);
     p.setKeyHeld(platform::KeyControl, false);
     p.setKeyHeld(platform::KeyShift, false);
-    EXPECT_FLOAT_EQ(s->getValue(), 0.8f + (0.0f - 0.8f) / 10.0f);
+    EXPECT_FLOAT_EQ(s->getValue(), 0.8f + (-1.0f / 153.0f - 0.8f) / 10.0f);
     EXPECT_EQ(hostCalls(audioMasterBeginEdit), 1);
     EXPECT_EQ(hostCalls(audioMasterEndEdit), 1);
 }
@@ -304,13 +373,23 @@ TEST_F(SliderWorld, WithoutFreeClickOnlyTheHandleIsGrabbedAndKeepsItsGrip) {
     // On its edge it is grabbed; without movement the value stays where it was.
     press(84, 37);
     EXPECT_EQ(hostCalls(audioMasterBeginEdit), 1);
-    EXPECT_FLOAT_EQ(s->getValue(), 76.0f / 153.0f); // the grip point, not the centre
+    EXPECT_EQ(s->getValue(), 0.5f);
+    EXPECT_TRUE(listener.reports.empty());
     // Grabbed 5 pixels right of its left edge, the handle keeps that grip.
-    s->setValue(0.5f);
-    frame->idle();
     press(89, 45, {moveStep(20, 119, 45)}, 60);
-    EXPECT_FLOAT_EQ(s->getValue(), 106.0f / 153.0f);
+    EXPECT_FLOAT_EQ(s->getValue(), 0.5f + 30.0f / 153.0f);
     EXPECT_EQ(handleLeftOnScreen() + kLeft, 119 - 5);
+    // At value 0 the handle stands at the start of its travel (frame x 13 to
+    // 35), further right than the value's own position: that is where it is
+    // grabbed, and where it is not, nothing happens.
+    s->setValue(0.0f);
+    frame->idle();
+    listener.reports.clear();
+    press(10, 45);
+    EXPECT_EQ(listener.reports.size(), 0u);
+    press(35, 45);
+    EXPECT_EQ(s->getValue(), 0.0f);
+    EXPECT_EQ(hostCalls(audioMasterBeginEdit), 3);
 }
 
 TEST_F(SliderWorld, ArrowKeysStepByTheWheelIncrement) {

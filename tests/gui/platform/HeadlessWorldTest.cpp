@@ -13,13 +13,14 @@ struct Message {
     WindowHandle window;
     uint32_t message;
     intptr_t lParam;
+    uintptr_t wParam;
 };
 std::vector<Message> received;
 HeadlessPlatform* active = nullptr;
 
 intptr_t FUMARA_WINDOW_PROCEDURE recordingProcedure(WindowHandle w, uint32_t message,
                                                     uintptr_t wParam, intptr_t lParam) {
-    received.push_back({w, message, lParam});
+    received.push_back({w, message, lParam, wParam});
     if (message == MessagePaint) {
         PaintSession paint;
         active->beginPaint(w, paint);
@@ -83,19 +84,29 @@ TEST_F(HeadlessWorld, ButtonPressesReachTheWindowProcedureAsLogicalButtons) {
     ASSERT_EQ(1u, received.size());
     EXPECT_EQ(MessageLeftButtonDown, received[0].message);
     EXPECT_EQ(5 | (7 << 16), received[0].lParam);
+    EXPECT_EQ(PressLeftButton, received[0].wParam) << "what is held at the press";
     EXPECT_TRUE(p.isKeyHeld(KeyLeftButton));
     PixelPoint cursor;
     p.cursorPosition(cursor);
     EXPECT_EQ(100 + 10 + 5, cursor.x);
     EXPECT_EQ(50 + 20 + 7, cursor.y);
 
+    p.setKeyHeld(KeyShift, true);
+    p.setKeyHeld(KeyControl, true);
+    p.pressButton(w, KeyLeftButton, {5, 7});
+    EXPECT_EQ(PressLeftButton | PressShift | PressControl, received.back().wParam);
+    p.releaseAllKeys();
+
     p.setButtonsSwapped(true);
     p.pressButton(w, KeyRightButton, {1, 2});
     EXPECT_EQ(MessageLeftButtonDown, received.back().message);
+    EXPECT_EQ(PressLeftButton, received.back().wParam) << "logical, as the message";
     p.pressButton(w, KeyLeftButton, {1, 2});
     EXPECT_EQ(MessageRightButtonDown, received.back().message);
+    EXPECT_EQ(PressLeftButton | PressRightButton, received.back().wParam);
     p.pressButton(w, KeyMiddleButton, {1, 2});
     EXPECT_EQ(MessageMiddleButtonDown, received.back().message);
+    EXPECT_EQ(PressLeftButton | PressRightButton | PressMiddleButton, received.back().wParam);
     p.releaseAllKeys();
     EXPECT_FALSE(p.isKeyHeld(KeyLeftButton));
 }

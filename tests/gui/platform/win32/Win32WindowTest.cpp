@@ -64,6 +64,7 @@ public:
         ++presses;
         lastWhere = where;
         lastButtons = context ? context->getMouseButtons() : -1;
+        lastPressButtons = context ? context->getPressButtons() : -1;
         if (context) {
             context->getMouseLocation(lastLocation);
         }
@@ -74,6 +75,7 @@ public:
     Point lastWhere{-1, -1};
     Point lastLocation{-1, -1};
     int32_t lastButtons = 0;
+    int32_t lastPressButtons = 0;
 };
 
 class Win32Windows : public testing::Test {
@@ -266,6 +268,43 @@ TEST_F(Win32Windows, RealInputReachesTheFrameWithTheHeldButtonAndCursorPosition)
     ASSERT_TRUE(frame->getCurrentLocation(where));
     EXPECT_EQ(40, where.x);
     EXPECT_EQ(30, where.y);
+    delete frame;
+    pumpMessages();
+}
+
+TEST_F(Win32Windows, APressDeliveredAfterItsReleaseStillTellsWhatWasHeldAtThePress) {
+    Frame* frame = new Frame(Rect(0, 0, 300, 245), host, nullptr);
+    auto* view = new RecordingView(Rect(0, 0, 300, 245));
+    frame->addView(view);
+    HWND window = reinterpret_cast<HWND>(frame->getWindow());
+    pumpMessages();
+    RECT screen{};
+    GetWindowRect(window, &screen);
+    ASSERT_TRUE(SetCursorPos(screen.left + 40, screen.top + 30));
+    pumpMessages();
+
+    // Control and the primary button are pressed and let go before this
+    // thread reads its messages, as when a host's thread is busy for a
+    // moment or a touchpad sends a tap's press and release together.
+    const bool swapped = GetSystemMetrics(SM_SWAPBUTTON) != 0;
+    INPUT inputs[4] = {};
+    for (INPUT& input : inputs) {
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = VK_CONTROL;
+    }
+    inputs[1].type = inputs[2].type = INPUT_MOUSE;
+    inputs[1].mi.dwFlags = swapped ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+    inputs[2].mi.dwFlags = swapped ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+    inputs[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    ASSERT_EQ(4u, SendInput(4, inputs, sizeof(INPUT)));
+    for (int i = 0; i < 200 && view->presses == 0; ++i) {
+        pumpMessages();
+        Sleep(5);
+    }
+    ASSERT_EQ(1, view->presses);
+    EXPECT_EQ(0, view->lastButtons & (MouseLeft | MouseControl))
+        << "the asynchronous state says up when the press is handled";
+    EXPECT_EQ(MouseLeft | MouseControl, view->lastPressButtons) << "the message says held";
     delete frame;
     pumpMessages();
 }

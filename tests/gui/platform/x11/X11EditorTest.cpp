@@ -11,9 +11,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <dlfcn.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -21,6 +23,7 @@
 // Xlib last: its macros (None, Bool, ...) clash with names in other headers.
 // clang-format off
 #include "tests/gui/platform/x11/X11TestHost.h"
+#include <X11/keysym.h>
 // clang-format on
 
 namespace {
@@ -115,6 +118,39 @@ protected:
 
     std::vector<uint32_t> shown() { return host.capture(panelWindow(), panelWidth, panelHeight); }
 
+    // The edits and automation the host received, in order: "begin 2,
+    // automate 2 0.5, end 2".
+    static std::string sequence() {
+        std::string out;
+        for (const HostCall& c : hostCalls) {
+            const char* name = c.opcode == audioMasterBeginEdit  ? "begin"
+                               : c.opcode == audioMasterEndEdit  ? "end"
+                               : c.opcode == audioMasterAutomate ? "automate"
+                                                                 : nullptr;
+            if (name) {
+                out +=
+                    (out.empty() ? "" : ", ") + std::string(name) + " " + std::to_string(c.index);
+                if (c.opcode == audioMasterAutomate) {
+                    out += " " + text(c.opt);
+                }
+            }
+        }
+        return out;
+    }
+    static std::string text(float value) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.9g", double(value));
+        return buffer;
+    }
+    // Idles as a host does for a further 200 ms: whatever the press still
+    // had to do is done by then.
+    void idleOn() {
+        for (int i = 0; i < 20; ++i) {
+            dispatch(effEditIdle);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
     std::vector<float> values;
     std::vector<uint32_t> reference;
     StoringEffect* effect = nullptr;
@@ -176,6 +212,76 @@ TEST_F(X11EditorTest, DraggingASliderToTheLeftEndAutomatesItsParameter) {
     }
     EXPECT_FLOAT_EQ(effect->getParameter(5), 0.0f);
     EXPECT_TRUE(idleUntil([&] { return countDifferences(shown(), expected) == 0; }));
+}
+
+TEST_F(X11EditorTest, ClicksReleasedBeforeTheEditorsIdleActOnce) {
+    if (!host.hasXTest()) {
+        GTEST_SKIP() << "the X server has no XTest extension";
+    }
+    ASSERT_TRUE(openAndShow(reference));
+    int hx = 0, hy = 0;
+    ASSERT_TRUE(host.screenOrigin(hostWindow, hx, hy));
+    // Press and release reach the server before the host's next idle, as a
+    // quick click or a touchpad tap does. The second row (parameter 3, at
+    // 0.1) is clicked on its track, away from the handle: its centre moves
+    // there.
+    host.movePointer(hx + 150, hy + 57 + 14);
+    host.button(1, true);
+    host.button(1, false);
+    EXPECT_TRUE(idleUntil([&] { return calls(audioMasterEndEdit) > 0; })) << sequence();
+    idleOn();
+    EXPECT_EQ(sequence(), "begin 3, automate 3 " + text(131.0f / 153.0f) + ", end 3");
+    EXPECT_FLOAT_EQ(effect->getParameter(3), 131.0f / 153.0f);
+
+    // A quick Ctrl+click on the fifth row (parameter 6, at 0.75) resets it.
+    hostCalls.clear();
+    host.movePointer(hx + 40, hy + 135 + 14);
+    host.key(XK_Control_L, true);
+    host.button(1, true);
+    host.button(1, false);
+    host.key(XK_Control_L, false);
+    EXPECT_TRUE(idleUntil([&] { return calls(audioMasterAutomate) > 0; })) << sequence();
+    idleOn();
+    EXPECT_EQ(sequence(), "automate 6 0.5");
+    EXPECT_EQ(effect->getParameter(6), 0.5f);
+}
+
+TEST_F(X11EditorTest, AHandlePressedFor300MsWithoutMovingKeepsItsValue) {
+    if (!host.hasXTest()) {
+        GTEST_SKIP() << "the X server has no XTest extension";
+    }
+    ASSERT_TRUE(openAndShow(reference));
+    int hx = 0, hy = 0;
+    ASSERT_TRUE(host.screenOrigin(hostWindow, hx, hy));
+    // The first row (parameter 2) at 0: its handle stands at the start of the
+    // travel, frame x 13 to 34; the fourth (parameter 5) at 0.5: x 84 to 105.
+    // Each pressed on its centre.
+    const struct {
+        int32_t parameter, x, y;
+        float value;
+    } handles[] = {{2, 13 + 11, 31 + 14, 0.0f}, {5, 84 + 11, 31 + 3 * 26 + 14, 0.5f}};
+    for (const auto& h : handles) {
+        SCOPED_TRACE(h.parameter);
+        hostCalls.clear();
+        host.movePointer(hx + h.x, hy + h.y);
+        host.button(1, true);
+        std::atomic<bool> released{false};
+        std::thread user([&] {
+            X11TestHost hand;
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            hand.button(1, false);
+            released = true;
+        });
+        bool ended = idleUntil([&] { return released && calls(audioMasterEndEdit) > 0; });
+        user.join();
+        ASSERT_TRUE(ended) << sequence();
+        idleOn();
+        const std::string index = std::to_string(h.parameter);
+        EXPECT_EQ(sequence(), "begin " + index + ", end " + index);
+        EXPECT_EQ(effect->getParameter(h.parameter), h.value);
+    }
+    EXPECT_TRUE(idleUntil([&] { return countDifferences(shown(), reference) == 0; }))
+        << "the handles are drawn where they were";
 }
 
 TEST_F(X11EditorTest, ChangesFromTheHostThreadAppearAfterTheEditorsIdle) {

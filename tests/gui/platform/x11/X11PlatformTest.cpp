@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 // Xlib last: its macros (None, Bool, ...) clash with names in other headers.
@@ -36,6 +37,7 @@ struct Received {
     WindowHandle window;
     uint32_t message;
     intptr_t position;
+    uintptr_t state; // wParam
     bool userDataSet;
     PixelRect paintArea;
 };
@@ -52,7 +54,7 @@ Platform& backend() {
 intptr_t FUMARA_WINDOW_PROCEDURE recordingProcedure(WindowHandle window, uint32_t message,
                                                     uintptr_t wParam, intptr_t lParam) {
     Platform& p = backend();
-    Received r{window, message, lParam, p.windowUserData(window) != nullptr, {0, 0, 0, 0}};
+    Received r{window, message, lParam, wParam, p.windowUserData(window) != nullptr, {0, 0, 0, 0}};
     if (message == MessagePaint) {
         PaintSession paint;
         DeviceContextHandle dc = p.beginPaint(window, paint);
@@ -374,6 +376,46 @@ TEST_F(X11PlatformTest, ButtonPressesBecomeButtonDownMessagesAndWheelDoesNot) {
                                               MessageRightButtonDown}));
 }
 
+TEST_F(X11PlatformTest, APressCarriesWhatWasHeldAtThePressAfterItsRelease) {
+    if (!host.hasXTest()) {
+        GTEST_SKIP() << "the X server has no XTest extension";
+    }
+    WindowHandle w = openChild(hostWindow);
+    ASSERT_TRUE(waitForPaint(w));
+    int hx = 0, hy = 0;
+    ASSERT_TRUE(host.screenOrigin(hostWindow, hx, hy));
+    host.movePointer(hx + 5, hy + 7);
+    received.clear();
+    // Every button and key is up again before the window's thread pumps.
+    host.key(XK_Control_L, true);
+    host.button(1, true);
+    host.button(1, false);
+    host.key(XK_Control_L, false);
+    host.key(XK_Shift_L, true);
+    host.button(1, true);
+    host.button(3, true);
+    host.button(3, false);
+    host.button(1, false);
+    host.key(XK_Shift_L, false);
+    host.button(2, true);
+    host.button(2, false);
+    EXPECT_FALSE(backend().isKeyHeld(KeyLeftButton));
+    ASSERT_TRUE(pumpUntil([&] { return count(MessageMiddleButtonDown) > 0; }));
+    std::vector<std::pair<uint32_t, uintptr_t>> presses;
+    for (const Received& r : received) {
+        if (r.message != MessagePaint) {
+            presses.emplace_back(r.message, r.state);
+        }
+    }
+    const std::vector<std::pair<uint32_t, uintptr_t>> expected{
+        {MessageLeftButtonDown, PressLeftButton | PressControl},
+        {MessageLeftButtonDown, PressLeftButton | PressShift},
+        {MessageRightButtonDown, PressLeftButton | PressRightButton | PressShift},
+        {MessageMiddleButtonDown, PressMiddleButton},
+    };
+    EXPECT_EQ(presses, expected);
+}
+
 TEST_F(X11PlatformTest, HeldButtonsModifiersAndCursorComeFromTheServer) {
     if (!host.hasXTest()) {
         GTEST_SKIP() << "the X server has no XTest extension";
@@ -438,6 +480,7 @@ TEST_F(X11PlatformTest, SwappedButtonsKeepPhysicalStateAndLogicalMessages) {
     EXPECT_FALSE(rightHeld);
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].message, MessageRightButtonDown) << "it acts as the secondary button";
+    EXPECT_EQ(received[0].state, PressRightButton);
     EXPECT_EQ(received[0].position, 30 | (40 << 16));
     EXPECT_FALSE(backend().mouseButtonsSwapped());
 }
