@@ -206,7 +206,7 @@ void BM_RebuildBlock(benchmark::State& state) {
     bool larger = false;
     for (auto _ : state) {
         larger = !larger;
-        fx.effect->setParameter(fx.effect, ReverbEffect::kRoomSize, larger ? 0.6f : 0.5f);
+        fx.effect->setParameter(fx.effect, kRoomSize, larger ? 0.6f : 0.5f);
         const auto t0 = Clock::now();
         fx.run(at);
         const auto t1 = Clock::now();

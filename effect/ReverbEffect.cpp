@@ -4,50 +4,14 @@
 #include "engine/SampleRate.h"
 #include "host/ValueText.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <thread>
 
 namespace {
 
-constexpr const char* kEffectName = "KDLV Fumara";
-constexpr const char* kVendorName = "Tarnwick";
 constexpr const char* kDefaultProgramName = "Init";
 constexpr const char* kParamLabel = "units";
-constexpr const char* kUnusedName = "Unused";
-
-// Names of the parameters that do something; every other index is "Unused".
-constexpr const char* kParamNames[] = {
-    "Mode",           "Length",          "Room Size",         "PreDelay",
-    "Lowpass Cutoff", "Highpass Cutoff", "Stereo Separation", "Reverb Level",
-    "Dry Level",
-};
-constexpr int32_t kNamedParams = sizeof kParamNames / sizeof kParamNames[0];
-
-// The values of a new program, by parameter index; 9 to 31 are 0.5.
-constexpr float kDefaultValues[kNamedParams] = {0.0f, 0.5f, 0.5f, 0.0f, 0.7f,
-                                                0.0f, 0.5f, 0.6f, 0.9f};
-constexpr float kUnusedDefault = 0.5f;
-
-// Writes the direct signal, dry x input, into each output the host provided
-// (silence where its input is missing). Used for a block that arrives while the
-// engine's storage is being re-sized.
-void passDrySignal(const float* in, float* out, int32_t frames, float dry) {
-    if (!out) {
-        return;
-    }
-    if (!in) {
-        std::memset(out, 0, sizeof(float) * static_cast<size_t>(frames));
-        return;
-    }
-    const double gain = dry;
-    for (int32_t i = 0; i < frames; ++i) {
-        out[i] = static_cast<float>(gain * in[i]);
-    }
-}
 
 } // namespace
 
@@ -57,16 +21,16 @@ static_assert(sizeof(std::atomic<float>) == sizeof(float) &&
 
 ReverbProgram::ReverbProgram() {
     for (int32_t i = 0; i < kNumValues; ++i) {
-        values[i].store(i < kNamedParams ? kDefaultValues[i] : kUnusedDefault,
+        values[i].store(i < kNamedParameterCount ? kNamedParameters[i].defaultValue
+                                                 : kUnusedParameterDefault,
                         std::memory_order_relaxed);
     }
     copyText(name, kDefaultProgramName, kNameSize);
 }
 
 ReverbEffect::ReverbEffect(audioMasterCallback audioMaster)
-    : ExtendedEffectBase(audioMaster, kNumPrograms, kNumParams) {
-    // The engine is built (at the library-wide rate) as a member, right after
-    // the base; rebuildPending and the gains start as declared.
+    : ExtendedEffectBase(audioMaster, kNumPrograms, kNumParams),
+      core(usableSampleRate(kDefaultSampleRate)) {
     programs = new (std::nothrow) ReverbProgram[kNumPrograms];
     if (programs) {
         setProgram(0);
@@ -99,12 +63,7 @@ ReverbEffect::~ReverbEffect() {
     }
     delete[] programs;
     programs = nullptr;
-    // The engine member is destroyed next; the base then deletes the editor.
-}
-
-float ReverbEffect::levelGain(float value) {
-    const float exponent = static_cast<float>((static_cast<double>(value) - 0.9) * 10.0);
-    return static_cast<float>(std::pow(2.0, static_cast<double>(exponent)));
+    // The core (with the engine) is destroyed next; the base then deletes the editor.
 }
 
 ReverbProgram* ReverbEffect::currentProgram() {
@@ -116,16 +75,11 @@ EditorBase* ReverbEffect::parameterEditor() const {
 }
 
 void ReverbEffect::setParameter(int32_t index, float value) {
-    // Not a number, or infinite: no parameter can hold it without turning the
-    // engine's settings or the output into NaN, so it is ignored.
-    if (!std::isfinite(value)) {
+    // NaN and infinities are ignored; other values are used clamped to 0 to
+    // 1, so the editor, the program and the core all hold what is used.
+    if (!normaliseParameterValue(value)) {
         return;
     }
-    // Parameter values are normalised: anything beyond 0 to 1 (a damaged
-    // session, a runaway automation lane) is stored and used as the nearest
-    // end, so the host reads back what the effect uses and no gain or engine
-    // setting leaves its range.
-    value = std::clamp(value, 0.0f, 1.0f);
     if (EditorBase* view = parameterEditor()) {
         view->setParameter(index, value);
     }
@@ -133,38 +87,7 @@ void ReverbEffect::setParameter(int32_t index, float value) {
     if (program && index >= 0 && index < kNumParams) {
         program->values[index].store(value, std::memory_order_relaxed);
     }
-    // rebuildPending is raised after the engine setting it depends on has been
-    // stored (release), so the block that consumes it sees that setting.
-    const double v = value;
-    switch (index) {
-    case kMode:
-    case kLength:
-    case kRoomSize:
-        rebuildPending.store(true, std::memory_order_release);
-        break;
-    case kPreDelay:
-        engine.setPreDelay(static_cast<float>(v * 0.98));
-        rebuildPending.store(true, std::memory_order_release);
-        break;
-    case kLowpassCutoff:
-        engine.setLowpassCutoff(static_cast<float>(v + 0.1));
-        break;
-    case kHighpassCutoff:
-        engine.setHighpassCutoff(value);
-        break;
-    case kStereoSeparation:
-        engine.setSeparation(static_cast<float>(v * 0.98 + 0.001));
-        rebuildPending.store(true, std::memory_order_release);
-        break;
-    case kReverbLevel:
-        reverbGain.store(levelGain(value), std::memory_order_relaxed);
-        break;
-    case kDryLevel:
-        dryGain.store(levelGain(value), std::memory_order_relaxed);
-        break;
-    default:
-        break;
-    }
+    core.setParameter(index, value);
     if (editor) {
         editor->postUpdate();
     }
@@ -207,62 +130,8 @@ void ReverbEffect::processReplacing(float** inputs, float** outputs, int32_t sam
 }
 
 void ReverbEffect::processBlock(float** inputs, float** outputs, int32_t sampleFrames) {
-    if (sampleFrames < 0) {
-        return; // no block at all: nothing to write
-    }
-    const float* inLeft = inputs ? inputs[0] : nullptr;
-    const float* inRight = inputs ? inputs[1] : nullptr;
-    float* outLeft = outputs ? outputs[0] : nullptr;
-    float* outRight = outputs ? outputs[1] : nullptr;
-    const float dry = dryGain.load(std::memory_order_relaxed);
-
-    int32_t expected = kEngineIdle;
-    if (!engineState.compare_exchange_strong(expected, kEngineProcessing, std::memory_order_acquire,
-                                             std::memory_order_relaxed)) {
-        // The control thread is re-sizing the engine: leave it alone and let
-        // the direct signal through for this block.
-        passDrySignal(inLeft, outLeft, sampleFrames, dry);
-        passDrySignal(inRight, outRight, sampleFrames, dry);
-        return;
-    }
-    // Cleared before the rebuild, so that a change arriving meanwhile raises
-    // it again for the next block.
-    if (rebuildPending.exchange(false, std::memory_order_acquire)) {
-        rebuildEngine();
-    }
-    // The engine processes a block longer than its capacity in pieces of at
-    // most the capacity, and answers missing channels with silence.
-    engine.process(sampleFrames, inLeft, inRight, outLeft, outRight, dry,
-                   reverbGain.load(std::memory_order_relaxed));
-    engineState.store(kEngineIdle, std::memory_order_release);
-}
-
-void ReverbEffect::rebuildEngine() {
-    ReverbProgram* program = currentProgram();
-    if (!program) {
-        return;
-    }
-    const float length = program->values[kLength].load(std::memory_order_relaxed);
-    const float mode = program->values[kMode].load(std::memory_order_relaxed);
-    const float roomSize = program->values[kRoomSize].load(std::memory_order_relaxed);
-    engine.setLength(length);
-    engine.setMode(truncateToInt32(static_cast<double>(mode) * 16.0));
-    engine.setRoomSize(roomSize);
-}
-
-void ReverbEffect::acquireEngineForResize() {
-    for (;;) {
-        int32_t expected = kEngineIdle;
-        if (engineState.compare_exchange_weak(expected, kEngineResizing, std::memory_order_acquire,
-                                              std::memory_order_relaxed)) {
-            return;
-        }
-        std::this_thread::yield();
-    }
-}
-
-void ReverbEffect::releaseEngine() {
-    engineState.store(kEngineIdle, std::memory_order_release);
+    core.process(sampleFrames, inputs ? inputs[0] : nullptr, inputs ? inputs[1] : nullptr,
+                 outputs ? outputs[0] : nullptr, outputs ? outputs[1] : nullptr);
 }
 
 int32_t ReverbEffect::getProgram() {
@@ -326,7 +195,8 @@ void ReverbEffect::getParamDisplay(int32_t index, char* text) {
 void ReverbEffect::getParamName(int32_t index, char* text) {
     // The names are written whole (up to 17 characters): hosts hand buffers
     // larger than the nominal 8 characters for names.
-    const char* name = index >= 0 && index < kNamedParams ? kParamNames[index] : kUnusedName;
+    const char* name = index >= 0 && index < kNamedParameterCount ? kNamedParameters[index].name
+                                                                  : kUnusedParameterName;
     copyText(text, name, std::strlen(name) + 1);
 }
 
@@ -338,33 +208,24 @@ void ReverbEffect::setSampleRate(float rate) {
         return;
     }
     currentSampleRate = wholeRate;
-    acquireEngineForResize();
-    engine.sampleRateChanged();
-    releaseEngine();
+    core.setSampleRate(wholeRate);
 }
 
 void ReverbEffect::setBlockSize(int32_t size) {
     // No usable size, or more than the engine's work buffers may hold: the
     // capacity stays as it was (a longer block is then processed in pieces).
-    if (size < 1 || size > kMaxBlockSize) {
-        return;
-    }
-    acquireEngineForResize();
-    if (engine.getBlockCapacity() != size) {
-        engine.setBlockSize(size);
-    }
-    releaseEngine();
+    core.setBlockSize(size);
 }
 
 void ReverbEffect::resume() {}
 
 bool ReverbEffect::getEffectName(char* name) {
-    copyText(name, kEffectName, kEffectNameSize);
+    copyText(name, kPluginName, kEffectNameSize);
     return true;
 }
 
 bool ReverbEffect::getProductString(char* text) {
-    copyText(text, kEffectName, kProductTextSize);
+    copyText(text, kPluginName, kProductTextSize);
     return true;
 }
 

@@ -1,22 +1,17 @@
-// The reverb effect as the host drives it: the engine, the bank of 128 programs
-// holding the 32 parameter values, the two output gains and the per-block glue
-// that applies deferred structural changes before running the engine.
+// The reverb as a VST 2.x effect: the binding of the host layer to the
+// plug-in's core (effect/ReverbCore.h: the engine, what each parameter does,
+// the block operation), with the bank of 128 programs holding the 32
+// parameter values, the names and texts the host reads, the library-wide
+// sample rate, and the editor.
 //
 // Threads. The host sets parameters and programs from its control, automation
-// or editor thread while its audio thread processes. Every value that crosses
-// threads is an atomic written and read with single relaxed stores and loads:
-// the program values, the two gains and the engine's immediate settings.
-// `rebuildPending` is raised with a release store after the value that needs
-// the rebuild has been stored, and the block start consumes it with one
-// acquire exchange, so a change that arrives while a rebuild runs raises it
-// again and is applied at the next block. Sample-rate and block-size changes
-// re-size engine storage on the control thread; they take the engine for
-// themselves through `engineState` (waiting for a block in progress to end),
-// and a block that finds the engine taken passes the dry signal through
-// instead of touching it. The audio thread never waits and never allocates.
+// or editor thread while its audio thread processes. The program values are
+// atomics written and read with single relaxed stores and loads; the core
+// takes care of everything the audio thread reads (see ReverbCore.h).
 #pragma once
 
-#include "engine/Reverb.h"
+#include "effect/PluginDescription.h"
+#include "effect/ReverbCore.h"
 #include "gui/EditorOwner.h"
 #include "host/ExtendedEffectBase.h"
 
@@ -46,26 +41,13 @@ struct ReverbProgram {
 class ReverbEffect : public ExtendedEffectBase, public EditorOwner {
 public:
     static constexpr int32_t kNumPrograms = 128;
-    static constexpr int32_t kNumParams = 32;
+    static constexpr int32_t kNumParams = kParameterCount;
     static constexpr int32_t kNumInputs = 2;
     static constexpr int32_t kNumOutputs = 2;
     static constexpr int32_t kUniqueId = fourCharCode('K', 'D', 'F', 'u');
-    static constexpr int32_t kVendorVersion = 1000;
+    static constexpr int32_t kVendorVersion = kPluginVersion;
     // The largest block size a host may announce; larger ones are refused.
-    static constexpr int32_t kMaxBlockSize = Reverb::kMaxBlockSize;
-
-    // Parameter indices.
-    enum Parameter : int32_t {
-        kMode = 0,
-        kLength,
-        kRoomSize,
-        kPreDelay,
-        kLowpassCutoff,
-        kHighpassCutoff,
-        kStereoSeparation,
-        kReverbLevel,
-        kDryLevel,
-    };
+    static constexpr int32_t kMaxBlockSize = ReverbCore::kMaxBlockSize;
 
     explicit ReverbEffect(audioMasterCallback audioMaster);
     // Closes an editor the host left open, frees the programs, destroys the
@@ -109,22 +91,19 @@ public:
     int32_t getPlugCategory() override { return kPlugCategEffect; }
 
     // Observers for tests and tools.
-    const Reverb& getEngine() const { return engine; }
-    float getReverbGain() const { return reverbGain.load(std::memory_order_relaxed); }
-    float getDryGain() const { return dryGain.load(std::memory_order_relaxed); }
-    bool isRebuildPending() const { return rebuildPending.load(std::memory_order_relaxed); }
+    const ReverbCore& getCore() const { return core; }
+    const Reverb& getEngine() const { return core.getEngine(); }
+    float getReverbGain() const { return core.getReverbGain(); }
+    float getDryGain() const { return core.getDryGain(); }
+    bool isRebuildPending() const { return core.isRebuildPending(); }
     const ReverbProgram* getPrograms() const { return programs; }
 
-    // The gain of a level parameter value: 2 to the power (value - 0.9) x 10,
-    // with the exponent rounded to a float first.
-    static float levelGain(float value);
+    // The gain of a level parameter value (ReverbCore::levelGain).
+    static float levelGain(float value) { return ReverbCore::levelGain(value); }
 
 protected:
     // The block operation behind both processing callbacks.
     void processBlock(float** inputs, float** outputs, int32_t sampleFrames);
-    // Hands the current program's "Length", "Mode" and "Room Size" to the
-    // engine, in that order.
-    void rebuildEngine();
     // The current program, or null when the bank could not be allocated.
     ReverbProgram* currentProgram();
     // The editor as the toolkit's editor base, if it is one.
@@ -132,21 +111,15 @@ protected:
 
     // Takes the engine for a control-thread re-size, waiting for a block in
     // progress to end; gives it back.
-    void acquireEngineForResize();
-    void releaseEngine();
+    void acquireEngineForResize() { core.acquireEngineForResize(); }
+    void releaseEngine() { core.releaseEngine(); }
 
     bool allocationFailure = false;
 
-    Reverb engine;
+    // Built at the library-wide rate, as every instance of this edition is.
+    ReverbCore core;
     ReverbProgram* programs = nullptr;
-    std::atomic<bool> rebuildPending{false};
-    std::atomic<float> reverbGain{0.5f};
-    std::atomic<float> dryGain{0.5f};
     // The selected program as the audio and editor threads read it; the base's
     // curProgram follows it for the inherited operations.
     std::atomic<int32_t> selectedProgram{0};
-
-    // Who uses the engine's storage right now.
-    enum EngineState : int32_t { kEngineIdle = 0, kEngineProcessing, kEngineResizing };
-    std::atomic<int32_t> engineState{kEngineIdle};
 };

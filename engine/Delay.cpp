@@ -3,7 +3,9 @@
 #include "engine/DelayHead.h"
 #include "engine/DelayKernels.h"
 #include "engine/Trace.h"
+#include "engine/VectorLevel.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -43,6 +45,9 @@ bool Delay::ensureCapacity(int32_t cells) {
     buffer.Alloc(cells);
     if (buffer.aligned == nullptr)
         return false;
+    // Touch every page now, where storage is allocated, so that clearing the line later on the
+    // audio thread never waits for the system to map memory.
+    std::memset(buffer.aligned, 0, sizeof(float) * static_cast<size_t>(cells));
     capacity = cells;
     return true;
 }
@@ -85,7 +90,9 @@ void Delay::setLength(int32_t requested) {
         traceHook("Delay Allocation error", 0);
         return; // stays busy until a later setLength succeeds
     }
-    std::memset(buffer.aligned, 0, sizeof(float) * (static_cast<size_t>(L) + 2));
+    // The cells are cleared as the head first comes near them (clearAhead), so a resize on
+    // the audio thread costs nothing in proportion to the length.
+    cleared = 0;
     updating.store(0, std::memory_order_relaxed);
     traceHook("Setting Delay Done", 0);
 }
@@ -115,6 +122,7 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
     coefB = static_cast<float>(1.0 / (q0 * r + static_cast<double>(r) * r));
     if (count <= 0 || input == nullptr || output == nullptr)
         return;
+    clearAhead(count);
     if (echoFilterOn)
         echoFilter.cutoff = 0.25f;
 
@@ -185,8 +193,54 @@ template <> struct MaybeHeld<false> {
 
 // Samples per chunk of the chunked loop (its scratch arrays live on the stack).
 constexpr int32_t kChunk = 128;
+// Lines without feedback too short for chunks (and at most kShortLine cells) run in the
+// short-line loop, whose laid-out copy of the line and of a run's writes holds kFlatCells
+// floats (on the stack).
+constexpr int32_t kShortLine = 64;
+constexpr int32_t kFlatCells = 512;
+
+// The per-sample values of one run of samples, pass by pass.
+struct Run {
+    alignas(32) float heads[kChunk + 1];         // head positions, the one before the run first
+    alignas(32) int32_t cellsBefore[kChunk + 1]; // the head's cells, the one before the run first
+    alignas(32) int32_t writes[kChunk];
+    alignas(32) int32_t counts[kChunk];
+    alignas(32) float v0[kChunk], v1[kChunk], v2[kChunk]; // the three cells each sample reads
+    alignas(32) double reads[kChunk];
+    alignas(32) float inputs[kChunk];  // the inputs as filtered
+    alignas(32) float results[kChunk]; // the outputs before the output filter
+    alignas(32) double curve[kChunk];
+    alignas(32) float rounded[kChunk + 2]; // the inputs with their offset, the two before first
+    int32_t* cells() { return cellsBefore + 1; }
+};
 
 } // namespace
+
+void Delay::clearAhead(int32_t count) {
+    const int32_t L = length;
+    if (cleared >= L + 2)
+        return;
+    // Lines short enough for the laid-out loop copy all their cells; longer ones touch no cell
+    // beyond the head's last position plus 3 (the head moves at most step plus the float
+    // spacing below the length per sample). Cells 0 and 1 are cleared by the first call.
+    int32_t upTo = L + 2;
+    if (L > kShortLine) {
+        const double perSample = static_cast<double>(step) + L * std::ldexp(1.0, -23);
+        const double reach = static_cast<double>(readPos) + count * perSample + 4.0;
+        if (reach < upTo)
+            upTo = static_cast<int32_t>(reach);
+    }
+    if (upTo > cleared) {
+        float* const cell = buffer.aligned;
+        std::memset(cell + cleared, 0, sizeof(float) * static_cast<size_t>(upTo - cleared));
+        // The mirror of cells 0 and 1 (written since the resize, as the head left them).
+        for (int32_t j = L; j < L + 2; ++j) {
+            if (j >= cleared && j < upTo)
+                cell[j] = cell[j - L];
+        }
+        cleared = upTo;
+    }
+}
 
 template <bool Echo, bool Plain, bool Pre, bool Post>
 void Delay::run(const float* input, float* output, int32_t count, double fb, double wetGain,
@@ -254,24 +308,33 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
             cell[j + L] = value;
     };
 
-    // Writes n cells from w on along the curve W, dW, ddW (at most two runs, wrapping once).
+    // Writes n cells from w on along the curve W, dW, ddW (at most two runs, wrapping once),
+    // each through store(cell, W).
+    auto curveRuns = [L](int32_t from, int32_t n, double W, float dW, float ddW, auto&& store)
+                         FUMARA_INLINE {
+                             int32_t j = from;
+                             int32_t remaining = n;
+                             while (remaining > 0) {
+                                 int32_t run = remaining;
+                                 if (j + run > L)
+                                     run = L - j;
+                                 dW = flushTiny(dW);
+                                 ddW = flushTiny(ddW);
+                                 for (int32_t m = 0; m < run; ++m, ++j) {
+                                     store(j, W);
+                                     W = W + dW;
+                                     dW = dW + ddW;
+                                 }
+                                 remaining -= run;
+                                 j = 0;
+                             }
+                         };
+    // One written cell: the curve's value plus feedback times the cell's content.
+    auto putCell = [&](int32_t j, double value) FUMARA_INLINE {
+        put(j, Plain ? static_cast<float>(value) : static_cast<float>(cell[j] * fb + value));
+    };
     auto putRuns = [&](int32_t from, int32_t n, double W, float dW, float ddW) {
-        int32_t j = from;
-        int32_t remaining = n;
-        while (remaining > 0) {
-            int32_t run = remaining;
-            if (j + run > L)
-                run = L - j;
-            dW = flushTiny(dW);
-            ddW = flushTiny(ddW);
-            for (int32_t m = 0; m < run; ++m, ++j) {
-                put(j, Plain ? static_cast<float>(W) : static_cast<float>(cell[j] * fb + W));
-                W = W + dW;
-                dW = dW + ddW;
-            }
-            remaining -= run;
-            j = 0;
-        }
+        curveRuns(from, n, W, dW, ddW, putCell);
     };
 
     // One sample, start to end.
@@ -329,19 +392,125 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
     if (chunk > kChunk)
         chunk = kChunk;
     int32_t i = 0;
-    if (chunk < 16) {
+    Run run;
+    float* const heads = run.heads;
+    int32_t* const cellsBefore = run.cellsBefore;
+    int32_t* const cells = run.cells();
+    int32_t* const writes = run.writes;
+    int32_t* const counts = run.counts;
+    float *const v0 = run.v0, *const v1 = run.v1, *const v2 = run.v2;
+    double* const reads = run.reads;
+    float* const inputs = run.inputs;
+    float* const results = run.results;
+    double* const curve = run.curve;
+    float* const rounded = run.rounded;
+    const WriteCurve shape{rd, rd, a, b, o, static_cast<double>(L)};
+
+    // The writes of sample j of a run that writes several cells, along its curve, each value
+    // through store(cell, value); `written` holds the run's inputs.
+    auto curveOf = [&](const float* written, int32_t j, auto&& store) FUMARA_INLINE {
+        const double x = static_cast<double>(written[j]) + 1e-10;
+        const double xq = rounded[j + 1];
+        const double xqq = rounded[j];
+        const double D = delayhead::curveStart<double>(writes[j], heads[j], o, L);
+        curveRuns(writes[j], counts[j], curve[j],
+                  delayhead::curveSlope(D, rd, rd, a, b, x, xq, xqq),
+                  delayhead::curveBend(a, b, x, xq, xqq), store);
+    };
+    // The state after a run of m samples.
+    auto endRun = [&](int32_t m) FUMARA_INLINE {
+        w = writes[m - 1];
+        lastP = heads[m];
+        xppd = rounded[m];
+        xp = rounded[m + 1];
+        xpd = xp;
+    };
+
+    // The loops of runs below pay for their separate passes only with wide vectors.
+    const bool wideVectors =
+        static_cast<int>(activeVectorLevel()) >= static_cast<int>(VectorLevel::Avx2);
+    if (Plain && chunk < 16 && L <= kShortLine && wideVectors) {
+        // A short line without feedback: the cells a run of samples writes depend on its
+        // inputs alone, and every read finds cells written at least one sample earlier. So
+        // the run's writes go first, into the line laid out end to end after its current
+        // content (`flat`, oldest cell first), and then the reads follow, three consecutive
+        // cells of it each. The newest `L` cells go back into the ring afterwards.
+        alignas(32) float flat[kFlatCells];
+        // The head moves at most ceil(r) cells per sample.
+        int32_t span = static_cast<int32_t>((kFlatCells - L - 4) / (rd + 1.0));
+        if (span > kChunk)
+            span = kChunk;
+        while (i < count) {
+            if (q != rd || span < 1) {
+                // The first sample after a resize steps with the previous step.
+                filtered(i, i + 1, sample);
+                ++i;
+                continue;
+            }
+            const int32_t m = count - i < span ? count - i : span;
+            const int32_t oldest = last + 1 == L ? 0 : last + 1;
+
+            heads[0] = static_cast<float>(lastP);
+            cellsBefore[0] = last;
+            for (int32_t j = 0; j < m; ++j) {
+                heads[j + 1] = P;
+                cells[j] = static_cast<int32_t>(P);
+                P = delayhead::advance(P, r, lengthF);
+            }
+            last = cells[m - 1];
+            delaySpans(cells, L, writes, counts, m);
+
+            // The line end to end, then the run's writes after it.
+            std::memcpy(flat, cell + oldest, sizeof(float) * static_cast<size_t>(L - oldest));
+            std::memcpy(flat + (L - oldest), cell, sizeof(float) * static_cast<size_t>(oldest));
+            const float* in = input + i;
+            rounded[0] = static_cast<float>(xppd);
+            rounded[1] = xp;
+            delayWrite(in, heads, writes, rounded, shape, curve, m);
+            int32_t at = L;
+            for (int32_t j = 0; j < m; ++j) {
+                flat[at] = static_cast<float>(curve[j]);
+                at += counts[j];
+            }
+            at = L;
+            for (int32_t j = 0; j < m; ++j) {
+                const int32_t n = counts[j];
+                if (n > 1) {
+                    float* to = flat + at;
+                    curveOf(in, j, [&](int32_t, double value) FUMARA_INLINE {
+                        *to++ = static_cast<float>(value);
+                    });
+                }
+                at += n;
+            }
+
+            // The reads: before a sample wrote the head's cell, it held the value written one
+            // lap, L cells, earlier.
+            at = -1;
+            for (int32_t j = 0; j < m; ++j) {
+                at += counts[j];
+                v0[j] = flat[at];
+                v1[j] = flat[at + 1];
+                v2[j] = flat[at + 2];
+            }
+            delayRead(heads + 1, cells, v0, v1, v2, o, reads, m);
+            delayOutput(reads, in, output + i, dryGain, wetGain, true, m);
+
+            // Back into the ring: the newest L cells, ending at the head's cell.
+            const int32_t after = last + 1 == L ? 0 : last + 1;
+            const float* newest = flat + (at + 1);
+            std::memcpy(cell + after, newest, sizeof(float) * static_cast<size_t>(L - after));
+            std::memcpy(cell, newest + (L - after), sizeof(float) * static_cast<size_t>(after));
+            cell[L] = cell[0];
+            cell[L + 1] = cell[1];
+
+            endRun(m);
+            i += m;
+        }
+    } else if (chunk < 16) {
         filtered(0, count, sample);
     } else {
-        alignas(32) float heads[kChunk + 1];
-        alignas(32) int32_t cells[kChunk];
-        alignas(32) int32_t writes[kChunk];
-        alignas(32) int32_t counts[kChunk];
-        alignas(32) float v0[kChunk], v1[kChunk], v2[kChunk];
-        alignas(32) double reads[kChunk];
-        alignas(32) float inputs[kChunk];
-        alignas(32) double curve[kChunk];
-        alignas(32) float rounded[kChunk + 2];
-        const WriteCurve shape{rd, rd, a, b, o, static_cast<double>(L)};
+        constexpr bool kFiltered = Pre || Echo || Post;
         while (i < count) {
             if (q != rd) {
                 // The first sample after a resize steps with the previous step.
@@ -351,29 +520,32 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
             }
             const int32_t m = count - i < chunk ? count - i : chunk;
 
-            // The head: positions, cells read, cells to write.
+            // The head (the one serial chain), the cells it reads and the cells written.
             heads[0] = static_cast<float>(lastP);
+            cellsBefore[0] = last;
             for (int32_t j = 0; j < m; ++j) {
                 const int32_t k = static_cast<int32_t>(P);
                 heads[j + 1] = P;
                 cells[j] = k;
-                const delayhead::WriteSpan span = delayhead::writeSpan(last, k, L);
-                writes[j] = span.first;
-                counts[j] = span.count;
                 v0[j] = cell[k];
                 v1[j] = cell[k + 1];
                 v2[j] = cell[k + 2];
-                last = k;
                 P = delayhead::advance(P, r, lengthF);
             }
+            last = cells[m - 1];
+            delaySpans(cells, L, writes, counts, m);
 
             // The reads.
             delayRead(heads + 1, cells, v0, v1, v2, o, reads, m);
 
-            // Filters and outputs (the output may overwrite the input: keep the inputs).
+            // Without filters the writes come first, while the inputs are still there (the
+            // output may overwrite them); with filters the inputs are kept as filtered.
             const float* in = input + i;
             float* out = output + i;
-            filtered(0, m, [&](int32_t j, auto& pre, auto& echo, auto& post) FUMARA_INLINE {
+            rounded[0] = static_cast<float>(xppd);
+            rounded[1] = xp;
+            // One sample's filters and output (the filters as the caller's `filtered` gives).
+            auto chunkSample = [&](int32_t j, auto& pre, auto& echo, auto& post) FUMARA_INLINE {
                 float value = in[j];
                 if (Pre)
                     value = pre(value);
@@ -387,33 +559,63 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
                 if (Post)
                     result = post(result);
                 out[j] = result;
-            });
-
-            // The write curves, then the writes.
-            rounded[0] = static_cast<float>(xppd);
-            rounded[1] = xp;
-            delayWrite(inputs, heads, writes, rounded, shape, curve, m);
-            for (int32_t j = 0; j < m; ++j) {
-                const int32_t n = counts[j];
-                const int32_t wj = writes[j];
-                if (n == 1) {
-                    put(wj, Plain ? static_cast<float>(curve[j])
-                                  : static_cast<float>(cell[wj] * fb + curve[j]));
-                } else if (n > 1) {
-                    const double x = static_cast<double>(inputs[j]) + 1e-10;
-                    const double xq = rounded[j + 1];
-                    const double xqq = rounded[j];
-                    const double D = delayhead::curveStart<double>(wj, heads[j], o, L);
-                    putRuns(wj, n, curve[j], delayhead::curveSlope(D, rd, rd, a, b, x, xq, xqq),
-                            delayhead::curveBend(a, b, x, xq, xqq));
+            };
+            // With all three filters, once their change checks have settled (within the first
+            // samples of a call), the rest of the run takes them side by side.
+            int32_t from = 0;
+            bool trio = false;
+            if constexpr (Pre && Echo && Post) {
+                if (singleSections && wideVectors) {
+                    for (; from < m &&
+                           !(preChecked.settled && echoChecked.settled && postChecked.settled);
+                         ++from)
+                        chunkSample(from, preChecked, echoChecked, postChecked);
+                    trio = m - from >= 4 * kTrioLag;
                 }
             }
+            if (trio) {
+                // The output filter runs kTrioLag samples behind: the first samples fill it
+                // and the last ones drain it.
+                {
+                    Filter::Held pre(*chain.inputFilter, chain.inputMixing);
+                    Filter::Held echo(echoFilter, false);
+                    for (int32_t j = from; j < from + kTrioLag; ++j) {
+                        const float value = pre(in[j]);
+                        inputs[j] = value;
+                        const double Y = reads[j] - 0.45 * echo(static_cast<float>(reads[j]));
+                        const float result = static_cast<float>(Y);
+                        results[j] = static_cast<float>(dryGain * value + wetGain * result);
+                    }
+                    pre.release();
+                    echo.release();
+                }
+                FilterTrio filters{chain.inputFilter->settled(chain.inputMixing),
+                                   echoFilter.settled(false), chain.outputFilter->settled(false)};
+                delayFilterTrio(filters, in, reads, inputs, results, out, dryGain, wetGain,
+                                from + kTrioLag, m);
+                chain.inputFilter->keepMemory(filters.input);
+                echoFilter.keepMemory(filters.echo);
+                chain.outputFilter->keepMemory(filters.output);
+                Filter::Held post(*chain.outputFilter, false);
+                for (int32_t j = m - kTrioLag; j < m; ++j)
+                    out[j] = post(results[j]);
+                post.release();
+            } else if (kFiltered) {
+                filtered(from, m, chunkSample);
+            }
+            const float* written = kFiltered ? inputs : in;
 
-            w = writes[m - 1];
-            lastP = heads[m];
-            xppd = rounded[m];
-            xp = rounded[m + 1];
-            xpd = xp;
+            // The writes: one cell per sample as vectors, the rest along their curves.
+            delayWrite(written, heads, writes, rounded, shape, curve, m);
+            delayPutSingles(cell, L, writes, counts, curve, fb, Plain, m);
+            for (int32_t j = 0; j < m; ++j) {
+                if (counts[j] > 1)
+                    curveOf(written, j, putCell);
+            }
+            if (!kFiltered)
+                delayOutput(reads, in, out, dryGain, wetGain, Plain, m);
+
+            endRun(m);
             i += m;
         }
     }

@@ -30,7 +30,8 @@ public:
     Delay(const Delay&) = delete;
     Delay& operator=(const Delay&) = delete;
 
-    // Resizes, clears and restarts the line (lengths of 7 or less give 7).
+    // Resizes, clears and restarts the line (lengths of 7 or less give 7). The cells are
+    // cleared as the line runs, so this costs the same for every length.
     void setLength(int32_t length);
     void setEchoFilter(bool on) { echoFilterOn = on; }
     // Filters that run inside the line's loop, one sample at a time, so that their recursions
@@ -66,6 +67,9 @@ private:
     friend struct DelayProbe; // tests only
 
     bool ensureCapacity(int32_t cells);
+    // Clears the cells that the next `count` samples may touch for the first time since the
+    // last resize.
+    void clearAhead(int32_t count);
     template <bool Echo, bool Plain, bool Pre, bool Post>
     void run(const float* input, float* output, int32_t count, double feedback, double mix,
              const Chain& chain);
@@ -74,6 +78,7 @@ private:
     int32_t length = kMinLength;
     AlignedAddress buffer;
     int32_t capacity = 0; // cells the buffer holds
+    int32_t cleared = 0;  // cells from 0 on cleared since the last resize
     bool echoFilterOn = false;
     float readPos = 0.0f;
     int32_t lastCell = 0;

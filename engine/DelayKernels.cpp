@@ -2,127 +2,205 @@
 
 #include "engine/DelayHead.h"
 #include "engine/Simd.h"
-#include "engine/VectorLevel.h"
 
 namespace {
 
-// Each kernel is one template over the lane count N: whole groups of N samples, then the rest
-// one by one through the same template at N = 1.
+struct Read {
+    template <int W>
+    static FUMARA_ALWAYS_INLINE void run(const float* P, const int32_t* k, const float* v0,
+                                         const float* v1, const float* v2, double offset, double* Y,
+                                         int32_t count) {
+        simd::forGroups<simd::kDoubles<W>>(count, [&](auto lanes, int32_t i) FUMARA_INLINE_LAMBDA {
+            using L = decltype(lanes);
+            const auto u =
+                (simd::loadWidened(lanes, P + i) - simd::loadWidened(lanes, k + i)) - offset;
+            L::storeDoubles(Y + i, delayhead::interpolate(u, simd::loadWidened(lanes, v0 + i),
+                                                          simd::loadWidened(lanes, v1 + i),
+                                                          simd::loadWidened(lanes, v2 + i)));
+        });
+    }
+};
 
-template <int N>
-FUMARA_ALWAYS_INLINE void readGroup(const float* P, const int32_t* k, const float* v0,
-                                    const float* v1, const float* v2, double offset, double* Y,
-                                    int32_t i) {
-    using L = simd::Lanes<N>;
-    const typename L::F64 u = (L::loadWidened(P + i) - L::loadWidened(k + i)) - offset;
-    L::storeDoubles(Y + i, delayhead::interpolate(u, L::loadWidened(v0 + i), L::loadWidened(v1 + i),
-                                                  L::loadWidened(v2 + i)));
-}
+struct Write {
+    template <int W>
+    static FUMARA_ALWAYS_INLINE void run(const float* in, const float* lastP, const int32_t* w,
+                                         float* xf, WriteCurve k, double* curve, int32_t count) {
+        constexpr int N = simd::kDoubles<W>;
+        // The rounded inputs first: each sample's xp and xpp are earlier samples' x.
+        simd::forGroups<N>(count, [&](auto lanes, int32_t i) FUMARA_INLINE_LAMBDA {
+            using L = decltype(lanes);
+            L::storeFloats(xf + i + 2, L::narrow(simd::loadWidened(lanes, in + i) + 1e-10));
+        });
+        simd::forGroups<N>(count, [&](auto lanes, int32_t i) FUMARA_INLINE_LAMBDA {
+            using L = decltype(lanes);
+            const auto x = simd::loadWidened(lanes, in + i) + 1e-10;
+            const auto D = delayhead::curveStart(simd::loadWidened(lanes, w + i),
+                                                 simd::loadWidened(lanes, lastP + i),
+                                                 L::splat(k.offset), L::splat(k.length));
+            L::storeDoubles(curve + i, delayhead::curveValue(D, L::splat(k.q), L::splat(k.r),
+                                                             L::splat(k.a), L::splat(k.b), x,
+                                                             simd::loadWidened(lanes, xf + i + 1),
+                                                             simd::loadWidened(lanes, xf + i)));
+        });
+    }
+};
 
-template <int N>
-FUMARA_ALWAYS_INLINE void readAll(const float* P, const int32_t* k, const float* v0,
-                                  const float* v1, const float* v2, double offset, double* Y,
-                                  int32_t count) {
-    int32_t i = 0;
-    for (; i + N <= count; i += N)
-        readGroup<N>(P, k, v0, v1, v2, offset, Y, i);
-    for (; i < count; ++i)
-        readGroup<1>(P, k, v0, v1, v2, offset, Y, i);
-}
+struct Spans {
+    template <int W>
+    static FUMARA_ALWAYS_INLINE void run(const int32_t* cells, int32_t length, int32_t* writes,
+                                         int32_t* counts, int32_t count) {
+        simd::forGroups<simd::kFloats<W>>(count, [&](auto lanes, int32_t i) FUMARA_INLINE_LAMBDA {
+            using L = decltype(lanes);
+            using I = typename L::I32;
+            const I previous = L::loadInts(cells + i - 1);
+            const I cell = L::loadInts(cells + i);
+            I first = previous + 1;
+            first = first >= length ? first - length : first;
+            I n = cell - first + 1;
+            n = n < 0 ? n + length : n;
+            L::storeInts(writes + i, first);
+            L::storeInts(counts + i, n);
+        });
+    }
+};
 
-// The rounded inputs first: each sample's xp and xpp are earlier samples' x.
-template <int N> FUMARA_ALWAYS_INLINE void roundGroup(const float* in, float* xf, int32_t i) {
-    using L = simd::Lanes<N>;
-    L::storeFloats(xf + i + 2, L::narrow(L::loadWidened(in + i) + 1e-10));
-}
+struct Output {
+    template <int W>
+    static FUMARA_ALWAYS_INLINE void run(const double* Y, const float* in, float* out, double dry,
+                                         double wet, bool plain, int32_t count) {
+        simd::forGroups<simd::kDoubles<W>>(count, [&](auto lanes, int32_t i) FUMARA_INLINE_LAMBDA {
+            using L = decltype(lanes);
+            const auto y = L::narrow(L::loadDoubles(Y + i));
+            if (plain) {
+                L::storeFloats(out + i, y);
+            } else {
+                L::storeFloats(out + i, L::narrow(dry * simd::loadWidened(lanes, in + i) +
+                                                  wet * simd::widened(lanes, y)));
+            }
+        });
+    }
+};
 
-template <int N>
-FUMARA_ALWAYS_INLINE void writeGroup(const float* in, const float* lastP, const int32_t* w,
-                                     const float* xf, const WriteCurve& k, double* W, int32_t i) {
-    using L = simd::Lanes<N>;
-    using V = typename L::F64;
-    const V x = L::loadWidened(in + i) + 1e-10;
-    const V D = delayhead::curveStart(L::loadWidened(w + i), L::loadWidened(lastP + i),
-                                      L::splat(k.offset), L::splat(k.length));
-    L::storeDoubles(W + i, delayhead::curveValue(D, L::splat(k.q), L::splat(k.r), L::splat(k.a),
-                                                 L::splat(k.b), x, L::loadWidened(xf + i + 1),
-                                                 L::loadWidened(xf + i)));
-}
+struct PutSingles {
+    template <int W>
+    static FUMARA_ALWAYS_INLINE void run(float* cell, int32_t length, const int32_t* writes,
+                                         const int32_t* counts, const double* curve,
+                                         double feedback, bool plain, int32_t count) {
+        constexpr int N = simd::kDoubles<W>;
+        auto one = [&](int32_t i) FUMARA_INLINE_LAMBDA {
+            if (counts[i] != 1)
+                return;
+            const int32_t w = writes[i];
+            const float value = plain ? static_cast<float>(curve[i])
+                                      : static_cast<float>(cell[w] * feedback + curve[i]);
+            cell[w] = value;
+            if (w < 2)
+                cell[w + length] = value;
+        };
+        int32_t i = 0;
+        if constexpr (N > 1) {
+            using L = simd::Lanes<N>;
+            for (; i + N <= count; i += N) {
+                // N samples that write one cell each write N consecutive cells: one vector,
+                // unless they wrap around or touch the mirrored cells. A running head writes
+                // at least one cell per sample, so N samples that end N - 1 cells after the
+                // first one's cell, writing one there, wrote one cell each.
+                const int32_t w = writes[i];
+                const bool consecutive = w >= 2 && w + N <= length && counts[i + N - 1] == 1 &&
+                                         writes[i + N - 1] == w + N - 1;
+                if (!consecutive) {
+                    for (int32_t j = i; j < i + N; ++j)
+                        one(j);
+                    continue;
+                }
+                const auto values = L::loadDoubles(curve + i);
+                if (plain)
+                    L::storeFloats(cell + w, L::narrow(values));
+                else
+                    L::storeFloats(cell + w,
+                                   L::narrow(simd::loadWidened(L(), cell + w) * feedback + values));
+            }
+        }
+        for (; i < count; ++i)
+            one(i);
+    }
+};
 
-template <int N>
-FUMARA_ALWAYS_INLINE void writeAll(const float* in, const float* lastP, const int32_t* w, float* xf,
-                                   const WriteCurve& k, double* W, int32_t count) {
-    int32_t i = 0;
-    for (; i + N <= count; i += N)
-        roundGroup<N>(in, xf, i);
-    for (; i < count; ++i)
-        roundGroup<1>(in, xf, i);
-    for (i = 0; i + N <= count; i += N)
-        writeGroup<N>(in, lastP, w, xf, k, W, i);
-    for (; i < count; ++i)
-        writeGroup<1>(in, lastP, w, xf, k, W, i);
-}
-
-void readScalar(const float* P, const int32_t* k, const float* v0, const float* v1, const float* v2,
-                double offset, double* Y, int32_t count) {
-    readAll<1>(P, k, v0, v1, v2, offset, Y, count);
-}
-void writeScalar(const float* in, const float* lastP, const int32_t* w, float* xf,
-                 const WriteCurve& k, double* W, int32_t count) {
-    writeAll<1>(in, lastP, w, xf, k, W, count);
-}
-
-#ifdef FUMARA_X86_KERNELS
-void readSse2(const float* P, const int32_t* k, const float* v0, const float* v1, const float* v2,
-              double offset, double* Y, int32_t count) {
-    readAll<2>(P, k, v0, v1, v2, offset, Y, count);
-}
-void writeSse2(const float* in, const float* lastP, const int32_t* w, float* xf,
-               const WriteCurve& k, double* W, int32_t count) {
-    writeAll<2>(in, lastP, w, xf, k, W, count);
-}
-FUMARA_TARGET_AVX void readAvx(const float* P, const int32_t* k, const float* v0, const float* v1,
-                               const float* v2, double offset, double* Y, int32_t count) {
-    readAll<4>(P, k, v0, v1, v2, offset, Y, count);
-}
-FUMARA_TARGET_AVX void writeAvx(const float* in, const float* lastP, const int32_t* w, float* xf,
-                                const WriteCurve& k, double* W, int32_t count) {
-    writeAll<4>(in, lastP, w, xf, k, W, count);
-}
-#endif
+struct FilterTrioLoop {
+    template <int W>
+    static FUMARA_ALWAYS_INLINE void run(FilterTrio* trio, const float* in, const double* Y,
+                                         float* inputs, float* results, float* out, double dry,
+                                         double wet, int32_t from, int32_t to) {
+        using L = simd::Lanes<4>;
+        using V = L::F64;
+        using Mask = decltype(V{} < V{});
+        const Filter::Settled& a = trio->input;
+        const Filter::Settled& e = trio->echo;
+        const Filter::Settled& o = trio->output;
+        const V g{a.g, e.g, o.g, 0.0}, c0{a.c0, e.c0, o.c0, 0.0}, c1{a.c1, e.c1, o.c1, 0.0};
+        const V c2{a.c2, e.c2, o.c2, 0.0}, c3{a.c3, e.c3, o.c3, 0.0};
+        const V m{a.mix, e.mix, o.mix, 0.0}, keep{a.keep, e.keep, o.keep, 0.0};
+        const Mask complementary{-a.complementary, -e.complementary, -o.complementary, 0};
+        const Mask mixing{-a.mixing, -e.mixing, -o.mixing, 0};
+        V s1{a.s1, e.s1, o.s1, 0.0}, s2{a.s2, e.s2, o.s2, 0.0};
+        for (int32_t i = from; i < to; ++i) {
+            const double read = Y[i];
+            const V x = V{in[i], static_cast<float>(read), results[i - kTrioLag], 0.0f} + 0.0000001;
+            const V y0 = g * x;
+            const V w = y0 - c0 * s1 - c1 * s2;
+            V y = w + c2 * s1 + c3 * s2;
+            s2 = s1;
+            if constexpr (W >= 32)
+                s1 = simd::widened(L(), L::narrow(w));
+            else
+                s1 = L::widen(L::narrow(w));
+            y = complementary ? x - y : y;
+            y = mixing ? (y + m * x) * keep : y;
+            const L::F32 filtered = L::narrow(y);
+            const float value = filtered[0];
+            inputs[i] = value;
+            float result = static_cast<float>(read - 0.45 * filtered[1]);
+            result = static_cast<float>(dry * value + wet * result);
+            results[i] = result;
+            out[i - kTrioLag] = filtered[2];
+        }
+        trio->input.s1 = static_cast<float>(s1[0]);
+        trio->echo.s1 = static_cast<float>(s1[1]);
+        trio->output.s1 = static_cast<float>(s1[2]);
+        trio->input.s2 = static_cast<float>(s2[0]);
+        trio->echo.s2 = static_cast<float>(s2[1]);
+        trio->output.s2 = static_cast<float>(s2[2]);
+    }
+};
 
 } // namespace
 
+void delayFilterTrio(FilterTrio& trio, const float* in, const double* Y, float* inputs,
+                     float* results, float* out, double dry, double wet, int32_t from, int32_t to) {
+    simd::dispatch<FilterTrioLoop>(&trio, in, Y, inputs, results, out, dry, wet, from, to);
+}
+
+void delaySpans(const int32_t* cells, int32_t length, int32_t* writes, int32_t* counts,
+                int32_t count) {
+    simd::dispatch<Spans>(cells, length, writes, counts, count);
+}
+
+void delayOutput(const double* Y, const float* in, float* out, double dry, double wet, bool plain,
+                 int32_t count) {
+    simd::dispatch<Output>(Y, in, out, dry, wet, plain, count);
+}
+
+void delayPutSingles(float* cell, int32_t length, const int32_t* writes, const int32_t* counts,
+                     const double* W, double feedback, bool plain, int32_t count) {
+    simd::dispatch<PutSingles>(cell, length, writes, counts, W, feedback, plain, count);
+}
+
 void delayRead(const float* P, const int32_t* k, const float* v0, const float* v1, const float* v2,
                double offset, double* Y, int32_t count) {
-    switch (activeVectorLevel()) {
-#ifdef FUMARA_X86_KERNELS
-    case VectorLevel::Avx:
-        readAvx(P, k, v0, v1, v2, offset, Y, count);
-        return;
-    case VectorLevel::Sse2:
-        readSse2(P, k, v0, v1, v2, offset, Y, count);
-        return;
-#endif
-    default:
-        readScalar(P, k, v0, v1, v2, offset, Y, count);
-        return;
-    }
+    simd::dispatch<Read>(P, k, v0, v1, v2, offset, Y, count);
 }
 
 void delayWrite(const float* in, const float* lastP, const int32_t* w, float* xf,
                 const WriteCurve& curve, double* W, int32_t count) {
-    switch (activeVectorLevel()) {
-#ifdef FUMARA_X86_KERNELS
-    case VectorLevel::Avx:
-        writeAvx(in, lastP, w, xf, curve, W, count);
-        return;
-    case VectorLevel::Sse2:
-        writeSse2(in, lastP, w, xf, curve, W, count);
-        return;
-#endif
-    default:
-        writeScalar(in, lastP, w, xf, curve, W, count);
-        return;
-    }
+    simd::dispatch<Write>(in, lastP, w, xf, curve, W, count);
 }

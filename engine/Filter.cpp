@@ -16,7 +16,7 @@ constexpr double kPrototypeB1[3][3] = {
 
 } // namespace
 
-Filter::Filter() : sampleRate(usableSampleRate(kDefaultSampleRate)) {
+Filter::Filter() : sampleRate(kDefaultSampleRate) {
     traceHook("Filter Init", 0);
     damping = 0.9f;
     reset(2);

@@ -79,8 +79,30 @@ public:
         bool complementary, mixing;
     };
 
-    // The rate the design uses, in samples per second (the owner's rate; the library-wide
-    // rate when constructed).
+    // A settled one-section filter's coefficients and memory, for an owner's vector loop that
+    // runs several such filters side by side with the arithmetic of Held. Take it when Held
+    // may be taken; keepMemory() stores the memory back.
+    struct Settled {
+        double g, c0, c1, c2, c3, mix, keep;
+        float s1, s2;
+        bool complementary, mixing;
+    };
+    Settled settled(bool mixing) const {
+        const double m = mix;
+        return {coefficients[0], coefficients[1],
+                coefficients[2], coefficients[3],
+                coefficients[4], m,
+                1.0 - m,         state[0],
+                state[1],        kind == kComplementary,
+                mixing};
+    }
+    void keepMemory(const Settled& from) {
+        state[0] = from.s1;
+        state[1] = from.s2;
+    }
+
+    // The rate the design uses, in samples per second: the owner's rate, which the owner sets
+    // before the first sample (the library's default rate until then).
     void setSampleRate(int32_t rate);
 
     uint32_t getSections() const { return sections; }

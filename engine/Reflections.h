@@ -7,7 +7,3 @@
 // the order of the two multiplications does not change the result). Picks a vector version
 // for the processor it runs on (VectorLevel.h); every version gives identical results.
 void accumulateTap(float* wet, const float* source, const float* noise, double gain, int32_t count);
-
-// The portable version, used as the fallback.
-void accumulateTapScalar(float* wet, const float* source, const float* noise, double gain,
-                         int32_t count);

@@ -1,6 +1,7 @@
 #include "engine/Reverb.h"
 
 #include "engine/FloatMode.h"
+#include "engine/MixKernels.h"
 #include "engine/Random.h"
 #include "engine/Reflections.h"
 #include "engine/SampleRate.h"
@@ -33,13 +34,6 @@ float clampSetting(float value, float low, float high) {
     return value;
 }
 
-// The reverb's view of an input sample: non-finite samples are silence, huge ones are limited.
-inline float sanitizeInput(float x) {
-    if (!std::isfinite(x))
-        return 0.0f;
-    return std::min(std::max(x, -Reverb::kInputLimit), Reverb::kInputLimit);
-}
-
 // Tap spacing in samples: trunc(2 * roomIndex * rate * 0.0001), at least 5.
 int32_t spacingFor(int32_t roomIndex, int32_t rate) {
     const int32_t s = static_cast<int32_t>(2.0 * roomIndex * rate * 0.0001);
@@ -52,7 +46,9 @@ int32_t roomIndexFor(float size) {
 
 } // namespace
 
-Reverb::Reverb() : sampleRate(usableSampleRate(kDefaultSampleRate)) {
+Reverb::Reverb() : Reverb(usableSampleRate(kDefaultSampleRate)) {}
+
+Reverb::Reverb(int32_t rate) : sampleRate(isUsableSampleRate(rate) ? rate : kDefaultSampleRate) {
     traceHook("Create Reverb", 0);
     lowpass.setSampleRate(sampleRate);
     highpass.setSampleRate(sampleRate);
@@ -76,7 +72,7 @@ Reverb::Reverb() : sampleRate(usableSampleRate(kDefaultSampleRate)) {
     {
         RandomSequence draws(randomState());
         for (int j = 0; j < kTaps; ++j)
-            tapNoisePos[j] = draws.next() % noiseLength;
+            tapNoisePos[j] = initialNoisePos[j] = draws.next() % noiseLength;
         randomSeed(draws.state());
     }
     buildNoiseTable();
@@ -219,18 +215,35 @@ void Reverb::setPreDelay(float value) {
 }
 
 void Reverb::sampleRateChanged() {
-    const int32_t rate = currentSampleRate;
-    if (!isUsableSampleRate(rate))
-        return;
+    setSampleRate(currentSampleRate);
+}
+
+bool Reverb::setSampleRate(int32_t rate) {
+    if (!isUsableSampleRate(rate)) {
+        return rate == sampleRate;
+    }
     std::unique_ptr<float[]> fresh = allocateZeroed(2 * rate);
-    if (!fresh)
-        return; // keep the storage and rate we have
+    if (!fresh) {
+        return rate == sampleRate; // keep the storage and rate we have
+    }
     history = std::move(fresh);
     historyLength = 2 * rate;
     sampleRate = rate;
     lowpass.setSampleRate(rate);
     highpass.setSampleRate(rate);
     reserveDelays();
+    setRoomSize(roomSize);
+    return true;
+}
+
+void Reverb::reset() {
+    if (history) {
+        std::memset(history.get(), 0, sizeof(float) * static_cast<size_t>(historyLength));
+    }
+    historyPos = 0;
+    std::memcpy(tapNoisePos, initialNoisePos, sizeof tapNoisePos);
+    tailCounter = 0;
+    // The rebuild silences the delay lines and clears both filters.
     setRoomSize(roomSize);
 }
 
@@ -286,13 +299,7 @@ void Reverb::processBlock(int32_t frames, const float* inLeft, const float* inRi
 
     // 1. Mono sum and signal detection (the right threshold is ten times the left one).
     float* sum = mono.get();
-    bool signal = false;
-    for (int32_t i = 0; i < frames; ++i) {
-        const float l = sanitizeInput(inLeft[i]);
-        const float r = sanitizeInput(inRight[i]);
-        signal |= (std::fabs(l) > 0.00001) | (std::fabs(r) > 0.0001);
-        sum[i] = l + r;
-    }
+    const bool signal = monoSum(inLeft, inRight, sum, frames, kInputLimit);
 
     // 2. Tail gate: 2 seconds plus 6 seconds per unit of room size after the last signal.
     if (signal) {
@@ -331,15 +338,8 @@ void Reverb::processBlock(int32_t frames, const float* inLeft, const float* inRi
     // 9. Stereo separation: the right wet signal is the left one, a little later.
     separationLine->process(left, right, frames, kScale, 0.0f, 1.0f);
 
-    // 10. Output mix. Both inputs are read before either output is written.
-    const double dryGain = dry;
-    const double wetGain = wet;
-    for (int32_t i = 0; i < frames; ++i) {
-        const double l = inLeft[i];
-        const double r = inRight[i];
-        outLeft[i] = static_cast<float>(dryGain * l + (wetGain * left[i]) * 0.7);
-        outRight[i] = static_cast<float>(dryGain * r + (wetGain * right[i]) * 0.7);
-    }
+    // 10. Output mix.
+    outputMix(inLeft, inRight, left, right, outLeft, outRight, dry, wet, frames);
 }
 
 void Reverb::computeReflections(int32_t frames) {

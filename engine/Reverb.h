@@ -31,7 +31,11 @@ public:
     // Input samples beyond this magnitude are limited to it on their way into the reverb.
     static constexpr float kInputLimit = 1.0e6f;
 
+    // Builds the whole network at the library-wide rate (currentSampleRate).
     Reverb();
+    // Builds it at `sampleRate` (the library's default rate when the engine cannot use it),
+    // without reading or writing the library-wide rate.
+    explicit Reverb(int32_t sampleRate);
     ~Reverb();
     Reverb(const Reverb&) = delete;
     Reverb& operator=(const Reverb&) = delete;
@@ -50,6 +54,13 @@ public:
     // Re-sizes the rate-dependent storage for currentSampleRate and rebuilds. A rate the
     // engine cannot use is ignored.
     void sampleRateChanged();
+    // The same for an explicit rate; answers whether the engine now runs at it.
+    bool setSampleRate(int32_t rate);
+    // Forgets everything the engine heard: the history, the tail gate, the delay lines and
+    // filters, and each tap's place in the noise table go back to where construction left
+    // them, so that the engine continues exactly as a newly built one with the same settings
+    // and rate. Control thread, never while a block is processed.
+    void reset();
     // Re-allocates the work buffers for blocks of up to `frames` frames.
     void setBlockSize(int32_t frames);
 
@@ -89,6 +100,8 @@ private:
     int32_t tapDelay[kTaps] = {};
     float tapGain[kTaps] = {};
     int32_t tapNoisePos[kTaps] = {};
+    // Each tap's noise position as construction drew it (reset() returns to it).
+    int32_t initialNoisePos[kTaps] = {};
     std::unique_ptr<float[]> history;
     int32_t historyPos = 0;
     std::unique_ptr<float[]> wetLeft;

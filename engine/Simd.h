@@ -6,26 +6,38 @@
 // the same rounding as the scalar expressions.
 #pragma once
 
+#include "engine/VectorLevel.h"
+
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #if defined(__GNUC__)
 #define FUMARA_VECTORS 1
 #define FUMARA_ALWAYS_INLINE inline __attribute__((always_inline))
-// Kernels pass wide vectors only between functions inlined into one target-specific caller,
-// so the calling convention that the compiler warns about never applies.
-#pragma GCC diagnostic ignored "-Wpsabi"
+#define FUMARA_INLINE_LAMBDA __attribute__((always_inline))
+#define FUMARA_FLATTEN __attribute__((flatten))
 #else
 #define FUMARA_ALWAYS_INLINE inline
+#define FUMARA_INLINE_LAMBDA
+#define FUMARA_FLATTEN
 #endif
 
 // Function attributes that compile one function for a wider instruction set than the rest of
 // the module, which keeps running on processors without it.
 #if defined(FUMARA_VECTORS) && (defined(__x86_64__) || defined(__i386__))
 #define FUMARA_X86_KERNELS 1
-#define FUMARA_TARGET_AVX __attribute__((target("avx")))
 #define FUMARA_TARGET_AVX2 __attribute__((target("avx2")))
 #define FUMARA_TARGET_AVX512 __attribute__((target("avx512f,avx512vl,avx512dq,avx512bw")))
+#endif
+
+#ifdef FUMARA_X86_KERNELS
+// The compiler's own wide conversions start from an undefined register, which it then
+// reports as possibly uninitialised once they are inlined.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#pragma GCC diagnostic pop
 #endif
 
 namespace simd {
@@ -80,14 +92,108 @@ template <int N> struct Lanes {
         else
             return __builtin_convertvector(v, F32);
     }
-    static FUMARA_ALWAYS_INLINE F64 loadWidened(const float* p) { return widen(loadFloats(p)); }
-    static FUMARA_ALWAYS_INLINE F64 loadWidened(const int32_t* p) { return widen(loadInts(p)); }
-
     static FUMARA_ALWAYS_INLINE void storeDoubles(double* p, F64 v) {
         std::memcpy(p, &v, sizeof v);
     }
     static FUMARA_ALWAYS_INLINE void storeFloats(float* p, F32 v) { std::memcpy(p, &v, sizeof v); }
     static FUMARA_ALWAYS_INLINE void storeInts(int32_t* p, I32 v) { std::memcpy(p, &v, sizeof v); }
 };
+
+// N floats or 32-bit integers from memory, widened to doubles: loadWidened(Lanes<N>(), p).
+template <int N, class T>
+FUMARA_ALWAYS_INLINE typename Lanes<N>::F64 loadWidened(Lanes<N>, const T* p) {
+    if constexpr (N == 1)
+        return static_cast<double>(*p);
+    else if constexpr (std::is_same_v<T, float>)
+        return Lanes<N>::widen(Lanes<N>::loadFloats(p));
+    else
+        return Lanes<N>::widen(Lanes<N>::loadInts(p));
+}
+#ifdef FUMARA_X86_KERNELS
+// The same in one instruction each (the generic conversion takes several). Each carries its
+// instruction set, so it is not forced inline into the generic code between it and the kernel
+// entry; the entries (flatten) inline it once that code is inlined into them.
+inline Lanes<2>::F64 loadWidened(Lanes<2>, const float* p) {
+    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+}
+inline Lanes<2>::F64 loadWidened(Lanes<2>, const int32_t* p) {
+    return _mm_cvtepi32_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+}
+FUMARA_TARGET_AVX2 inline Lanes<4>::F64 loadWidened(Lanes<4>, const float* p) {
+    return _mm256_cvtps_pd(_mm_loadu_ps(p));
+}
+FUMARA_TARGET_AVX2 inline Lanes<4>::F64 loadWidened(Lanes<4>, const int32_t* p) {
+    return _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+FUMARA_TARGET_AVX512 inline Lanes<8>::F64 loadWidened(Lanes<8>, const float* p) {
+    return _mm512_cvtps_pd(_mm256_loadu_ps(p));
+}
+FUMARA_TARGET_AVX512 inline Lanes<8>::F64 loadWidened(Lanes<8>, const int32_t* p) {
+    return _mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
+}
+#endif
+
+// N floats held in a vector, widened to doubles: widened(Lanes<N>(), v).
+template <int N>
+FUMARA_ALWAYS_INLINE typename Lanes<N>::F64 widened(Lanes<N>, typename Lanes<N>::F32 v) {
+    return Lanes<N>::widen(v);
+}
+#ifdef FUMARA_X86_KERNELS
+FUMARA_TARGET_AVX2 inline Lanes<4>::F64 widened(Lanes<4>, Lanes<4>::F32 v) {
+    return _mm256_cvtps_pd(v);
+}
+FUMARA_TARGET_AVX512 inline Lanes<8>::F64 widened(Lanes<8>, Lanes<8>::F32 v) {
+    return _mm512_cvtps_pd(v);
+}
+#endif
+
+// Runs group(Lanes<N>(), i) for whole groups of N samples from 0 to count, then the rest one
+// by one through the same code at N = 1.
+template <int N, class Group> FUMARA_ALWAYS_INLINE void forGroups(int32_t count, Group&& group) {
+    int32_t i = 0;
+    if constexpr (N > 1) {
+        for (; i + N <= count; i += N)
+            group(Lanes<N>(), i);
+    }
+    for (; i < count; ++i)
+        group(Lanes<1>(), i);
+}
+
+// A kernel is a struct K with `template <int W> static R run(...)`, always inlined, where W is
+// the register width in bytes: 8 for the scalar level (one double), then 16, 32 and 64. It
+// processes kDoubles<W> doubles or kFloats<W> floats per operation. dispatch<K>(...) runs the
+// version compiled for the active vector level.
+template <int W> constexpr int kDoubles = W / 8;
+template <int W> constexpr int kFloats = W == 8 ? 1 : W / 4;
+
+template <class K, class... A> FUMARA_FLATTEN auto runScalar(A... a) {
+    return K::template run<8>(a...);
+}
+#ifdef FUMARA_X86_KERNELS
+template <class K, class... A> FUMARA_FLATTEN auto runSse2(A... a) {
+    return K::template run<16>(a...);
+}
+template <class K, class... A> FUMARA_TARGET_AVX2 FUMARA_FLATTEN auto runAvx2(A... a) {
+    return K::template run<32>(a...);
+}
+template <class K, class... A> FUMARA_TARGET_AVX512 FUMARA_FLATTEN auto runAvx512(A... a) {
+    return K::template run<64>(a...);
+}
+#endif
+
+template <class K, class... A> FUMARA_ALWAYS_INLINE auto dispatch(A... a) {
+    switch (activeVectorLevel()) {
+#ifdef FUMARA_X86_KERNELS
+    case VectorLevel::Avx512:
+        return runAvx512<K>(a...);
+    case VectorLevel::Avx2:
+        return runAvx2<K>(a...);
+    case VectorLevel::Sse2:
+        return runSse2<K>(a...);
+#endif
+    default:
+        return runScalar<K>(a...);
+    }
+}
 
 } // namespace simd

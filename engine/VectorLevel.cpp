@@ -7,9 +7,13 @@ namespace {
 VectorLevel detect() {
 #if defined(__SSE2__) || defined(_M_X64)
 #if defined(__GNUC__)
+    // The run-time library's probe also checks that the system saves the wide registers.
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx"))
-        return VectorLevel::Avx;
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw"))
+        return VectorLevel::Avx512;
+    if (__builtin_cpu_supports("avx2"))
+        return VectorLevel::Avx2;
 #endif
     return VectorLevel::Sse2;
 #else

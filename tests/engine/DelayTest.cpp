@@ -118,28 +118,59 @@ TEST_F(DelayTest, ZeroCountOnlyUpdatesStepAndCoefficients) {
     EXPECT_EQ(dummy, 5.0f);
 }
 
-TEST_F(DelayTest, FirstSampleAfterSetLengthReadsZero) {
-    Delay line(50);
-    std::vector<float> loud(200, 1.0f), out(200);
-    line.process(loud.data(), out.data(), 200, 0.99f, 0.0f, 1.0f);
-    line.setLength(60);
-    float x = 1.0f, y = 123.0f;
-    line.process(&x, &y, 1, 0.99f, 0.0f, 1.0f);
-    EXPECT_EQ(y, 0.0f);
-    const float* cells = probe(line).getCells();
-    for (int i = 0; i <= 60; ++i)
-        EXPECT_EQ(cells[i], 0.0f);
+TEST_F(DelayTest, AResizedLineSoundsLikeANewOne) {
+    // Nothing of the old content survives a resize, however the cells are cleared: the first
+    // sample reads 0 and the line then behaves exactly like one built at the new length.
+    enginetest::Noise noise(23);
+    for (int32_t length : {7, 60, 5000}) {
+        for (VectorLevel level : enginetest::vectorLevels()) {
+            SCOPED_TRACE(testing::Message()
+                         << "length " << length << " level " << static_cast<int>(level));
+            enginetest::VectorLevelScope scope(level);
+            Delay used(length + 3), fresh(length);
+            std::vector<float> loud = noise.block(3 * length + 50), ignored(loud.size());
+            used.process(loud.data(), ignored.data(), static_cast<int32_t>(loud.size()), 0.99f,
+                         0.5f, 1.0f);
+            used.setLength(length);
+            float x = 1.0f, y = 123.0f, z = 0.0f;
+            used.process(&x, &y, 1, 0.99f, 0.5f, 1.0f);
+            EXPECT_EQ(y, 0.0f);
+            fresh.process(&x, &z, 1, 0.99f, 0.5f, 1.0f);
+            std::vector<float> in = noise.block(3 * length + 300), a(in.size()), b(in.size());
+            for (size_t at = 0; at < in.size(); at += 97) {
+                const int32_t n = static_cast<int32_t>(std::min<size_t>(97, in.size() - at));
+                used.process(in.data() + at, a.data() + at, n, 0.99f, 0.5f, 1.0f);
+                fresh.process(in.data() + at, b.data() + at, n, 0.99f, 0.5f, 1.0f);
+            }
+            EXPECT_EQ(a, b);
+        }
+    }
 }
 
 TEST_F(DelayTest, InPlaceEqualsSeparateBuffers) {
+    struct Case {
+        int32_t length;
+        float feedback, mix;
+        bool echo;
+    };
     enginetest::Noise noise(21);
-    std::vector<float> in = noise.block(3000), out(3000), inPlace = in;
-    Delay a(333), b(333);
-    a.setEchoFilter(true);
-    b.setEchoFilter(true);
-    a.process(in.data(), out.data(), 3000, 0.99f, 0.4f, 0.3f);
-    b.process(inPlace.data(), inPlace.data(), 3000, 0.99f, 0.4f, 0.3f);
-    EXPECT_EQ(out, inPlace);
+    for (const Case& c : {Case{333, 0.4f, 0.3f, true}, Case{12965, 0.0f, 1.0f, false},
+                          Case{2001, 0.5f, 0.5f, false}, Case{7, 0.0f, 1.0f, false}}) {
+        for (VectorLevel level : enginetest::vectorLevels()) {
+            SCOPED_TRACE(testing::Message()
+                         << "length " << c.length << " level " << static_cast<int>(level));
+            enginetest::VectorLevelScope scope(level);
+            std::vector<float> in = noise.block(3000), out(3000), inPlace = in;
+            Delay a(c.length), b(c.length);
+            a.setEchoFilter(c.echo);
+            b.setEchoFilter(c.echo);
+            for (int32_t at = 0; at < 3000; at += 500) {
+                a.process(in.data() + at, out.data() + at, 500, 0.99f, c.feedback, c.mix);
+                b.process(inPlace.data() + at, inPlace.data() + at, 500, 0.99f, c.feedback, c.mix);
+            }
+            EXPECT_EQ(out, inPlace);
+        }
+    }
 }
 
 TEST_F(DelayTest, ReusesReservedStorage) {
@@ -186,36 +217,40 @@ TEST_F(DelayTest, MatchesThePlainTranscriptionAtEveryVectorLevel) {
     }
 }
 
-TEST_F(DelayTest, FiltersInTheLoopEqualSeparatePasses) {
+TEST_F(DelayTest, FiltersInTheLoopEqualSeparatePassesAtEveryVectorLevel) {
     enginetest::Noise noise(91);
-    for (int32_t length : {7, 151, 2001}) {
-        for (int32_t type : {0, 1, 4}) {
-            SCOPED_TRACE(testing::Message() << "length " << length << " type " << type);
-            Delay chained(length), plain(length);
-            chained.setEchoFilter(true);
-            plain.setEchoFilter(true);
-            Filter inA, outA, inB, outB;
-            for (Filter* f : {&inA, &inB}) {
-                f->setType(type, 0.001f);
-                f->mix = 0.7f;
-            }
-            for (Filter* f : {&outA, &outB})
-                f->setType(type == 0 ? 4 : type, 0.001f);
-            Delay::Chain chain;
-            chain.inputFilter = &inA;
-            chain.inputMixing = true;
-            chain.outputFilter = &outA;
-            for (int call = 0; call < 30; ++call) {
-                const float cutoff = 0.1f + 0.05f * (call % 5);
-                inA.cutoff = inB.cutoff = cutoff;
-                outA.cutoff = outB.cutoff = cutoff * 0.5f;
-                const int32_t count = 1 + (call * 97) % 400;
-                std::vector<float> in = noise.block(count), a(in.size()), b = in;
-                chained.process(in.data(), a.data(), count, 0.99f, 0.2f, 0.3f, chain);
-                inB.process(static_cast<uint32_t>(count), b.data(), true);
-                plain.process(b.data(), b.data(), count, 0.99f, 0.2f, 0.3f);
-                outB.process(static_cast<uint32_t>(count), b.data(), false);
-                ASSERT_EQ(a, b) << "call " << call;
+    for (VectorLevel level : enginetest::vectorLevels()) {
+        enginetest::VectorLevelScope scope(level);
+        for (int32_t length : {7, 151, 2001}) {
+            for (int32_t type : {0, 1, 4}) {
+                SCOPED_TRACE(testing::Message() << "length " << length << " type " << type
+                                                << " level " << static_cast<int>(level));
+                Delay chained(length), plain(length);
+                chained.setEchoFilter(true);
+                plain.setEchoFilter(true);
+                Filter inA, outA, inB, outB;
+                for (Filter* f : {&inA, &inB}) {
+                    f->setType(type, 0.001f);
+                    f->mix = 0.7f;
+                }
+                for (Filter* f : {&outA, &outB})
+                    f->setType(type == 0 ? 4 : type, 0.001f);
+                Delay::Chain chain;
+                chain.inputFilter = &inA;
+                chain.inputMixing = true;
+                chain.outputFilter = &outA;
+                for (int call = 0; call < 30; ++call) {
+                    const float cutoff = 0.1f + 0.05f * (call % 5);
+                    inA.cutoff = inB.cutoff = cutoff;
+                    outA.cutoff = outB.cutoff = cutoff * 0.5f;
+                    const int32_t count = 1 + (call * 97) % 400;
+                    std::vector<float> in = noise.block(count), a(in.size()), b = in;
+                    chained.process(in.data(), a.data(), count, 0.99f, 0.2f, 0.3f, chain);
+                    inB.process(static_cast<uint32_t>(count), b.data(), true);
+                    plain.process(b.data(), b.data(), count, 0.99f, 0.2f, 0.3f);
+                    outB.process(static_cast<uint32_t>(count), b.data(), false);
+                    ASSERT_EQ(a, b) << "call " << call;
+                }
             }
         }
     }

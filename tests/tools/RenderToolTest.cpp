@@ -383,6 +383,77 @@ TEST_F(RenderTool, BadInputIsRefusedAndNothingIsWritten) {
     EXPECT_EQ(readAudio(input).frames(), size_t(4410));
 }
 
+#if defined(FUMARA_LV2_BUNDLE)
+
+// The LV2 bundle through lilv renders what the VST 2.x module renders.
+TEST_F(RenderTool, TheLv2BundleRendersAsTheModule) {
+    const struct {
+        int rate;
+        std::vector<std::string> options;
+    } cases[] = {
+        {44100, {"--tail", "0.5"}},
+        {48000, {"--set", "Room Size=0.9", "--set", "reverb_level=0.8", "--block-size", "100"}},
+        {96000, {"--set", "Mode=0.2", "--set", "8=0.3", "--block-size", "1", "--tail", "0"}},
+    };
+    for (const auto& c : cases) {
+        writeAudio(path("in.wav"), testSignal(2, c.rate, 0.3, 11), SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+        std::vector<std::string> vst = c.options, lv2 = c.options;
+        vst.insert(vst.end(), {"-q", path("in.wav"), path("vst.wav")});
+        lv2.insert(lv2.end(),
+                   {"-q", "--plugin", FUMARA_LV2_BUNDLE, path("in.wav"), path("lv2.wav")});
+        const Outcome a = render(vst);
+        const Outcome b = render(lv2);
+        ASSERT_EQ(a.status, 0) << a.err;
+        ASSERT_EQ(b.status, 0) << b.err;
+        const Audio fromVst = readAudio(path("vst.wav"));
+        EXPECT_GT(fromVst.frames(), size_t(0.3 * c.rate) - 1) << c.rate;
+        EXPECT_TRUE(sameSamples(fromVst, readAudio(path("lv2.wav")))) << c.rate;
+    }
+    const Outcome list =
+        render({"--list", "--plugin", FUMARA_LV2_BUNDLE, "--set", "Dry Level=0.25"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find("KDLV Fumara by Tarnwick"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("    8  Dry Level            0.250000"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("  (none)"), std::string::npos) << list.out;
+}
+
+TEST_F(RenderTool, ABadBundleIsRefused) {
+    writeAudio(path("in.wav"), testSignal(2, 44100, 0.1, 12), SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    fs::create_directories(folder / "empty.lv2");
+    fs::create_directories(folder / "other.lv2");
+    {
+        std::ofstream manifest(path("other.lv2/manifest.ttl"));
+        manifest << "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+                    "<urn:example:other> a lv2:Plugin ; lv2:binary <other.so> .\n";
+        std::ofstream file(path("file.lv2"));
+        file << "not a folder";
+    }
+    const std::string input = path("in.wav");
+    const struct {
+        std::vector<std::string> args;
+        std::string mention;
+    } cases[] = {
+        {{"--plugin", path("missing.lv2"), input, path("out.wav")}, "no such LV2 bundle"},
+        {{"--plugin", path("missing.lv2/"), input, path("out.wav")}, "no such LV2 bundle"},
+        {{"--plugin", path("file.lv2"), input, path("out.wav")}, "a bundle is a folder"},
+        {{"--plugin", path("empty.lv2"), input, path("out.wav")}, "it has no manifest.ttl"},
+        {{"--plugin", path("other.lv2"), input, path("out.wav")}, "not a Fumara bundle"},
+        {{"--plugin", FUMARA_LV2_BUNDLE, "--program", "3", input, path("out.wav")},
+         "has no programs"},
+        {{"--plugin", FUMARA_LV2_BUNDLE, "--snapshot", path("panel.png")}, "LV2 bundle"},
+    };
+    for (const auto& c : cases) {
+        const Outcome run = render(c.args);
+        EXPECT_EQ(run.status, 2) << c.mention;
+        EXPECT_NE(run.err.find(c.mention), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+    }
+    EXPECT_FALSE(fs::exists(path("out.wav")));
+    EXPECT_FALSE(fs::exists(path("panel.png")));
+}
+
+#endif
+
 TEST_F(RenderTool, AFinishedRenderReplacesAnOlderOutput) {
     writeAudio(path("in.wav"), testSignal(2, 44100, 0.1, 8), SF_FORMAT_WAV | SF_FORMAT_FLOAT);
     {

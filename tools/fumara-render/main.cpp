@@ -98,6 +98,9 @@ void listPlugin(PluginHost& plugin) {
     for (int32_t i = 0; i < plugin.numPrograms(); ++i) {
         std::printf("  %5d  %s\n", i, plugin.programName(i).c_str());
     }
+    if (plugin.numPrograms() == 0) {
+        std::printf("  (none)\n");
+    }
 }
 
 // The editor's picture, drawn by the plug-in itself (its one export besides
@@ -105,6 +108,11 @@ void listPlugin(PluginHost& plugin) {
 int takeSnapshot(PluginHost& plugin, const std::string& pluginPath, const RenderOptions& options) {
     using SnapshotFunction = int32_t (*)(AEffect*, const char*);
     using ZoomedSnapshotFunction = int32_t (*)(AEffect*, const char*, int32_t);
+    if (!plugin.effect()) {
+        return fail(kExitBadInput, "--snapshot: the editor's picture comes from the VST 2.x "
+                                   "module; " +
+                                       pluginPath + " is an LV2 bundle");
+    }
     auto snapshot = reinterpret_cast<SnapshotFunction>(plugin.symbol(kSnapshotExport));
     auto zoomed = reinterpret_cast<ZoomedSnapshotFunction>(plugin.symbol(kZoomedSnapshotExport));
     if (!snapshot && !zoomed) {
@@ -174,9 +182,15 @@ int run(int argc, char** argv) {
 
     const std::string pluginPath =
         options.pluginPath.empty() ? defaultPluginPath(argv[0]) : options.pluginPath;
-    PluginHost plugin;
+    std::unique_ptr<PluginHost> host = PluginHost::forPath(pluginPath);
+    PluginHost& plugin = *host;
     if (!plugin.load(pluginPath, error)) {
         return fail(kExitBadInput, "--plugin " + pluginPath + ": " + error);
+    }
+    if (options.program >= 0 && plugin.numPrograms() == 0) {
+        return fail(kExitBadInput, "--program " + std::to_string(options.program) +
+                                       ": the plug-in at " + pluginPath +
+                                       " has no programs; set its parameters with --set");
     }
     if (plugin.numPrograms() > 0 && options.program >= plugin.numPrograms()) {
         return fail(kExitBadInput, "--program " + std::to_string(options.program) +
@@ -235,7 +249,10 @@ int run(int argc, char** argv) {
             }
         };
     }
-    plugin.start();
+    if (!plugin.start(error)) {
+        output.discard();
+        return fail(kExitFailure, error);
+    }
     const int64_t maxTail = static_cast<int64_t>(std::floor(options.tailSeconds * rate));
     const RenderResult result =
         renderAudio(plugin, *source, output, options.blockSize, maxTail, progress);

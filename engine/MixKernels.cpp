@@ -1,0 +1,113 @@
+#include "engine/MixKernels.h"
+
+#include "engine/Simd.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <type_traits>
+
+namespace {
+
+// The largest float at or below `threshold`: for every float f, f > threshold (compared in
+// double) exactly when f > floatAtOrBelow(threshold) (compared in float).
+float floatAtOrBelow(double threshold) {
+    float f = static_cast<float>(threshold);
+    if (static_cast<double>(f) > threshold)
+        f = std::nextafter(f, 0.0f);
+    return f;
+}
+
+const float kLeftThreshold = floatAtOrBelow(0.00001);
+const float kRightThreshold = floatAtOrBelow(0.0001);
+
+// The selections below compile to blends on vectors; single floats take the library's
+// branch-free forms.
+template <class V> FUMARA_ALWAYS_INLINE V magnitude(V x) {
+    if constexpr (std::is_same_v<V, float>)
+        return std::fabs(x);
+    else
+        return x < 0.0f ? -x : x;
+}
+
+template <class V> FUMARA_ALWAYS_INLINE V larger(V a, V b) {
+    if constexpr (std::is_same_v<V, float>)
+        return std::max(a, b);
+    else
+        return b < a ? a : b;
+}
+
+// Non-finite samples become 0, the others are limited to +-limit.
+template <class V> FUMARA_ALWAYS_INLINE V limited(V x, float limit) {
+    if constexpr (std::is_same_v<V, float>) {
+        return std::isfinite(x) ? std::min(std::max(x, -limit), limit) : 0.0f;
+    } else {
+        const V finite = magnitude(x) <= FLT_MAX ? x : V{};
+        const V raised = finite < -limit ? V{} - limit : finite;
+        return limit < raised ? V{} + limit : raised;
+    }
+}
+
+struct MonoSum {
+    template <int W>
+    static FUMARA_ALWAYS_INLINE bool run(const float* left, const float* right, float* mono,
+                                         int32_t count, float limit, float leftThreshold,
+                                         float rightThreshold) {
+        // The loudest left and right samples, lane by lane, decide at the end.
+        constexpr int N = simd::kFloats<W>;
+        typename simd::Lanes<N>::F32 loudestLeft{}, loudestRight{};
+        float tailLeft = 0.0f, tailRight = 0.0f;
+        simd::forGroups<N>(count, [&](auto lanes, int32_t i) FUMARA_INLINE_LAMBDA {
+            using L = decltype(lanes);
+            const auto l = limited(L::loadFloats(left + i), limit);
+            const auto r = limited(L::loadFloats(right + i), limit);
+            L::storeFloats(mono + i, l + r);
+            if constexpr (L::size == N && N > 1) {
+                loudestLeft = larger(magnitude(l), loudestLeft);
+                loudestRight = larger(magnitude(r), loudestRight);
+            } else {
+                tailLeft = larger(magnitude(l), tailLeft);
+                tailRight = larger(magnitude(r), tailRight);
+            }
+        });
+        if constexpr (N > 1) {
+            for (int j = 0; j < N; ++j) {
+                tailLeft = larger(loudestLeft[j], tailLeft);
+                tailRight = larger(loudestRight[j], tailRight);
+            }
+        }
+        return tailLeft > leftThreshold || tailRight > rightThreshold;
+    }
+};
+
+struct OutputMix {
+    template <int W>
+    static FUMARA_ALWAYS_INLINE void
+    run(const float* inLeft, const float* inRight, const float* wetLeft, const float* wetRight,
+        float* outLeft, float* outRight, double dry, double wet, int32_t count) {
+        simd::forGroups<simd::kDoubles<W>>(count, [&](auto lanes, int32_t i) FUMARA_INLINE_LAMBDA {
+            using L = decltype(lanes);
+            // Both inputs are read before either output is written (they may be the same).
+            const auto l = simd::loadWidened(lanes, inLeft + i);
+            const auto r = simd::loadWidened(lanes, inRight + i);
+            const auto left = dry * l + (wet * simd::loadWidened(lanes, wetLeft + i)) * 0.7;
+            const auto right = dry * r + (wet * simd::loadWidened(lanes, wetRight + i)) * 0.7;
+            L::storeFloats(outLeft + i, L::narrow(left));
+            L::storeFloats(outRight + i, L::narrow(right));
+        });
+    }
+};
+
+} // namespace
+
+bool monoSum(const float* left, const float* right, float* mono, int32_t count, float limit) {
+    return simd::dispatch<MonoSum>(left, right, mono, count, limit, kLeftThreshold,
+                                   kRightThreshold);
+}
+
+void outputMix(const float* inLeft, const float* inRight, const float* wetLeft,
+               const float* wetRight, float* outLeft, float* outRight, double dry, double wet,
+               int32_t count) {
+    simd::dispatch<OutputMix>(inLeft, inRight, wetLeft, wetRight, outLeft, outRight, dry, wet,
+                              count);
+}

@@ -1,0 +1,134 @@
+// make-lv2-turtle: writes the bundle's manifest.ttl and fumara.ttl from the
+// plug-in's own tables (effect/PluginDescription.h, lv2/Lv2Ports.h), so that
+// names, symbols, ranges and defaults in the bundle are those of the code.
+//   make-lv2-turtle FOLDER DSP_BINARY UI_BINARY
+#include "lv2/Lv2Ports.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+const char* const kPrefixes = "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
+                              "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
+                              "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+                              "@prefix opts: <http://lv2plug.in/ns/ext/options#> .\n"
+                              "@prefix bufsz: <http://lv2plug.in/ns/ext/buf-size#> .\n"
+                              "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+                              "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
+                              "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
+
+// The shortest decimal that reads back as the same float, always with a point.
+std::string decimal(float value) {
+    char text[32];
+    for (int digits = 1; digits <= 9; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
+        if (std::strtof(text, nullptr) == value) {
+            break;
+        }
+    }
+    std::string result = text;
+    if (result.find_first_of(".e") == std::string::npos) {
+        result += ".0";
+    }
+    return result;
+}
+
+// A Turtle string literal.
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string manifest(const std::string& dsp, const std::string& ui) {
+    std::ostringstream t;
+    t << kPrefixes;
+    t << "<" << kLv2PluginUri << ">\n"
+      << "    a lv2:Plugin ;\n"
+      << "    lv2:binary <" << dsp << "> ;\n"
+      << "    rdfs:seeAlso <fumara.ttl> .\n\n";
+    t << "<" << kLv2UiUri << ">\n"
+      << "    a ui:X11UI ;\n"
+      << "    ui:binary <" << ui << "> ;\n"
+      << "    rdfs:seeAlso <fumara.ttl> .\n";
+    return t.str();
+}
+
+std::string description() {
+    std::ostringstream t;
+    t << kPrefixes;
+    t << "<" << kLv2PluginUri << ">\n"
+      << "    a lv2:Plugin , lv2:ReverbPlugin , doap:Project ;\n"
+      << "    doap:name " << quoted(kPluginName) << " ;\n"
+      << "    doap:maintainer [ foaf:name " << quoted(kVendorName)
+      << " ] ;\n"
+      // The first release of the LV2 edition (an even minor version: a release).
+      << "    lv2:minorVersion 0 ;\n"
+      << "    lv2:microVersion 0 ;\n"
+      << "    lv2:optionalFeature lv2:hardRTCapable , opts:options , urid:map ;\n"
+      << "    opts:supportedOption bufsz:maxBlockLength ;\n"
+      << "    ui:ui <" << kLv2UiUri << "> ;\n"
+      << "    lv2:port ";
+    for (uint32_t port = 0; port < kPortCount; ++port) {
+        t << (port == 0 ? "[\n" : " , [\n");
+        const int32_t parameter = parameterOfPort(port);
+        if (parameter < 0) {
+            const Lv2AudioPort& audio = kLv2AudioPorts[port];
+            t << "        a lv2:AudioPort , " << (audio.input ? "lv2:InputPort" : "lv2:OutputPort")
+              << " ;\n"
+              << "        lv2:index " << port << " ;\n"
+              << "        lv2:symbol " << quoted(audio.symbol) << " ;\n"
+              << "        lv2:name " << quoted(audio.name) << "\n    ]";
+            continue;
+        }
+        const ParameterInfo& info = kNamedParameters[parameter];
+        t << "        a lv2:ControlPort , lv2:InputPort ;\n"
+          << "        lv2:index " << port << " ;\n"
+          << "        lv2:symbol " << quoted(parameterSymbol(info.name)) << " ;\n"
+          << "        lv2:name " << quoted(info.name) << " ;\n"
+          << "        lv2:default " << decimal(info.defaultValue) << " ;\n"
+          << "        lv2:minimum 0.0 ;\n"
+          << "        lv2:maximum 1.0\n    ]";
+    }
+    t << " .\n\n";
+    t << "<" << kLv2UiUri << ">\n"
+      << "    a ui:X11UI ;\n"
+      << "    lv2:requiredFeature ui:parent , ui:idleInterface ;\n"
+      << "    lv2:optionalFeature ui:resize , ui:touch , ui:noUserResize ;\n"
+      << "    lv2:extensionData ui:idleInterface .\n";
+    return t.str();
+}
+
+bool writeFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out) {
+        std::cerr << "make-lv2-turtle: cannot write " << path << "\n";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::cerr << "usage: make-lv2-turtle FOLDER DSP_BINARY UI_BINARY\n";
+        return 2;
+    }
+    const std::string folder = argv[1];
+    const bool ok = writeFile(folder + "/manifest.ttl", manifest(argv[2], argv[3])) &&
+                    writeFile(folder + "/fumara.ttl", description());
+    return ok ? 0 : 1;
+}
