@@ -9,13 +9,17 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <lv2/ui/ui.h>
 #include <memory>
+#include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 // Xlib last: its macros (None, Bool, ...) clash with names in other headers.
@@ -203,10 +207,9 @@ protected:
         return false;
     }
 
-    std::vector<uint32_t> shown(Window parent) {
+    std::vector<uint32_t> shown(Window parent, int width = kPanelWidth, int height = kPanelHeight) {
         std::vector<Window> kids = host.children(parent);
-        return kids.size() == 1 ? host.capture(kids[0], kPanelWidth, kPanelHeight)
-                                : std::vector<uint32_t>();
+        return kids.size() == 1 ? host.capture(kids[0], width, height) : std::vector<uint32_t>();
     }
 
     using Values = std::vector<std::pair<int32_t, float>>;
@@ -214,6 +217,7 @@ protected:
     // The VST 2.x editor's picture: opened with `values` (parameter, value)
     // set, then `changes` set by the host while it is open, as the panel
     // redraws only the controls that changed.
+    // It is made at the size the editor announces, as a host makes it.
     std::vector<uint32_t> vstPicture(const Values& values, const Values& changes = {}) {
         VstEditor vst;
         if (!vst.effect) {
@@ -223,14 +227,18 @@ protected:
         for (const auto& v : values) {
             vst.effect->setParameter(vst.effect, v.first, v.second);
         }
-        Window window = host.createHostWindow(0, 0, kPanelWidth, kPanelHeight);
+        ERect* size = nullptr;
+        vst.dispatch(effEditGetRect, &size);
+        const int width = size ? size->right : kPanelWidth;
+        const int height = size ? size->bottom : kPanelHeight;
+        Window window = host.createHostWindow(0, 0, width, height);
         vst.dispatch(effEditOpen, reinterpret_cast<void*>(window));
-        std::vector<uint32_t> picture = settled(vst, window);
+        std::vector<uint32_t> picture = settled(vst, window, width, height);
         if (!changes.empty()) {
             for (const auto& v : changes) {
                 vst.effect->setParameter(vst.effect, v.first, v.second);
             }
-            picture = settled(vst, window);
+            picture = settled(vst, window, width, height);
         }
         vst.dispatch(effEditClose);
         host.destroyWindow(window);
@@ -238,12 +246,13 @@ protected:
     }
 
     // Idles until two captures a few idles apart agree: the panel is drawn.
-    std::vector<uint32_t> settled(VstEditor& vst, Window window) {
+    std::vector<uint32_t> settled(VstEditor& vst, Window window, int width = kPanelWidth,
+                                  int height = kPanelHeight) {
         std::vector<uint32_t> previous, current;
         for (int i = 0; i < 100; ++i) {
             vst.dispatch(effEditIdle);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            current = shown(window);
+            current = shown(window, width, height);
             if (!current.empty() && current == previous && i > 5) {
                 break;
             }
@@ -470,6 +479,45 @@ TEST_F(Lv2UiTest, IdleAnswersNonZeroOnceTheHostsWindowIsGone) {
     EXPECT_TRUE(idleUntil({}, [&] { return ui.idle() != 0; }));
     ui.portEvent(portOfParameter(kRoomSize), 0.1f); // harmless
     ui.close();
+}
+
+TEST_F(Lv2UiTest, TheRememberedZoomIsAnnouncedAndShownAsTheVstEditorShowsIt) {
+    // A settings folder of this test's own, holding the choice of 200%.
+    const std::string folder = testing::TempDir() + "fumara-lv2-zoom-" + std::to_string(getpid());
+    const std::string saved = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
+    ASSERT_EQ(std::system(("mkdir -p '" + folder + "/fumara'").c_str()), 0);
+    { std::ofstream(folder + "/fumara/settings") << "zoom = 200\n"; }
+    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+
+    const std::vector<uint32_t> reference = vstPicture(kSomeValues);
+    ASSERT_EQ(reference.size(), size_t(600 * 490));
+    Window parent = host.createHostWindow(320, 0, 600, 490);
+    {
+        HostedUi ui(*library, parent);
+        ASSERT_NE(ui.handle, nullptr);
+        EXPECT_EQ(ui.log.sizes, (std::vector<std::pair<int, int>>{{600, 490}}));
+        std::vector<Window> kids = host.children(parent);
+        ASSERT_EQ(kids.size(), 1u);
+        int x = -1, y = -1, w = 0, h = 0;
+        ASSERT_TRUE(host.geometry(kids[0], x, y, w, h));
+        EXPECT_EQ(w, 600);
+        EXPECT_EQ(h, 490);
+        for (int32_t i = 0; i < kNamedParameterCount; ++i) {
+            ui.portEvent(portOfParameter(i), kNamedParameters[i].defaultValue);
+        }
+        for (const auto& v : kSomeValues) {
+            ui.portEvent(portOfParameter(v.first), v.second);
+        }
+        EXPECT_TRUE(idleUntil(
+            {&ui}, [&] { return countDifferences(shown(parent, 600, 490), reference) == 0; }))
+            << countDifferences(shown(parent, 600, 490), reference) << " pixels differ";
+    }
+    if (saved.empty()) {
+        unsetenv("XDG_CONFIG_HOME");
+    } else {
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    }
+    std::system(("rm -rf '" + folder + "'").c_str());
 }
 
 } // namespace
