@@ -299,9 +299,10 @@ bool ReverbEditor::chooseZoom(Zoom chosen) {
         return false;
     }
     zoom = chosen;
-    if (frame) {
-        // The panel is built again at the new zoom in the same host window;
-        // the old frame goes once the event that chose the zoom is over.
+    if (frame && !frame->setZoom(chosen)) {
+        // A window that cannot be resized: the panel is built again at the
+        // new zoom in the same host window; the old frame goes once the event
+        // that chose the zoom is over.
         void* parent = systemWindow;
         close();
         open(parent);

@@ -274,6 +274,25 @@ void Frame::closePopup(DrawContext* context) {
     }
 }
 
+bool Frame::setZoom(Zoom newZoom) {
+    if (newZoom == zoom) {
+        return true;
+    }
+    if (window && windowOpen &&
+        !platform::current().setWindowSize(window, newZoom.deviceLength(size.left, size.width()),
+                                           newZoom.deviceLength(size.top, size.height()))) {
+        return false;
+    }
+    closePopup(nullptr);
+    zoom = newZoom;
+    for (int32_t i = 0; i < viewCount; ++i) {
+        views[i]->removedFrom(this);
+        views[i]->attachedTo(this);
+    }
+    setDirty(true);
+    return true;
+}
+
 // ----- Drawing -----
 
 void Frame::draw(DrawContext* context) {

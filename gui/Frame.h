@@ -88,6 +88,12 @@ public:
     bool setDropActive(bool on);
 
     Zoom getZoom() const { return zoom; }
+    // Shows the frame at another zoom in the same window: the window takes
+    // the zoomed size, an open popup closes, the views are attached again (so
+    // that what they keep in device pixels, a slider's offscreen, follows)
+    // and everything is drawn anew. False, changing nothing, when the window
+    // cannot be resized.
+    bool setZoom(Zoom zoom);
     int32_t getViewCount() const { return viewCount; }
     int32_t getViewCapacity() const { return viewCapacity; }
     // The view at a list position, or null outside the list.

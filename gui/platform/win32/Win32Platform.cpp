@@ -393,6 +393,17 @@ public:
         return true;
     }
 
+    bool setWindowSize(WindowHandle window, int32_t width, int32_t height) override {
+        // The frame's window has no border: its window size is its client size.
+        if (!window || !IsWindow(windowOf(window)) ||
+            !SetWindowPos(windowOf(window), nullptr, 0, 0, width, height,
+                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)) {
+            return false;
+        }
+        InvalidateRect(windowOf(window), nullptr, TRUE);
+        return true;
+    }
+
     bool updateRect(WindowHandle window, PixelRect* rect) override {
         if (!window) {
             return false;
