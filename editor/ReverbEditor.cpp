@@ -287,6 +287,10 @@ bool ReverbEditor::chooseZoom(Zoom chosen) {
     // Remembered even when this host cannot show it now: the next editor can.
     settings::ZoomChoice::store(chosen.percent());
     fixedZoom = 0;
+    if (!frame) {
+        sizeKnown = false; // the next size request finds the choice
+        return false;
+    }
     if (chosen == zoom) {
         return true;
     }
@@ -295,11 +299,13 @@ bool ReverbEditor::chooseZoom(Zoom chosen) {
     setSize(chosen);
     if (!owner || !owner->resizeEditor(rect.right, rect.bottom)) {
         setSize(shown);
-        sizeKnown = frame != nullptr;
         return false;
     }
     zoom = chosen;
-    if (frame && !frame->setZoom(chosen)) {
+    if (!frame) {
+        return false; // the host closed the editor while it resized its window
+    }
+    if (!frame->setZoom(chosen)) {
         // A window that cannot be resized: the panel is built again at the
         // new zoom in the same host window; the old frame goes once the event
         // that chose the zoom is over.

@@ -296,7 +296,7 @@ TEST_F(ZoomWorld, ADragAtEachZoomGivesTheValuesOfTheSamePanelPositions) {
             reference = values;
             EXPECT_EQ(values.front(), 0.0f);
             EXPECT_FLOAT_EQ(values[2], 75.0f / 153.0f); // the centre under panel x 94
-            EXPECT_EQ(values[3], 1.0f); // clamped
+            EXPECT_EQ(values[3], 1.0f);                 // clamped
             EXPECT_EQ(values[4], 0.0f);
         } else {
             EXPECT_EQ(values, reference);
@@ -398,6 +398,24 @@ TEST_F(ZoomWorld, AHostThatRefusesKeepsThePanelUntilTheEditorIsOpenedAgain) {
     windowSize(w, h);
     EXPECT_EQ(w, 900);
     EXPECT_EQ(h, 735);
+}
+
+TEST_F(ZoomWorld, AHostThatClosesTheEditorWhileItResizesIsServed) {
+    openEditor();
+    RecordingHost::get().answer(audioMasterSizeWindow, 1);
+    RecordingHost::get().onCall = [&](const HostCall& c) {
+        if (c.opcode == audioMasterSizeWindow) {
+            effect->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
+        }
+    };
+    chooseInMenu(200);
+    RecordingHost::get().onCall = nullptr;
+    EXPECT_FALSE(editor->isOpen());
+    EXPECT_EQ(editor->getFrame(), nullptr);
+    // Opened again, the editor shows the choice.
+    EXPECT_EQ(rect().right, 600);
+    openEditor(false);
+    EXPECT_EQ(editor->getZoom().percent(), 200);
 }
 
 TEST_F(ZoomWorld, OpeningWithoutAskingTheSizeAsksTheHostToResize) {
