@@ -80,16 +80,18 @@ void runBlocks(benchmark::State& state, Engine& reverb, int32_t block, bool sile
     std::vector<float> outL(static_cast<size_t>(block)), outR(static_cast<size_t>(block));
     int32_t pos = 0;
     auto one = [&]() {
-        if (pos + block > kRate)
+        if (pos + block > kRate) {
             pos = 0;
+        }
         const float* l = silent ? silence.data() : in.left.data() + pos;
         const float* r = silent ? silence.data() : in.right.data() + pos;
         reverb.process(block, l, r, outL.data(), outR.data(), 1.0f, 0.125f);
         pos += block;
     };
     // Fill the combs and, for silence, let the tail gate close.
-    for (int32_t done = 0; done < (silent ? 16 : 1) * kRate; done += block)
+    for (int32_t done = 0; done < (silent ? 16 : 1) * kRate; done += block) {
         one();
+    }
     for (auto _ : state) {
         one();
         benchmark::DoNotOptimize(outL.data());
@@ -175,8 +177,9 @@ struct Stages {
             t = now;
         };
         auto blocks = [&](auto&& stage) {
-            for (int32_t at = 0; at < kRun; at += kBlock)
+            for (int32_t at = 0; at < kRun; at += kBlock) {
                 stage(at);
+            }
         };
         blocks([&](int32_t at) {
             monoSum(inL + at, inR + at, mono.data() + at, kBlock, Reverb::kInputLimit);
@@ -221,8 +224,9 @@ struct Stages {
         const int32_t H = static_cast<int32_t>(history.size());
         for (int j = 0; j < Reverb::kTaps; ++j) {
             int32_t from = historyPos - reach[j];
-            if (from < 0)
+            if (from < 0) {
                 from += H;
+            }
             const int32_t n = std::min(kBlock, H - from);
             accumulateTap(wet, history.data() + from, noise.data() + noisePos[j], gain[j], n);
             noisePos[j] = (noisePos[j] + kBlock) % (94133 - kBlock);
@@ -259,14 +263,17 @@ void BM_Stages(benchmark::State& state) {
     for (auto _ : state) {
         double spent[Stages::kCount] = {};
         stages.run(in.left.data(), in.right.data(), spent);
-        for (int k = 0; k + 1 < Stages::kCount; ++k)
+        for (int k = 0; k + 1 < Stages::kCount; ++k) {
             best[k] = std::min(best[k], spent[k] / Stages::kRun);
+        }
     }
     best[Stages::kCount - 1] = 0.0;
-    for (int k = 0; k + 1 < Stages::kCount; ++k)
+    for (int k = 0; k + 1 < Stages::kCount; ++k) {
         best[Stages::kCount - 1] += best[k];
-    for (int k = 0; k < Stages::kCount; ++k)
+    }
+    for (int k = 0; k < Stages::kCount; ++k) {
         state.counters[Stages::kNames[k]] = best[k];
+    }
     limitVectorLevel(supportedVectorLevel());
 }
 BENCHMARK(BM_Stages)->ArgName("level")->DenseRange(0, 3)->Iterations(30);
@@ -332,8 +339,9 @@ void BM_EngineAgainstPlainTranscription(benchmark::State& state) {
     auto timeBlocks = [&](auto& reverb, int32_t& pos, int32_t blocks) {
         const double t0 = threadNanoseconds();
         for (int32_t b = 0; b < blocks; ++b) {
-            if (pos + kBlock > kRate)
+            if (pos + kBlock > kRate) {
                 pos = 0;
+            }
             reverb.process(kBlock, in.left.data() + pos, in.right.data() + pos, outL.data(),
                            outR.data(), 1.0f, 0.125f);
             pos += kBlock;
@@ -384,8 +392,9 @@ void BM_BlockTimeSpread(benchmark::State& state) {
         configure(reverb, 1.0f);
         int32_t pos = 0;
         for (int32_t b = 0; b < blocks; ++b) {
-            if (pos + block > kRate)
+            if (pos + block > kRate) {
                 pos = 0;
+            }
             const double t0 = threadNanoseconds();
             reverb.process(block, in.left.data() + pos, in.right.data() + pos, outL.data(),
                            outR.data(), 1.0f, 0.125f);

@@ -42,6 +42,33 @@ if(FUMARA_TESTS)
   endif()
 endif()
 
+# The labels of a test defined in the current folder: the folders it sits in
+# under tests/, the extra ones given, and windows in the cross builds.
+function(fumara_test_labels out)
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR})
+  string(REPLACE "/" ";" labels "${folder}")
+  list(APPEND labels ${ARGN})
+  if(CMAKE_CROSSCOMPILING)
+    list(APPEND labels windows)
+  endif()
+  list(REMOVE_DUPLICATES labels)
+  set(${out} "${labels}" PARENT_SCOPE)
+endfunction()
+
+# fumara_add_script_test(name SCRIPT file.cmake [DEFINES VAR=value ...] [LABELS ...])
+# A test that runs a CMake script on the build machine (also in the cross
+# builds: it inspects files rather than running Windows code).
+function(fumara_add_script_test name)
+  cmake_parse_arguments(ARG "" "SCRIPT" "DEFINES;LABELS" ${ARGN})
+  set(defines "")
+  foreach(define IN LISTS ARG_DEFINES)
+    list(APPEND defines "-D${define}")
+  endforeach()
+  add_test(NAME ${name} COMMAND ${CMAKE_COMMAND} ${defines} -P ${ARG_SCRIPT})
+  fumara_test_labels(labels ${ARG_LABELS})
+  set_tests_properties(${name} PROPERTIES LABELS "${labels}")
+endfunction()
+
 # fumara_add_test(name SOURCES ... [DEPS ...] [LABELS ...] [SERIAL])
 # Every test carries the names of the folders it sits in under tests/ as labels
 # (tests/gui/platform/x11 gives gui, platform and x11), the cross builds add
@@ -51,13 +78,7 @@ function(fumara_add_test name)
   cmake_parse_arguments(ARG "SERIAL" "" "SOURCES;DEPS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE fumara_options ${ARG_DEPS} ${FUMARA_GTEST_LIBS})
-  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR})
-  string(REPLACE "/" ";" labels "${folder}")
-  list(APPEND labels ${ARG_LABELS})
-  if(CMAKE_CROSSCOMPILING)
-    list(APPEND labels windows)
-  endif()
-  list(REMOVE_DUPLICATES labels)
+  fumara_test_labels(labels ${ARG_LABELS})
   if(CMAKE_CROSSCOMPILING)
     target_link_options(${name} PRIVATE -static)
     # Under the emulator each process start costs about a second, so a test

@@ -15,7 +15,7 @@
 
 namespace {
 
-// Where the scripted host window lies on the headless screen.
+// Where the host window lies on the headless screen.
 constexpr int32_t kHostLeft = 100;
 constexpr int32_t kHostTop = 100;
 
@@ -69,7 +69,7 @@ ReverbEffect* liveEffect(AEffect* record) {
 
 } // namespace
 
-bool drawEditorSnapshot(AEffect* record, platform::headless::Surface& pixels, int32_t zoomPercent) {
+bool drawEditorSnapshot(AEffect* record, platform::software::Surface& pixels, int32_t zoomPercent) {
     ReverbEffect* effect = liveEffect(record);
     if (!effect || !Zoom::isFactor(zoomPercent)) {
         return false;
@@ -86,7 +86,6 @@ bool drawEditorSnapshot(AEffect* record, platform::headless::Surface& pixels, in
     // them, so a second editor is made on a private headless backend; it
     // reads the same parameters as the effect's own editor.
     platform::headless::HeadlessPlatform world;
-    world.setTickCount(50000);
     BackendSwitch backend(world);
     EditorSwap swap(*effect, original);
     swap.temporary = new ReverbEditor(effect);
@@ -115,7 +114,7 @@ bool drawEditorSnapshot(AEffect* record, platform::headless::Surface& pixels, in
     world.deliverPaints();
     effect->dispatcher(effEditIdle, 0, 0, nullptr, 0.0f);
     world.deliverPaints();
-    const platform::headless::Surface* drawn = world.windowSurface(frame->getWindow());
+    const platform::software::Surface* drawn = world.windowSurface(frame->getWindow());
     if (!drawn || drawn->width != width || drawn->height != height) {
         effect->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
         return false;
@@ -127,13 +126,13 @@ bool drawEditorSnapshot(AEffect* record, platform::headless::Surface& pixels, in
 
 #if defined(_WIN32)
 
-bool writeSnapshotPng(const platform::headless::Surface&, const std::string&) {
+bool writeSnapshotPng(const platform::software::Surface&, const std::string&) {
     return false;
 }
 
 #else
 
-bool writeSnapshotPng(const platform::headless::Surface& pixels, const std::string& path) {
+bool writeSnapshotPng(const platform::software::Surface& pixels, const std::string& path) {
     if (pixels.width <= 0 || pixels.height <= 0 || pixels.monochrome || path.empty() ||
         pixels.pixels.size() != static_cast<size_t>(pixels.width) * pixels.height) {
         return false;

@@ -1,9 +1,9 @@
 // A picture of the effect's editor drawn on a private headless backend, for
 // documentation and for checking the panel without a display: the editor is
-// opened in a scripted host window, painted once, idled once and closed.
+// opened in a host window of that backend, painted once, idled once and closed.
 #pragma once
 
-#include "gui/platform/headless/Pixels.h"
+#include "gui/platform/software/Pixels.h"
 #include "host/AEffect.h"
 
 #include <string>
@@ -15,9 +15,9 @@
 // was, for any other zoom, when the record is not this library's live effect,
 // the effect has no editor of its own kind, or that editor is open in a host
 // right now. The backend in use before the call is in use again after it.
-bool drawEditorSnapshot(AEffect* effect, platform::headless::Surface& pixels,
+bool drawEditorSnapshot(AEffect* effect, platform::software::Surface& pixels,
                         int32_t zoomPercent = 100);
 
 // Writes 32-bit 0x00BBGGRR pixels as a 24-bit RGB PNG file. False on failure
 // (and where the build has no PNG writer).
-bool writeSnapshotPng(const platform::headless::Surface& pixels, const std::string& path);
+bool writeSnapshotPng(const platform::software::Surface& pixels, const std::string& path);

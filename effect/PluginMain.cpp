@@ -51,7 +51,7 @@ FumaraEditorSnapshotAtZoom(AEffect* effect, const char* pngPath, int32_t zoomPer
         return 0;
     }
     try {
-        platform::headless::Surface pixels;
+        platform::software::Surface pixels;
         if (!drawEditorSnapshot(effect, pixels, zoomPercent)) {
             return 0;
         }

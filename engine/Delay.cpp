@@ -31,20 +31,24 @@ Delay::~Delay() {
 
 double Delay::nominalDelay(int32_t length, float scale) {
     const double t = static_cast<double>(scale) * length + 20.0;
-    if (t < 20.0)
+    if (t < 20.0) {
         return 20.0;
-    if (t >= length)
+    }
+    if (t >= length) {
         return length - 1;
+    }
     return t;
 }
 
 bool Delay::ensureCapacity(int32_t cells) {
-    if (cells <= capacity && buffer.aligned != nullptr)
+    if (cells <= capacity && buffer.aligned != nullptr) {
         return true;
+    }
     capacity = 0;
     buffer.Alloc(cells);
-    if (buffer.aligned == nullptr)
+    if (buffer.aligned == nullptr) {
         return false;
+    }
     // Touch every page now, where storage is allocated, so that clearing the line later on the
     // audio thread never waits for the system to map memory.
     std::memset(buffer.aligned, 0, sizeof(float) * static_cast<size_t>(cells));
@@ -53,10 +57,12 @@ bool Delay::ensureCapacity(int32_t cells) {
 }
 
 void Delay::reserve(int32_t maxLength) {
-    if (maxLength < kMinLength)
+    if (maxLength < kMinLength) {
         maxLength = kMinLength;
-    if (maxLength > kMaxLength)
+    }
+    if (maxLength > kMaxLength) {
         maxLength = kMaxLength;
+    }
     const int32_t cells = maxLength + 8;
     if (cells != capacity) {
         capacity = 0;
@@ -69,8 +75,9 @@ void Delay::reserve(int32_t maxLength) {
 void Delay::setLength(int32_t requested) {
     traceHook("Setting Delay", requested);
     int32_t L = requested <= kMinLength ? kMinLength : requested;
-    if (L > kMaxLength)
+    if (L > kMaxLength) {
         L = kMaxLength;
+    }
     updating.store(1, std::memory_order_relaxed);
     echoFilter.setType(Filter::typeCode(Filter::kComplementary, 1), 0.01f);
     readPos = 0.0f;
@@ -105,11 +112,13 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
         if (count > 0 && input != nullptr && output != nullptr) {
             if (chain.inputFilter != nullptr) {
                 bool settled = false;
-                for (int32_t i = 0; i < count; ++i)
+                for (int32_t i = 0; i < count; ++i) {
                     chain.inputFilter->step(input[i], chain.inputMixing, settled);
+                }
             }
-            if (chain.outputFilter != nullptr)
+            if (chain.outputFilter != nullptr) {
                 chain.outputFilter->process(static_cast<uint32_t>(count), output, false);
+            }
         }
         return;
     }
@@ -120,11 +129,13 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
     const double q0 = lastStep;
     coefA = static_cast<float>(1.0 / (q0 * r));
     coefB = static_cast<float>(1.0 / (q0 * r + static_cast<double>(r) * r));
-    if (count <= 0 || input == nullptr || output == nullptr)
+    if (count <= 0 || input == nullptr || output == nullptr) {
         return;
+    }
     clearAhead(count);
-    if (echoFilterOn)
+    if (echoFilterOn) {
         echoFilter.cutoff = 0.25f;
+    }
 
     // Without feedback a written cell is just the new value, and with mix 1 the output is just
     // the delayed value (both exact for finite signals): the plain loop skips that work.
@@ -218,8 +229,9 @@ struct Run {
 
 void Delay::clearAhead(int32_t count) {
     const int32_t L = length;
-    if (cleared >= L + 2)
+    if (cleared >= L + 2) {
         return;
+    }
     // Lines short enough for the laid-out loop copy all their cells; longer ones touch no cell
     // beyond the head's last position plus 3 (the head moves at most step plus the float
     // spacing below the length per sample). Cells 0 and 1 are cleared by the first call.
@@ -227,16 +239,18 @@ void Delay::clearAhead(int32_t count) {
     if (L > kShortLine) {
         const double perSample = static_cast<double>(step) + L * std::ldexp(1.0, -23);
         const double reach = static_cast<double>(readPos) + count * perSample + 4.0;
-        if (reach < upTo)
+        if (reach < upTo) {
             upTo = static_cast<int32_t>(reach);
+        }
     }
     if (upTo > cleared) {
         float* const cell = buffer.aligned;
         std::memset(cell + cleared, 0, sizeof(float) * static_cast<size_t>(upTo - cleared));
         // The mirror of cells 0 and 1 (written since the resize, as the head left them).
         for (int32_t j = L; j < L + 2; ++j) {
-            if (j >= cleared && j < upTo)
+            if (j >= cleared && j < upTo) {
                 cell[j] = cell[j - L];
+            }
         }
         cleared = upTo;
     }
@@ -282,19 +296,22 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
                 return (!Pre || preChecked.settled) && (!Echo || echoChecked.settled) &&
                        (!Post || postChecked.settled);
             };
-            for (; i < to && !settled(); ++i)
+            for (; i < to && !settled(); ++i) {
                 body(i, preChecked, echoChecked, postChecked);
+            }
             if (i < to && !singleSections) {
-                for (; i < to; ++i)
+                for (; i < to; ++i) {
                     body(i, preChecked, echoChecked, postChecked);
+                }
             }
         }
         if (i < to) {
             MaybeHeld<Pre> pre(chain.inputFilter, chain.inputMixing);
             MaybeHeld<Echo> echo(&echoFilter, false);
             MaybeHeld<Post> post(chain.outputFilter, false);
-            for (; i < to; ++i)
+            for (; i < to; ++i) {
                 body(i, pre, echo, post);
+            }
             pre.release();
             echo.release();
             post.release();
@@ -304,8 +321,9 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
     // Writes one cell, keeping the mirror of cells 0 and 1 past the end.
     auto put = [cell, L](int32_t j, float value) FUMARA_INLINE {
         cell[j] = value;
-        if (j < 2)
+        if (j < 2) {
             cell[j + L] = value;
+        }
     };
 
     // Writes n cells from w on along the curve W, dW, ddW (at most two runs, wrapping once),
@@ -316,8 +334,9 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
                              int32_t remaining = n;
                              while (remaining > 0) {
                                  int32_t run = remaining;
-                                 if (j + run > L)
+                                 if (j + run > L) {
                                      run = L - j;
+                                 }
                                  dW = flushTiny(dW);
                                  ddW = flushTiny(ddW);
                                  for (int32_t m = 0; m < run; ++m, ++j) {
@@ -340,8 +359,9 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
     // One sample, start to end.
     auto sample = [&](int32_t i, auto& pre, auto& echo, auto& post) FUMARA_INLINE {
         float in = input[i];
-        if (Pre)
+        if (Pre) {
             in = pre(in);
+        }
         const double x = static_cast<double>(in) + 1e-10;
 
         // Read cells k, k + 1 and k + 2 around the head (consecutive thanks to the mirror).
@@ -355,8 +375,9 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
         w = span.first;
 
         double Y = delayhead::interpolate<double>(u, cell[k], cell[k + 1], cell[k + 2]);
-        if (Echo)
+        if (Echo) {
             Y = Y - 0.45 * echo(static_cast<float>(Y));
+        }
         float out = static_cast<float>(Y);
 
         if (span.count > 0) {
@@ -378,10 +399,12 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
         q = rd;
         P = delayhead::advance(P, r, lengthF);
 
-        if (!Plain)
+        if (!Plain) {
             out = static_cast<float>(dryGain * in + wetGain * out);
-        if (Post)
+        }
+        if (Post) {
             out = post(out);
+        }
         output[i] = out;
     };
 
@@ -389,8 +412,9 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
     // moves fewer than length - 3 cells during it. Long lines run in such chunks, pass by
     // pass: the head, the reads, the filters and outputs, the write curves, the writes.
     int32_t chunk = static_cast<int32_t>((L - 4) / rd) - 1;
-    if (chunk > kChunk)
+    if (chunk > kChunk) {
         chunk = kChunk;
+    }
     int32_t i = 0;
     Run run;
     float* const heads = run.heads;
@@ -438,8 +462,9 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
         alignas(32) float flat[kFlatCells];
         // The head moves at most ceil(r) cells per sample.
         int32_t span = static_cast<int32_t>((kFlatCells - L - 4) / (rd + 1.0));
-        if (span > kChunk)
+        if (span > kChunk) {
             span = kChunk;
+        }
         while (i < count) {
             if (q != rd || span < 1) {
                 // The first sample after a resize steps with the previous step.
@@ -547,17 +572,21 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
             // One sample's filters and output (the filters as the caller's `filtered` gives).
             auto chunkSample = [&](int32_t j, auto& pre, auto& echo, auto& post) FUMARA_INLINE {
                 float value = in[j];
-                if (Pre)
+                if (Pre) {
                     value = pre(value);
+                }
                 inputs[j] = value;
                 double Y = reads[j];
-                if (Echo)
+                if (Echo) {
                     Y = Y - 0.45 * echo(static_cast<float>(Y));
+                }
                 float result = static_cast<float>(Y);
-                if (!Plain)
+                if (!Plain) {
                     result = static_cast<float>(dryGain * value + wetGain * result);
-                if (Post)
+                }
+                if (Post) {
                     result = post(result);
+                }
                 out[j] = result;
             };
             // With all three filters, once their change checks have settled (within the first
@@ -568,8 +597,9 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
                 if (singleSections && wideVectors) {
                     for (; from < m &&
                            !(preChecked.settled && echoChecked.settled && postChecked.settled);
-                         ++from)
+                         ++from) {
                         chunkSample(from, preChecked, echoChecked, postChecked);
+                    }
                     trio = m - from >= 4 * kTrioLag;
                 }
             }
@@ -597,8 +627,9 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
                 echoFilter.keepMemory(filters.echo);
                 chain.outputFilter->keepMemory(filters.output);
                 Filter::Held post(*chain.outputFilter, false);
-                for (int32_t j = m - kTrioLag; j < m; ++j)
+                for (int32_t j = m - kTrioLag; j < m; ++j) {
                     out[j] = post(results[j]);
+                }
                 post.release();
             } else if (kFiltered) {
                 filtered(from, m, chunkSample);
@@ -609,11 +640,13 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
             delayWrite(written, heads, writes, rounded, shape, curve, m);
             delayPutSingles(cell, L, writes, counts, curve, fb, Plain, m);
             for (int32_t j = 0; j < m; ++j) {
-                if (counts[j] > 1)
+                if (counts[j] > 1) {
                     curveOf(written, j, putCell);
+                }
             }
-            if (!kFiltered)
+            if (!kFiltered) {
                 delayOutput(reads, in, out, dryGain, wetGain, Plain, m);
+            }
 
             endRun(m);
             i += m;

@@ -13,8 +13,9 @@ namespace delayhead {
 // The read head one sample later: P + r in float, brought back below the length.
 FUMARA_ALWAYS_INLINE float advance(float P, float r, float length) {
     float next = P + r;
-    while (next >= length)
+    while (next >= length) {
         next -= length;
+    }
     return next;
 }
 
@@ -26,11 +27,13 @@ struct WriteSpan {
 };
 FUMARA_ALWAYS_INLINE WriteSpan writeSpan(int32_t lastCell, int32_t cell, int32_t length) {
     int32_t first = lastCell + 1;
-    if (first >= length)
+    if (first >= length) {
         first -= length;
+    }
     int32_t count = cell - first + 1;
-    if (count < 0)
+    if (count < 0) {
         count += length;
+    }
     return {first, count};
 }
 

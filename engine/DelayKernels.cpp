@@ -88,14 +88,16 @@ struct PutSingles {
                                          double feedback, bool plain, int32_t count) {
         constexpr int N = simd::kDoubles<W>;
         auto one = [&](int32_t i) FUMARA_INLINE_LAMBDA {
-            if (counts[i] != 1)
+            if (counts[i] != 1) {
                 return;
+            }
             const int32_t w = writes[i];
             const float value = plain ? static_cast<float>(curve[i])
                                       : static_cast<float>(cell[w] * feedback + curve[i]);
             cell[w] = value;
-            if (w < 2)
+            if (w < 2) {
                 cell[w + length] = value;
+            }
         };
         int32_t i = 0;
         if constexpr (N > 1) {
@@ -109,20 +111,23 @@ struct PutSingles {
                 const bool consecutive = w >= 2 && w + N <= length && counts[i + N - 1] == 1 &&
                                          writes[i + N - 1] == w + N - 1;
                 if (!consecutive) {
-                    for (int32_t j = i; j < i + N; ++j)
+                    for (int32_t j = i; j < i + N; ++j) {
                         one(j);
+                    }
                     continue;
                 }
                 const auto values = L::loadDoubles(curve + i);
-                if (plain)
+                if (plain) {
                     L::storeFloats(cell + w, L::narrow(values));
-                else
+                } else {
                     L::storeFloats(cell + w,
                                    L::narrow(simd::loadWidened(L(), cell + w) * feedback + values));
+                }
             }
         }
-        for (; i < count; ++i)
+        for (; i < count; ++i) {
             one(i);
+        }
     }
 };
 
@@ -150,10 +155,11 @@ struct FilterTrioLoop {
             const V w = y0 - c0 * s1 - c1 * s2;
             V y = w + c2 * s1 + c3 * s2;
             s2 = s1;
-            if constexpr (W >= 32)
+            if constexpr (W >= 32) {
                 s1 = simd::widened(L(), L::narrow(w));
-            else
+            } else {
                 s1 = L::widen(L::narrow(w));
+            }
             y = complementary ? x - y : y;
             y = mixing ? (y + m * x) * keep : y;
             const L::F32 filtered = L::narrow(y);

@@ -36,10 +36,12 @@ void Filter::setSampleRate(int32_t rate) {
 }
 
 void Filter::reset(uint32_t n) {
-    if (n < 1)
+    if (n < 1) {
         n = 1;
-    if (n > 3)
+    }
+    if (n > 3) {
         n = 3;
+    }
     mix = 0.5f;
     for (uint32_t j = 0; j < 3; ++j) {
         double* p = prototype[j];
@@ -55,10 +57,12 @@ void Filter::reset(uint32_t n) {
     countdown = 1;
     lastCutoff = -1.0f;
     lastDamping = -1.0f;
-    for (double& c : coefficients)
+    for (double& c : coefficients) {
         c = 0.0;
-    for (float& s : state)
+    }
+    for (float& s : state) {
         s = 0.0f;
+    }
 }
 
 void Filter::setType(int32_t type, float amount) {
@@ -72,26 +76,30 @@ void Filter::setType(int32_t type, float amount) {
     kind = listed ? type >> 2 : kLowpass;
     damping = static_cast<float>(1.0 - factor * static_cast<double>(amount));
     reset(n);
-    if (std::isnan(damping))
+    if (std::isnan(damping)) {
         damping = 0.999f;
-    else if (damping < 0.005f)
+    } else if (damping < 0.005f) {
         damping = 0.005f;
-    else if (damping > 0.999f)
+    } else if (damping > 0.999f) {
         damping = 0.999f;
+    }
 }
 
 void Filter::design() {
     const int32_t rate = sampleRate;
     const double fs = rate;
     double f = static_cast<double>(cutoff) * fs / 2.0;
-    if (f > static_cast<double>(rate / 2))
+    if (f > static_cast<double>(rate / 2)) {
         f = rate / 2;
-    if (f < 80.0)
+    }
+    if (f < 80.0) {
         f = 80.0;
+    }
     // At rates below about 160 Hz the 80 Hz floor lies at or above the Nyquist frequency,
     // where the design has poles on the unit circle; keep the frequency inside the band.
-    if (f > 0.49 * fs)
+    if (f > 0.49 * fs) {
         f = 0.49 * fs;
+    }
     double gain = 0.9 / (4.0 * sections * (1.15 - static_cast<double>(damping)));
     if (f < 300.0) {
         const double ratio = f / 300.0;
@@ -140,8 +148,9 @@ void Filter::processSettled(uint32_t count, float* buffer, bool mixing) {
     double c[Sections][4];
     float s1[Sections], s2[Sections];
     for (uint32_t j = 0; j < Sections; ++j) {
-        for (int m = 0; m < 4; ++m)
+        for (int m = 0; m < 4; ++m) {
             c[j][m] = coefficients[1 + 4 * j + m];
+        }
         s1[j] = state[2 * j];
         s2[j] = state[2 * j + 1];
     }
@@ -159,10 +168,12 @@ void Filter::processSettled(uint32_t count, float* buffer, bool mixing) {
             s2[j] = s1[j];
             s1[j] = static_cast<float>(w);
         }
-        if (complementary)
+        if (complementary) {
             y = x - y;
-        if (mixing)
+        }
+        if (mixing) {
             y = (y + m * x) * keep;
+        }
         buffer[i] = static_cast<float>(y);
     }
     for (uint32_t j = 0; j < Sections; ++j) {
@@ -172,8 +183,9 @@ void Filter::processSettled(uint32_t count, float* buffer, bool mixing) {
 }
 
 void Filter::process(uint32_t count, float* buffer, bool mixing) {
-    if (count == 0 || buffer == nullptr)
+    if (count == 0 || buffer == nullptr) {
         return;
+    }
     uint32_t i = 0;
     bool settled = false;
     while (i < count && !settled) {
@@ -181,8 +193,9 @@ void Filter::process(uint32_t count, float* buffer, bool mixing) {
         buffer[i] = filterOne(buffer[i], mixing);
         ++i;
     }
-    if (i == count)
+    if (i == count) {
         return;
+    }
     switch (sections) {
     case 1:
         processSettled<1>(count - i, buffer + i, mixing);

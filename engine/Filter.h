@@ -61,10 +61,12 @@ public:
             double y = w + c2 * a + c3 * b;
             s2 = s1;
             s1 = static_cast<float>(w);
-            if (complementary)
+            if (complementary) {
                 y = x - y;
-            if (mixing)
+            }
+            if (mixing) {
                 y = (y + m * x) * keep;
+            }
             return static_cast<float>(y);
         }
         void release() {
@@ -172,8 +174,9 @@ inline float Filter::filterOne(float input, bool mixing) {
     // The small offset keeps the recursion away from denormal numbers.
     const double x = static_cast<double>(input) + 0.0000001;
     double y = runSections(coefficients[0] * x);
-    if (kind == kComplementary)
+    if (kind == kComplementary) {
         y = x - y;
+    }
     if (mixing) {
         const double m = mix;
         y = (y + m * x) * (1.0 - m);
@@ -182,8 +185,9 @@ inline float Filter::filterOne(float input, bool mixing) {
 }
 
 inline float Filter::step(float input, bool mixing, bool& settled) {
-    if (!settled)
+    if (!settled) {
         settled = changeCheck();
+    }
     return filterOne(input, mixing);
 }
 

@@ -13,8 +13,9 @@ namespace {
 // double) exactly when f > floatAtOrBelow(threshold) (compared in float).
 float floatAtOrBelow(double threshold) {
     float f = static_cast<float>(threshold);
-    if (static_cast<double>(f) > threshold)
+    if (static_cast<double>(f) > threshold) {
         f = std::nextafter(f, 0.0f);
+    }
     return f;
 }
 
@@ -24,17 +25,19 @@ const float kRightThreshold = floatAtOrBelow(0.0001);
 // The selections below compile to blends on vectors; single floats take the library's
 // branch-free forms.
 template <class V> FUMARA_ALWAYS_INLINE V magnitude(V x) {
-    if constexpr (std::is_same_v<V, float>)
+    if constexpr (std::is_same_v<V, float>) {
         return std::fabs(x);
-    else
+    } else {
         return x < 0.0f ? -x : x;
+    }
 }
 
 template <class V> FUMARA_ALWAYS_INLINE V larger(V a, V b) {
-    if constexpr (std::is_same_v<V, float>)
+    if constexpr (std::is_same_v<V, float>) {
         return std::max(a, b);
-    else
+    } else {
         return b < a ? a : b;
+    }
 }
 
 // Non-finite samples become 0, the others are limited to +-limit.

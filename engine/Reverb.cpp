@@ -20,17 +20,20 @@ constexpr int32_t kLowpassType = Filter::typeCode(Filter::kLowpass, 1);
 constexpr int32_t kHighpassType = Filter::typeCode(Filter::kComplementary, 1);
 
 std::unique_ptr<float[]> allocateZeroed(int32_t count) {
-    if (count < 1)
+    if (count < 1) {
         count = 1;
+    }
     return std::unique_ptr<float[]>(new (std::nothrow) float[static_cast<size_t>(count)]());
 }
 
 // NaN takes the lower bound.
 float clampSetting(float value, float low, float high) {
-    if (!(value >= low))
+    if (!(value >= low)) {
         return low;
-    if (value > high)
+    }
+    if (value > high) {
         return high;
+    }
     return value;
 }
 
@@ -66,13 +69,15 @@ Reverb::Reverb(int32_t rate) : sampleRate(isUsableSampleRate(rate) ? rate : kDef
     combLine2.reset(new Delay(40));
 
     noiseLength = static_cast<int32_t>(sampleRate * 2.134554);
-    if (noiseLength < 1)
+    if (noiseLength < 1) {
         noiseLength = 1;
+    }
     noiseTable = allocateZeroed(noiseLength);
     {
         RandomSequence draws(randomState());
-        for (int j = 0; j < kTaps; ++j)
+        for (int j = 0; j < kTaps; ++j) {
             tapNoisePos[j] = initialNoisePos[j] = draws.next() % noiseLength;
+        }
         randomSeed(draws.state());
     }
     buildNoiseTable();
@@ -99,12 +104,14 @@ void Reverb::buildNoiseTable() {
     RandomSequence draws(randomState());
     for (int32_t i = 0; i < n; ++i) {
         const float value = static_cast<float>((draws.next() % 16384) / 16384.0 * 0.4);
-        if (table)
+        if (table) {
             table[i] = value;
+        }
     }
     randomSeed(draws.state());
-    if (!table)
+    if (!table) {
         return;
+    }
 
     // Smooth the noise with the engine's low-pass at 3% of the Nyquist frequency.
     lowpass.setType(kLowpassType, 0.001f);
@@ -113,12 +120,15 @@ void Reverb::buildNoiseTable() {
     lowpass.process(static_cast<uint32_t>(n), table, false);
 
     // Fade both ends so the loop point does not click (limited to the table for tiny rates).
-    for (int32_t i = 0; i < 100 && i < n; ++i)
+    for (int32_t i = 0; i < 100 && i < n; ++i) {
         table[i] = static_cast<float>(table[i] * (i / 100.0));
-    for (int32_t i = std::max(n - 100, 0); i < n; ++i)
+    }
+    for (int32_t i = std::max(n - 100, 0); i < n; ++i) {
         table[i] = static_cast<float>(table[i] * ((n - i) / 100.0));
-    for (int32_t i = 0; i < n; ++i)
+    }
+    for (int32_t i = 0; i < n; ++i) {
         table[i] = static_cast<float>(table[i] + 0.8);
+    }
 
     lowpass.setType(kLowpassType, 0.001f);
 }
@@ -135,8 +145,10 @@ void Reverb::reserveDelays() {
     preDelayLine->reserve(preDelayMax);
     combLine1->reserve(comb1);
     combLine2->reserve(comb2);
-    for (Delay* line : {separationLine.get(), preDelayLine.get(), combLine1.get(), combLine2.get()})
+    for (Delay* line :
+         {separationLine.get(), preDelayLine.get(), combLine1.get(), combLine2.get()}) {
         line->setSampleRate(sampleRate);
+    }
 }
 
 void Reverb::setLength(float value) {
@@ -179,8 +191,9 @@ void Reverb::layOutTaps(float size) {
         float g = static_cast<float>((draws.next() % 16384) / 16384.0);
         g = static_cast<float>(g * 0.4);
         g = static_cast<float>(g + 0.6);
-        if (j & 1)
+        if (j & 1) {
             g = -g;
+        }
         tapGain[j] = g;
         // A tap reaching further back than the history reads the cell that many samples
         // back modulo the history length (only at rates of a few hundred hertz).
@@ -195,14 +208,16 @@ void Reverb::setRoomSize(float size) {
 }
 
 void Reverb::setLowpassCutoff(float value) {
-    if (std::isnan(value))
+    if (std::isnan(value)) {
         value = 0.0f;
+    }
     lowpassCutoff.store(static_cast<float>(value * 0.8), std::memory_order_relaxed);
 }
 
 void Reverb::setHighpassCutoff(float value) {
-    if (std::isnan(value))
+    if (std::isnan(value)) {
         value = 0.0f;
+    }
     highpassCutoff.store(static_cast<float>(value * 0.8), std::memory_order_relaxed);
 }
 
@@ -248,15 +263,18 @@ void Reverb::reset() {
 }
 
 void Reverb::setBlockSize(int32_t frames) {
-    if (frames < 1)
+    if (frames < 1) {
         return; // no usable size: keep the buffers we have
-    if (frames > kMaxBlockSize)
+    }
+    if (frames > kMaxBlockSize) {
         frames = kMaxBlockSize;
+    }
     std::unique_ptr<float[]> left = allocateZeroed(frames);
     std::unique_ptr<float[]> right = allocateZeroed(frames);
     std::unique_ptr<float[]> sum = allocateZeroed(frames);
-    if (!left || !right || !sum)
+    if (!left || !right || !sum) {
         return;
+    }
     wetLeft = std::move(left);
     wetRight = std::move(right);
     mono = std::move(sum);
@@ -265,14 +283,17 @@ void Reverb::setBlockSize(int32_t frames) {
 
 void Reverb::process(int32_t frames, const float* inLeft, const float* inRight, float* outLeft,
                      float* outRight, float dry, float wet) {
-    if (frames <= 0)
+    if (frames <= 0) {
         return;
+    }
     const bool ready = history && noiseTable && blockCapacity > 0;
     if (!inLeft || !inRight || !outLeft || !outRight || !ready) {
-        if (outLeft)
+        if (outLeft) {
             std::memset(outLeft, 0, sizeof(float) * static_cast<size_t>(frames));
-        if (outRight)
+        }
+        if (outRight) {
             std::memset(outRight, 0, sizeof(float) * static_cast<size_t>(frames));
+        }
         return;
     }
     ScopedFlushDenormals flushDenormals;
@@ -350,10 +371,12 @@ void Reverb::computeReflections(int32_t frames) {
     const int32_t H = historyLength;
     const int32_t N = noiseLength;
     int32_t start = historyPos;
-    if (start >= H)
+    if (start >= H) {
         start = 0;
-    while (start < 0)
+    }
+    while (start < 0) {
         start += H;
+    }
     float* wet = wetLeft.get();
     const float* sum = mono.get();
     const float* past = history.get();
@@ -366,27 +389,31 @@ void Reverb::computeReflections(int32_t frames) {
         int32_t noisePos = tapNoisePos[j];
         int32_t i = 0;
         int32_t readPos = start - reach;
-        if (readPos < 0)
+        if (readPos < 0) {
             readPos += H;
+        }
         const int32_t fromHistory = std::min(reach, frames);
         while (i < fromHistory) {
             const int32_t run = std::min({fromHistory - i, H - readPos, N - noisePos});
             accumulateTap(wet + i, past + readPos, noise + noisePos, gain, run);
             i += run;
             readPos += run;
-            if (readPos == H)
+            if (readPos == H) {
                 readPos = 0;
+            }
             noisePos += run;
-            if (noisePos == N)
+            if (noisePos == N) {
                 noisePos = 0;
+            }
         }
         while (i < frames) {
             const int32_t run = std::min(frames - i, N - noisePos);
             accumulateTap(wet + i, sum + (i - reach), noise + noisePos, gain, run);
             i += run;
             noisePos += run;
-            if (noisePos == N)
+            if (noisePos == N) {
                 noisePos = 0;
+            }
         }
         tapNoisePos[j] = noisePos;
     }
@@ -401,8 +428,9 @@ void Reverb::computeReflections(int32_t frames) {
         std::memcpy(store + pos, sum + i, sizeof(float) * static_cast<size_t>(run));
         i += run;
         pos += run;
-        if (pos == H)
+        if (pos == H) {
             pos = 0;
+        }
     }
     historyPos = pos;
 }

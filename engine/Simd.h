@@ -74,23 +74,26 @@ template <int N> struct Lanes {
     }
     // Floats or integers widened to doubles (exact).
     static FUMARA_ALWAYS_INLINE F64 widen(F32 v) {
-        if constexpr (N == 1)
+        if constexpr (N == 1) {
             return v;
-        else
+        } else {
             return __builtin_convertvector(v, F64);
+        }
     }
     static FUMARA_ALWAYS_INLINE F64 widen(I32 v) {
-        if constexpr (N == 1)
+        if constexpr (N == 1) {
             return v;
-        else
+        } else {
             return __builtin_convertvector(v, F64);
+        }
     }
     // Doubles rounded to floats.
     static FUMARA_ALWAYS_INLINE F32 narrow(F64 v) {
-        if constexpr (N == 1)
+        if constexpr (N == 1) {
             return static_cast<float>(v);
-        else
+        } else {
             return __builtin_convertvector(v, F32);
+        }
     }
     static FUMARA_ALWAYS_INLINE void storeDoubles(double* p, F64 v) {
         std::memcpy(p, &v, sizeof v);
@@ -102,12 +105,13 @@ template <int N> struct Lanes {
 // N floats or 32-bit integers from memory, widened to doubles: loadWidened(Lanes<N>(), p).
 template <int N, class T>
 FUMARA_ALWAYS_INLINE typename Lanes<N>::F64 loadWidened(Lanes<N>, const T* p) {
-    if constexpr (N == 1)
+    if constexpr (N == 1) {
         return static_cast<double>(*p);
-    else if constexpr (std::is_same_v<T, float>)
+    } else if constexpr (std::is_same_v<T, float>) {
         return Lanes<N>::widen(Lanes<N>::loadFloats(p));
-    else
+    } else {
         return Lanes<N>::widen(Lanes<N>::loadInts(p));
+    }
 }
 #ifdef FUMARA_X86_KERNELS
 // The same in one instruction each (the generic conversion takes several). Each carries its
@@ -152,11 +156,13 @@ FUMARA_TARGET_AVX512 inline Lanes<8>::F64 widened(Lanes<8>, Lanes<8>::F32 v) {
 template <int N, class Group> FUMARA_ALWAYS_INLINE void forGroups(int32_t count, Group&& group) {
     int32_t i = 0;
     if constexpr (N > 1) {
-        for (; i + N <= count; i += N)
+        for (; i + N <= count; i += N) {
             group(Lanes<N>(), i);
+        }
     }
-    for (; i < count; ++i)
+    for (; i < count; ++i) {
         group(Lanes<1>(), i);
+    }
 }
 
 // A kernel is a struct K with `template <int W> static R run(...)`, always inlined, where W is

@@ -10,10 +10,12 @@ VectorLevel detect() {
     // The run-time library's probe also checks that the system saves the wide registers.
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw"))
+        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw")) {
         return VectorLevel::Avx512;
-    if (__builtin_cpu_supports("avx2"))
+    }
+    if (__builtin_cpu_supports("avx2")) {
         return VectorLevel::Avx2;
+    }
 #endif
     return VectorLevel::Sse2;
 #else

@@ -1,7 +1,6 @@
 #include "gui/Bitmap.h"
 
 #include "gui/DrawContext.h"
-#include "gui/Toolkit.h"
 
 using platform::DeviceContextHandle;
 using platform::ObjectHandle;
@@ -110,37 +109,8 @@ void Bitmap::drawTransparent(DrawContext* context, const Rect& rect, const Point
     const Point from(block.sourceX, block.sourceY);
     platform::ColourRef key = transparentColour.toPlatform();
 
-    platform::ProcedureHandle transparentCopy = toolkitState().transparentCopy;
-    if (transparentCopy) {
-        p.transparentCopy(transparentCopy, destination, x, y, w, h, source, from.x, from.y, w, h,
-                          key);
-    } else {
-        // Three passes through a one-bit mask: XOR the source in, AND the mask
-        // (transparent pixels white, others black), XOR the source again.
-        platform::ColourRef oldBackground =
-            p.setBackgroundColour(destination, platform::makeColourRef(255, 255, 255));
-        platform::ColourRef oldText =
-            p.setTextColour(destination, platform::makeColourRef(0, 0, 0));
-        DeviceContextHandle maskContext = p.createCompatibleDC(destination);
-        ObjectHandle mask = p.createMonochromeBitmap(w, h);
-        ObjectHandle previousMask = p.selectObject(maskContext, mask);
-        if (maskContext && mask && previousMask) {
-            p.setBackgroundColour(source, key);
-            p.blockCopy(maskContext, 0, 0, w, h, source, from.x, from.y, platform::RopCopy);
-            p.blockCopy(destination, x, y, w, h, source, from.x, from.y, platform::RopInvert);
-            p.blockCopy(destination, x, y, w, h, maskContext, 0, 0, platform::RopAnd);
-            p.blockCopy(destination, x, y, w, h, source, from.x, from.y, platform::RopInvert);
-        }
-        // The mask context goes first, so that the mask is no longer selected anywhere.
-        if (maskContext) {
-            p.deleteDC(maskContext);
-        }
-        if (mask) {
-            p.deleteObject(mask);
-        }
-        p.setBackgroundColour(destination, oldBackground);
-        p.setTextColour(destination, oldText);
-    }
+    // The platform's transparent copy, or its stand-in where it has none.
+    p.transparentCopy(destination, x, y, w, h, source, from.x, from.y, key);
     p.selectObject(source, previous);
     p.deleteDC(source);
 }

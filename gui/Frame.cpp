@@ -52,19 +52,7 @@ void Frame::setViewListAllocator(Reallocate reallocate) {
 Frame::Frame(const Rect& frameSize, void* parent, EditorBase* owner, Zoom frameZoom)
     : View(frameSize), editor(owner), parentWindow(static_cast<platform::WindowHandle>(parent)),
       zoom(frameZoom) {
-    platform::Platform& p = platform::current();
-    p.oleInitialize();
-
-    // The optional library with the transparent copy, used on the NT family only.
-    ToolkitState& state = toolkitState();
-    state.transparentCopy = nullptr;
-    blendLibrary = p.loadLibrary("msimg32.dll");
-    if (blendLibrary) {
-        ++state.blendLibraryUsers;
-        if (p.platformFamily() >= platform::PlatformFamilyNt) {
-            state.transparentCopy = p.findProcedure(blendLibrary, "TransparentBlt");
-        }
-    }
+    platform::current().oleInitialize();
     openWindow();
 }
 
@@ -82,16 +70,6 @@ Frame::~Frame() {
         background = nullptr;
     }
     p.oleUninitialize();
-    if (blendLibrary) {
-        p.freeLibrary(blendLibrary);
-        blendLibrary = nullptr;
-        // The procedure dies with the last holder of its library.
-        ToolkitState& state = toolkitState();
-        if (--state.blendLibraryUsers <= 0) {
-            state.blendLibraryUsers = 0;
-            state.transparentCopy = nullptr;
-        }
-    }
     if (window) {
         // A window the platform already destroyed is not touched again.
         if (windowOpen) {

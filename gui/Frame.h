@@ -100,7 +100,6 @@ public:
     View* getView(int32_t index) const;
     platform::WindowHandle getWindow() const { return window; }
     platform::WindowHandle getParentWindow() const { return parentWindow; }
-    platform::LibraryHandle getBlendLibrary() const { return blendLibrary; }
     bool isWindowOpen() const { return windowOpen; }
     bool isFirstDrawPending() const { return firstDrawPending; }
     bool isDropActive() const { return dropActive; }
@@ -134,6 +133,5 @@ protected:
     int32_t eventDepth = 0;
     int32_t editInProgress = -1; // the parameter between beginEdit and endEdit
     platform::WindowHandle window = nullptr;
-    platform::LibraryHandle blendLibrary = nullptr;
     Zoom zoom;
 };

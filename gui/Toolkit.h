@@ -13,10 +13,6 @@ struct ToolkitState {
     int32_t windowClassUseCount = 0;
     // Whether the system's mouse buttons are swapped; read at the first registration.
     bool buttonsSwapped = false;
-    // The platform's transparent copy, when a frame has found it; else null.
-    platform::ProcedureHandle transparentCopy = nullptr;
-    // Frames holding the optional library that supplies transparentCopy.
-    int32_t blendLibraryUsers = 0;
 };
 
 ToolkitState& toolkitState();

@@ -2,11 +2,13 @@
 //
 // The toolkit (gui/) draws, loads images, opens its window and reads input only
 // through the abstract class `platform::Platform` below. One backend implements
-// it per platform (win32: GDI/user32; X11 + cairo; headless: in-memory surfaces
-// and a scripted world for tests and snapshots). Backends hold no toolkit logic:
+// it per platform (win32: GDI/user32; x11: X11 windows shown through cairo;
+// headless: off-screen windows for snapshots). Backends hold no toolkit logic:
 // every operation is a plain platform service, shaped after the 2-D drawing and
 // windowing model the toolkit was written for (device contexts with a selected
-// pen, brush, font and bitmap; window classes with a window procedure).
+// pen, brush, font and bitmap; window classes with a window procedure). The
+// x11 and headless backends draw in memory through the software drawing of
+// gui/platform/software, which follows the rules below.
 //
 // The backend in use is chosen at run time (`setCurrent`), so one library can
 // draw through the native backend inside a host and through the headless
@@ -43,9 +45,11 @@
 //   background colour becomes 1 (white), every other pixel 0 (black).
 //   Monochrome to colour: 0 becomes the DESTINATION context's text colour,
 //   1 its background colour.
-// transparentCopy(...): like a RopCopy block copy (the source block may be
-//   scaled to the destination size by nearest pixel), except that source pixels
-//   equal to the transparent colour leave the destination pixel unchanged.
+// transparentCopy(dst, x, y, w, h, src, sx, sy, transparent): like a RopCopy
+//   block copy, except that source pixels equal to the transparent colour
+//   leave the destination pixel unchanged. Every backend answers it itself:
+//   with the platform's own transparent copy where there is one, otherwise
+//   through a one-bit mask (maskedTransparentCopy, MaskedTransparentCopy.h).
 // drawText(dc, text, rect, alignment): one line of text, never wrapped and not
 //   clipped to rect (only to the surface and any paint area). The text cell is
 //   as high as the font's ascent + descent (rounded from the font's design
@@ -111,15 +115,19 @@ namespace platform {
 struct OpaqueDeviceContext;
 struct OpaqueObject;
 struct OpaqueWindow;
-struct OpaqueLibrary;
 struct OpaqueModule;
-struct OpaqueProcedure;
 using DeviceContextHandle = OpaqueDeviceContext*;
 using ObjectHandle = OpaqueObject*; // a pen, brush, font or bitmap
 using WindowHandle = OpaqueWindow*; // also the host's parent window
-using LibraryHandle = OpaqueLibrary*;
 using ModuleHandle = OpaqueModule*;
-using ProcedureHandle = OpaqueProcedure*;
+
+// A backend's own handle values to and from the opaque handle types.
+template <typename Handle> uintptr_t handleValue(Handle handle) {
+    return reinterpret_cast<uintptr_t>(handle);
+}
+template <typename Handle> Handle handleFrom(uintptr_t value) {
+    return reinterpret_cast<Handle>(value);
+}
 
 using ColourRef = uint32_t;
 constexpr ColourRef makeColourRef(uint8_t red, uint8_t green, uint8_t blue) {
@@ -196,9 +204,6 @@ enum : uint32_t { WindowStyleChild = 0x40000000, WindowStyleVisible = 0x10000000
 
 // System colour index of the button face (a window class background).
 enum : int32_t { SystemColourButtonFace = 15 };
-
-// Platform family reported by platformFamily() for the NT family.
-enum : int32_t { PlatformFamilyNt = 2 };
 
 // Key-state bit of drag-and-drop calls: the Control key is held.
 enum : uint32_t { DragKeyControl = 8 };
@@ -279,14 +284,9 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
-    // --- Module, optional libraries, system services ---
+    // --- Module, system services ---
     // The module (library or executable) that contains the toolkit's code.
     virtual ModuleHandle moduleHandle() = 0;
-    virtual LibraryHandle loadLibrary(const char* name) = 0; // null when missing
-    virtual ProcedureHandle findProcedure(LibraryHandle library, const char* name) = 0;
-    virtual void freeLibrary(LibraryHandle library) = 0;
-    // The platform family id of the version query, or -1 when the query fails.
-    virtual int32_t platformFamily() = 0;
     // Object-linking layer for drag and drop (balanced calls; may do nothing).
     virtual int32_t oleInitialize() = 0;
     virtual void oleUninitialize() = 0;
@@ -337,12 +337,11 @@ public:
     virtual bool blockCopy(DeviceContextHandle destination, int32_t x, int32_t y, int32_t width,
                            int32_t height, DeviceContextHandle source, int32_t sourceX,
                            int32_t sourceY, uint32_t rop) = 0;
-    // Runs the transparent-copy procedure found with findProcedure.
-    virtual bool transparentCopy(ProcedureHandle procedure, DeviceContextHandle destination,
-                                 int32_t x, int32_t y, int32_t width, int32_t height,
-                                 DeviceContextHandle source, int32_t sourceX, int32_t sourceY,
-                                 int32_t sourceWidth, int32_t sourceHeight,
-                                 ColourRef transparent) = 0;
+    // A block copy in which source pixels of the transparent colour leave the
+    // destination alone (see the rules above).
+    virtual bool transparentCopy(DeviceContextHandle destination, int32_t x, int32_t y,
+                                 int32_t width, int32_t height, DeviceContextHandle source,
+                                 int32_t sourceX, int32_t sourceY, ColourRef transparent) = 0;
     // A bitmap resource of the module by its 16-bit id; null when there is none.
     virtual ObjectHandle loadBitmapResource(ModuleHandle module, uint16_t id) = 0;
 

@@ -112,7 +112,7 @@ protected:
     platform::WindowHandle window() const { return frame->getWindow(); }
     uint32_t pixel(int32_t x, int32_t y) const { return p.windowSurface(window())->at(x, y); }
     void windowSize(int32_t& w, int32_t& h) const {
-        platform::headless::HeadlessPlatform::WindowInfo info{};
+        platform::headless::ScriptedPlatform::WindowInfo info{};
         ASSERT_TRUE(p.windowInfo(window(), info));
         w = info.rect.right - info.rect.left;
         h = info.rect.bottom - info.rect.top;
@@ -163,7 +163,7 @@ protected:
         std::ofstream(settingsFile(), std::ios::binary | std::ios::trunc) << content;
     }
 
-    platform::headless::HeadlessPlatform p;
+    platform::headless::ScriptedPlatform p;
     platform::WindowHandle host = nullptr;
     StoringEffect* effect = nullptr;
     ReverbEditor* editor = nullptr;
@@ -353,8 +353,7 @@ TEST_F(ZoomWorld, ChoosingAZoomResizesThroughTheHostAndRemembersIt) {
     EXPECT_EQ(during.bottom, 490);
     EXPECT_EQ(editor->getZoom().percent(), 200);
     ASSERT_NE(frame, nullptr);
-    EXPECT_NE(window(), before);
-    EXPECT_FALSE(p.windowExists(before)); // the 100% window is gone
+    EXPECT_EQ(window(), before); // the same window, grown (an LV2 host holds on to it)
     int32_t w = 0, h = 0;
     windowSize(w, h);
     EXPECT_EQ(w, 600);

@@ -51,13 +51,16 @@ TEST_F(DelayTest, ShortLengthsAreRaisedToSeven) {
 TEST_F(DelayTest, ImpulseComesOutSpreadAroundTheDelay) {
     std::vector<float> out = impulseResponse(7, 30);
     // Nothing before the delay minus the interpolation spread, nothing long after it.
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         EXPECT_NEAR(out[i], 0.0f, 1e-6) << i;
-    for (int i = 9; i < 30; ++i)
+    }
+    for (int i = 9; i < 30; ++i) {
         EXPECT_NEAR(out[i], 0.0f, 1e-6) << i;
+    }
     double sum = 0.0;
-    for (float v : out)
+    for (float v : out) {
         sum += v;
+    }
     EXPECT_NEAR(sum, 1.0, 0.05);
 }
 
@@ -78,8 +81,9 @@ TEST_F(DelayTest, FeedbackRepeatsTheImpulseAtHalfLevelEachLap) {
     for (int lap = 1; lap <= 4; ++lap) {
         const int32_t from = lap * 100 - 10, to = lap * 100 + 10;
         double energy = 0.0;
-        for (int32_t i = from; i < to; ++i)
+        for (int32_t i = from; i < to; ++i) {
             energy += out[i];
+        }
         EXPECT_NEAR(centroid(out, from, to), lap * 100.0, 0.1) << lap;
         if (lap > 1) {
             EXPECT_NEAR(energy / previous, 0.5, 0.01) << lap;
@@ -233,8 +237,9 @@ TEST_F(DelayTest, FiltersInTheLoopEqualSeparatePassesAtEveryVectorLevel) {
                     f->setType(type, 0.001f);
                     f->mix = 0.7f;
                 }
-                for (Filter* f : {&outA, &outB})
+                for (Filter* f : {&outA, &outB}) {
                     f->setType(type == 0 ? 4 : type, 0.001f);
+                }
                 Delay::Chain chain;
                 chain.inputFilter = &inA;
                 chain.inputMixing = true;

@@ -29,8 +29,9 @@ private:
 // Every vector level this machine supports, lowest first.
 inline std::vector<VectorLevel> vectorLevels() {
     std::vector<VectorLevel> levels;
-    for (int l = 0; l <= static_cast<int>(supportedVectorLevel()); ++l)
+    for (int l = 0; l <= static_cast<int>(supportedVectorLevel()); ++l) {
         levels.push_back(static_cast<VectorLevel>(l));
+    }
     return levels;
 }
 
@@ -46,8 +47,9 @@ public:
 inline std::vector<float> sine(double frequency, double rate, int32_t count,
                                double amplitude = 1.0) {
     std::vector<float> out(static_cast<size_t>(count));
-    for (int32_t i = 0; i < count; ++i)
+    for (int32_t i = 0; i < count; ++i) {
         out[i] = static_cast<float>(amplitude * std::sin(2.0 * kPi * frequency * i / rate));
+    }
     return out;
 }
 
@@ -73,8 +75,9 @@ public:
     }
     std::vector<float> block(int32_t count, float amplitude = 1.0f) {
         std::vector<float> out(static_cast<size_t>(count));
-        for (float& v : out)
+        for (float& v : out) {
             v = amplitude * next();
+        }
         return out;
     }
 
@@ -94,8 +97,9 @@ inline double centroid(const std::vector<float>& signal, int32_t from, int32_t t
 
 inline double maxAbsDifference(const std::vector<float>& a, const std::vector<float>& b) {
     double worst = 0.0;
-    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
         worst = std::max(worst, std::fabs(static_cast<double>(a[i]) - b[i]));
+    }
     return worst;
 }
 

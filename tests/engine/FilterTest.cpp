@@ -171,8 +171,9 @@ TEST_F(FilterTest, SetTypeClearsTheMemory) {
     f.process(64, loud.data(), false);
     EXPECT_NE(probe(f).getState(0), 0.0f);
     f.setType(0, 0.002f);
-    for (int i = 0; i < 7; ++i)
+    for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(probe(f).getState(i), 0.0f);
+    }
     EXPECT_EQ(probe(f).getCoefficient(0), 0.0);
 }
 
@@ -190,8 +191,9 @@ TEST_F(FilterTest, CountdownStaysInRangeOverLongRuns) {
     f.setType(0, 0.001f);
     f.cutoff = 0.35f;
     std::vector<float> block(4096, 0.0f);
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 100; ++i) {
         f.process(4096, block.data(), false);
+    }
     EXPECT_EQ(probe(f).getCountdown(), 0);
 }
 
@@ -204,8 +206,9 @@ TEST_F(FilterTest, RatesBelowTheFloorStayStable) {
     enginetest::Noise noise(11);
     std::vector<float> signal = noise.block(20000);
     f.process(20000, signal.data(), false);
-    for (float v : signal)
+    for (float v : signal) {
         ASSERT_TRUE(std::isfinite(v) && std::fabs(v) < 100.0f);
+    }
 }
 
 TEST_F(FilterTest, MatchesThePlainTranscriptionAcrossCutoffChanges) {

@@ -16,15 +16,17 @@ TEST(Random, StartsFromStateOneAtLoad) {
 TEST(Random, FirstSixDrawsAfterReseedingWithZero) {
     randomSeed(0);
     const int32_t expected[6] = {38, 7719, 21238, 2437, 8855, 11797};
-    for (int32_t value : expected)
+    for (int32_t value : expected) {
         EXPECT_EQ(randomNext(), value);
+    }
 }
 
 TEST(Random, LocalSequenceAdvancesLikeTheSharedOne) {
     randomSeed(12345);
     RandomSequence local(randomState());
-    for (int i = 0; i < 1000; ++i)
+    for (int i = 0; i < 1000; ++i) {
         ASSERT_EQ(local.next(), randomNext());
+    }
     EXPECT_EQ(local.state(), randomState());
 }
 

@@ -69,23 +69,28 @@ void Filter::setType(int32_t type, float amount) {
     }
     damping = static_cast<float>(d);
     reset(n);
-    if (std::isnan(damping) || damping > 0.999f)
+    if (std::isnan(damping) || damping > 0.999f) {
         damping = 0.999f;
-    if (damping < 0.005f)
+    }
+    if (damping < 0.005f) {
         damping = 0.005f;
+    }
 }
 
 void Filter::design() {
     const int32_t fsInt = *rate;
     const double fs = fsInt;
     double f = cutoff * fs / 2;
-    if (f > fsInt / 2)
+    if (f > fsInt / 2) {
         f = fsInt / 2;
-    if (f < 80)
+    }
+    if (f < 80) {
         f = 80;
+    }
     double g = 0.9 / (4 * sections * (1.15 - damping));
-    if (f < 300)
+    if (f < 300) {
         g = g * (f / 300) * (f / 300);
+    }
     const double pi = 4 * std::atan(1.0);
     for (uint32_t j = 0; j < sections; ++j) {
         double fj = j == 0 ? f : 1.001 * f;
@@ -130,10 +135,12 @@ void Filter::process(uint32_t count, float* buffer, bool mixing) {
             state[2 * j + 1] = static_cast<float>(s1);
             state[2 * j] = static_cast<float>(w);
         }
-        if (kind == 1)
+        if (kind == 1) {
             y = x - y;
-        if (mixing)
+        }
+        if (mixing) {
             y = (y + mix * x) * (1 - mix);
+        }
         buffer[i] = static_cast<float>(y);
     }
 }
@@ -168,8 +175,9 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
     float q0 = lastStep;
     coefA = static_cast<float>(1 / (static_cast<double>(q0) * r));
     coefB = static_cast<float>(1 / (static_cast<double>(q0) * r + static_cast<double>(r) * r));
-    if (count <= 0)
+    if (count <= 0) {
         return;
+    }
     const double a = coefA, b = coefB;
     float* cell = cells.data();
     for (int32_t i = 0; i < count; ++i) {
@@ -182,15 +190,18 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
         int32_t k1 = k + 1 >= L ? k + 1 - L : k + 1;
         int32_t k2 = k + 2 >= L ? k + 2 - L : k + 2;
         double u = P - k - o;
-        if (u < -o)
+        if (u < -o) {
             u = -o;
+        }
         int32_t w = lastCell + 1;
-        if (w >= L)
+        if (w >= L) {
             w -= L;
+        }
         writeCell = w;
         int32_t n = k - w + 1;
-        if (n < 0)
+        if (n < 0) {
             n += L;
+        }
         double Y =
             0.5 * ((1 - u) * (2 - u) * cell[k] - (1 - u) * u * cell[k2]) + u * (2 - u) * cell[k1];
         if (echoFilterOn) {
@@ -201,8 +212,9 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
         }
         float Yf = static_cast<float>(Y);
         double D = w - lastReadPos + o;
-        if (D < o)
+        if (D < o) {
             D += L;
+        }
         double c = q + D;
         double W = c * (r - D) * xp * a + b * (D * c * x - D * (r - D) * xpp);
         float dW = static_cast<float>(b * (x * (D + c + 1) + xpp * (2 * D - r + 1)) +
@@ -211,8 +223,9 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
         auto flush = [](float& v) {
             uint32_t bits;
             std::memcpy(&bits, &v, 4);
-            if ((bits & 0x7f800000u) == 0)
+            if ((bits & 0x7f800000u) == 0) {
                 v = 0;
+            }
         };
         int32_t j = w;
         int32_t first = (w + n > L) ? L - w : n;
@@ -239,8 +252,9 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
         lastReadPos = P;
         lastStep = r;
         float next = static_cast<float>(P + static_cast<double>(r));
-        while (next >= L)
+        while (next >= L) {
             next -= L;
+        }
         readPos = next;
         output[i] = static_cast<float>((1 - static_cast<double>(mix)) * input[i] +
                                        mix * static_cast<double>(Yf));
@@ -253,20 +267,25 @@ Reverb::Reverb(Generator& generator, int32_t rate)
       combLine1(40, &this->rate), combLine2(40, &this->rate) {
     noiseLength = static_cast<int32_t>(rate * 2.134554);
     noiseTable.assign(noiseLength, 0.0f);
-    for (int j = 0; j < 32; ++j)
+    for (int j = 0; j < 32; ++j) {
         tapNoisePos[j] = generator.next() % noiseLength;
-    for (int32_t i = 0; i < noiseLength; ++i)
+    }
+    for (int32_t i = 0; i < noiseLength; ++i) {
         noiseTable[i] = static_cast<float>(((generator.next() % 16384) / 16384.0) * 0.4);
+    }
     lowpass.setType(0, 0.001f);
     highpass.setType(4, 0.001f);
     lowpass.cutoff = 0.03f;
     lowpass.process(noiseLength, noiseTable.data(), false);
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 100; ++i) {
         noiseTable[i] = static_cast<float>(noiseTable[i] * (i / 100.0));
-    for (int32_t i = noiseLength - 100; i < noiseLength; ++i)
+    }
+    for (int32_t i = noiseLength - 100; i < noiseLength; ++i) {
         noiseTable[i] = static_cast<float>(noiseTable[i] * ((noiseLength - i) / 100.0));
-    for (int32_t i = 0; i < noiseLength; ++i)
+    }
+    for (int32_t i = 0; i < noiseLength; ++i) {
         noiseTable[i] = static_cast<float>(noiseTable[i] + 0.8);
+    }
     lowpass.setType(0, 0.001f);
     setBlockSize(256);
     historyLength = 2 * rate;
@@ -291,8 +310,9 @@ void Reverb::setRoomSize(float size) {
     roomSize = size;
     roomIndex = static_cast<int32_t>(size * 60.0 + 5);
     int32_t spacing = static_cast<int32_t>(2.0 * roomIndex * rate * 0.0001);
-    if (spacing < 5)
+    if (spacing < 5) {
         spacing = 5;
+    }
     int32_t half = spacing / 2;
     generator.seed(0);
     int32_t t = spacing;
@@ -302,8 +322,9 @@ void Reverb::setRoomSize(float size) {
         float g = static_cast<float>((generator.next() % 16384) / 16384.0);
         g = static_cast<float>(g * 0.4);
         g = static_cast<float>(g + 0.6);
-        if (j % 2 == 1)
+        if (j % 2 == 1) {
             g = -g;
+        }
         tapGain[j] = g;
     }
     setLength(length);
@@ -326,15 +347,17 @@ void Reverb::setLength(float value) {
 void Reverb::process(int32_t frames, const float* inLeft, const float* inRight, float* outLeft,
                      float* outRight, float dry, float wet) {
     if (wet < 0.00001f) {
-        for (int32_t i = 0; i < frames; ++i)
+        for (int32_t i = 0; i < frames; ++i) {
             outLeft[i] = outRight[i] = 0;
+        }
         return;
     }
     bool signal = false;
     for (int32_t i = 0; i < frames; ++i) {
         mono[i] = inLeft[i] + inRight[i];
-        if (std::fabs(inLeft[i]) > 0.00001 || std::fabs(inRight[i]) > 0.0001)
+        if (std::fabs(inLeft[i]) > 0.00001 || std::fabs(inRight[i]) > 0.0001) {
             signal = true;
+        }
     }
     if (signal) {
         tailCounter = static_cast<int32_t>(2.0 * rate + rate * static_cast<double>(roomSize) * 6);
@@ -342,29 +365,34 @@ void Reverb::process(int32_t frames, const float* inLeft, const float* inRight, 
         tailCounter -= frames;
         if (tailCounter <= 0) {
             tailCounter = 0;
-            for (int32_t i = 0; i < frames; ++i)
+            for (int32_t i = 0; i < frames; ++i) {
                 outLeft[i] = outRight[i] = 0;
+            }
             return;
         }
     }
     preDelayLine.process(mono.data(), mono.data(), frames, 0.99f, 0.0f, 1.0f);
     for (int32_t i = 0; i < frames; ++i) {
-        if (historyPos >= historyLength)
+        if (historyPos >= historyLength) {
             historyPos = 0;
-        while (historyPos < 0)
+        }
+        while (historyPos < 0) {
             historyPos += historyLength;
+        }
         float x = mono[i];
         wetLeft[i] = 0;
         for (int j = 0; j < 32; ++j) {
             int32_t index = historyPos - tapDelay[j];
-            while (index < 0)
+            while (index < 0) {
                 index += historyLength;
+            }
             wetLeft[i] =
                 static_cast<float>(wetLeft[i] + (static_cast<double>(history[index]) * tapGain[j]) *
                                                     noiseTable[tapNoisePos[j]]);
             tapNoisePos[j] += 1;
-            if (tapNoisePos[j] >= noiseLength)
+            if (tapNoisePos[j] >= noiseLength) {
                 tapNoisePos[j] -= noiseLength;
+            }
         }
         history[historyPos] = x;
         historyPos += 1;

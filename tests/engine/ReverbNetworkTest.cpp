@@ -30,8 +30,9 @@ TEST_F(ReverbNetwork, WorkedLayoutsAt44100) {
         reverb.setRoomSize(row.size);
         EXPECT_EQ(probe(reverb).getRoomIndex(), row.roomIndex);
         EXPECT_EQ(probe(reverb).getSpacing(), row.spacing);
-        for (int j = 0; j < 4; ++j)
+        for (int j = 0; j < 4; ++j) {
             EXPECT_EQ(probe(reverb).getTapDelay(j), row.taps[j]);
+        }
         EXPECT_EQ(probe(reverb).getTapDelay(31), row.lastTap);
         EXPECT_EQ(probe(reverb).getCombLine1().getLength(), row.comb1);
         EXPECT_EQ(probe(reverb).getCombLine2().getLength(), row.comb2);
@@ -108,12 +109,14 @@ TEST_F(ReverbNetwork, EnginesBuiltInTurnDrawFromTheSharedGenerator) {
     }
     EXPECT_FALSE(samePositions);
     bool sameNoise = true;
-    for (int32_t i = 1000; i < 2000; ++i)
+    for (int32_t i = 1000; i < 2000; ++i) {
         sameNoise &= probe(first).getNoiseTable()[i] == probe(second).getNoiseTable()[i];
+    }
     EXPECT_FALSE(sameNoise);
     RandomSequence afterLayout(0);
-    for (int i = 0; i < 64; ++i)
+    for (int i = 0; i < 64; ++i) {
         afterLayout.next();
+    }
     EXPECT_EQ(randomState(), afterLayout.state());
 }
 

@@ -28,9 +28,11 @@ struct Stereo {
 };
 
 bool allZero(const std::vector<float>& v) {
-    for (float x : v)
-        if (x != 0.0f)
+    for (float x : v) {
+        if (x != 0.0f) {
             return false;
+        }
+    }
     return true;
 }
 
@@ -117,8 +119,9 @@ TEST_F(ReverbProcessing, MatchesThePlainTranscriptionWithTheDefaultProgram) {
 }
 
 TEST_F(ReverbProcessing, MatchesThePlainTranscriptionAcrossSettingsAndBlockSizes) {
-    for (VectorLevel level : enginetest::vectorLevels())
+    for (VectorLevel level : enginetest::vectorLevels()) {
         matchAcrossSettings(level);
+    }
 }
 
 void ReverbProcessing::matchAcrossSettings(VectorLevel level) {
@@ -328,8 +331,9 @@ TEST_F(ReverbProcessing, TheRightWetSignalIsTheLeftOneDelayedBySeparation) {
     std::vector<float> collectedL, collectedR;
     for (int block = 0; block < 80; ++block) {
         std::vector<float> l(n, 0.0f), r(n, 0.0f);
-        if (block == 0)
+        if (block == 0) {
             l[0] = 1.0f;
+        }
         reverb.process(n, l.data(), r.data(), out.left.data(), out.right.data(), 0.0f, 1.0f);
         collectedL.insert(collectedL.end(), out.left.begin(), out.left.end());
         collectedR.insert(collectedR.end(), out.right.begin(), out.right.end());
@@ -339,8 +343,9 @@ TEST_F(ReverbProcessing, TheRightWetSignalIsTheLeftOneDelayedBySeparation) {
     double best = -1.0;
     for (int lag = 100; lag < 200; ++lag) {
         double c = 0.0;
-        for (size_t i = 0; i + lag < collectedL.size(); ++i)
+        for (size_t i = 0; i + lag < collectedL.size(); ++i) {
             c += collectedL[i] * collectedR[i + lag];
+        }
         if (c > best) {
             best = c;
             bestLag = lag;
@@ -388,8 +393,9 @@ TEST_F(ReverbProcessing, NonFiniteInputIsSilenceForTheReverb) {
         poisoned.process(256, lBad.data(), rBad.data(), a.left.data(), a.right.data(), 1.0f, 0.5f);
         clean.process(256, l.data(), r.data(), b.left.data(), b.right.data(), 1.0f, 0.5f);
         for (int i = 0; i < 256; ++i) {
-            if (block == 3 && (i == 5 || i == 9 || i == 200))
+            if (block == 3 && (i == 5 || i == 9 || i == 200)) {
                 continue; // the dry path carries the bad sample itself
+            }
             ASSERT_EQ(a.left[i], b.left[i]) << block << " " << i;
             ASSERT_EQ(a.right[i], b.right[i]) << block << " " << i;
         }
@@ -400,12 +406,14 @@ TEST_F(ReverbProcessing, HugeInputStaysFinite) {
     Reverb reverb;
     std::vector<float> l(256, 3e38f), r(256, 3e38f);
     Stereo out(256);
-    for (int block = 0; block < 40; ++block)
+    for (int block = 0; block < 40; ++block) {
         reverb.process(256, l.data(), r.data(), out.left.data(), out.right.data(), 0.0f, 1.0f);
+    }
     std::vector<float> quiet(256, 0.1f);
     reverb.process(256, quiet.data(), quiet.data(), out.left.data(), out.right.data(), 0.0f, 1.0f);
-    for (float v : out.left)
+    for (float v : out.left) {
         ASSERT_TRUE(std::isfinite(v));
+    }
 }
 
 TEST_F(ReverbProcessing, OddSampleRatesRunSafely) {
@@ -424,8 +432,9 @@ TEST_F(ReverbProcessing, OddSampleRatesRunSafely) {
                 Stereo out(700);
                 reverb.process(700, l.data(), r.data(), out.left.data(), out.right.data(), 1.0f,
                                1.0f);
-                for (float v : out.left)
+                for (float v : out.left) {
                     ASSERT_TRUE(std::isfinite(v));
+                }
                 ASSERT_LT(probe(reverb).getHistoryPos(), probe(reverb).getHistoryLength());
             }
         }
@@ -435,8 +444,9 @@ TEST_F(ReverbProcessing, OddSampleRatesRunSafely) {
         std::vector<float> l = noise.block(300), r = noise.block(300);
         Stereo out(300);
         reverb.process(300, l.data(), r.data(), out.left.data(), out.right.data(), 1.0f, 1.0f);
-        for (float v : out.right)
+        for (float v : out.right) {
             ASSERT_TRUE(std::isfinite(v));
+        }
     }
 }
 
@@ -454,8 +464,9 @@ TEST_F(ReverbProcessing, BlockSizesOutsideTheRangeAreLimited) {
     Stereo out(100);
     reverb.process(100, l.data(), r.data(), out.left.data(), out.right.data(), 1.0f, 0.5f);
     EXPECT_EQ(probe(reverb).getTailCounter(), 220500);
-    for (float v : out.left)
+    for (float v : out.left) {
         ASSERT_TRUE(std::isfinite(v));
+    }
 }
 
 TEST_F(ReverbProcessing, ImmediateSettersMayRunOnAnotherThreadDuringBlocks) {
@@ -474,11 +485,13 @@ TEST_F(ReverbProcessing, ImmediateSettersMayRunOnAnotherThreadDuringBlocks) {
     Stereo out(256);
     for (int block = 0; block < 300; ++block) {
         std::vector<float> l = noise.block(256, 0.5f), r = noise.block(256, 0.5f);
-        if (block % 50 == 0)
+        if (block % 50 == 0) {
             reverb.setLength(0.5f); // a rebuild at a block start reads separation and pre-delay
+        }
         reverb.process(256, l.data(), r.data(), out.left.data(), out.right.data(), 1.0f, 0.5f);
-        for (float v : out.left)
+        for (float v : out.left) {
             ASSERT_TRUE(std::isfinite(v));
+        }
     }
     done.store(true);
     automation.join();

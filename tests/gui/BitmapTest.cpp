@@ -113,9 +113,8 @@ TEST_F(BitmapTest, DrawCopiesTheBlockFromTheSourceOffsetToTheShiftedRectangle) {
 TEST_F(BitmapTest, TransparentDrawingGivesTheSamePixelsWithAndWithoutThePlatformCopy) {
     addSprite(9);
     for (bool platformCopy : {true, false}) {
-        world.setLibraryAvailable("msimg32.dll", platformCopy);
-        Frame frame(Rect(0, 0, 20, 20), nullptr, nullptr); // looks the copy up
-        EXPECT_EQ(platformCopy, toolkitState().transparentCopy != nullptr);
+        // Without its own copy the platform goes through a one-bit mask.
+        world.setPlatformTransparentCopy(platformCopy);
         auto* bitmap = new Bitmap(9);
         platform::DeviceContextHandle dc = makeCanvas(6, 5, green);
         auto* context = new DrawContext(nullptr, dc, nullptr);
@@ -136,7 +135,7 @@ TEST_F(BitmapTest, TransparentDrawingGivesTheSamePixelsWithAndWithoutThePlatform
         // Nothing left behind; the destination keeps its colours.
         EXPECT_EQ(objects, world.liveObjectCount());
         EXPECT_EQ(contexts, world.liveContextCount());
-        HeadlessPlatform::ContextState state;
+        ScriptedPlatform::ContextState state;
         world.contextState(dc, state);
         EXPECT_EQ(0x000000u, state.background);
         EXPECT_EQ(white, state.text);
@@ -152,7 +151,7 @@ TEST_F(BitmapTest, TransparentDrawingGivesTheSamePixelsWithAndWithoutThePlatform
         bitmap->release();
         dropCanvases();
     }
-    world.setLibraryAvailable("msimg32.dll", true);
+    world.setPlatformTransparentCopy(true);
 }
 
 TEST_F(BitmapTest, AnAllWhiteBitmapLeavesTheDestinationUnchanged) {
@@ -163,8 +162,7 @@ TEST_F(BitmapTest, AnAllWhiteBitmapLeavesTheDestinationUnchanged) {
     }
     world.addBitmapResource(50, 8, 8, pattern);
     for (bool platformCopy : {true, false}) {
-        world.setLibraryAvailable("msimg32.dll", platformCopy);
-        Frame frame(Rect(0, 0, 8, 8), nullptr, nullptr);
+        world.setPlatformTransparentCopy(platformCopy);
         auto* background = new Bitmap(50);
         auto* bitmap = new Bitmap(101);
         platform::DeviceContextHandle dc = makeCanvas(8, 8);
@@ -178,37 +176,27 @@ TEST_F(BitmapTest, AnAllWhiteBitmapLeavesTheDestinationUnchanged) {
         background->release();
         dropCanvases();
     }
-    world.setLibraryAvailable("msimg32.dll", true);
+    world.setPlatformTransparentCopy(true);
 }
 
-TEST_F(BitmapTest, WithoutAnyFrameTheThreePassCopyIsUsedAndNoStaleProcedure) {
+TEST_F(BitmapTest, TransparentDrawingNeedsNoFrameBeforeOrAfterIt) {
     addSprite(9);
-    {
-        Frame first(Rect(0, 0, 8, 8), nullptr, nullptr);
-        Frame second(Rect(0, 0, 8, 8), nullptr, nullptr);
-        EXPECT_NE(nullptr, toolkitState().transparentCopy);
-    }
-    // Both frames gave the library back: the procedure is forgotten with it.
-    EXPECT_EQ(nullptr, toolkitState().transparentCopy);
-    EXPECT_EQ(0, world.loadedLibraryCount());
     auto* bitmap = new Bitmap(9);
     platform::DeviceContextHandle dc = makeCanvas(6, 5, green);
     auto* context = new DrawContext(nullptr, dc, nullptr);
+    int32_t platformCalls = world.transparentCopyCalls();
     bitmap->drawTransparent(context, Rect(1, 1, 5, 4));
-    EXPECT_EQ(0, world.staleProcedureCalls());
+    {
+        Frame first(Rect(0, 0, 8, 8), nullptr, nullptr);
+        Frame second(Rect(0, 0, 8, 8), nullptr, nullptr);
+    }
+    // Frames come and go; the platform's copy stays the platform's.
+    bitmap->drawTransparent(context, Rect(1, 1, 5, 4));
+    EXPECT_EQ(platformCalls + 2, world.transparentCopyCalls());
     EXPECT_EQ(red, pixels(dc).at(2, 1));
+    EXPECT_EQ(green, pixels(dc).at(1, 1));
     delete context;
     bitmap->release();
-}
-
-TEST_F(BitmapTest, NonNtSystemsUseTheThreePassCopy) {
-    world.setPlatformFamily(1);
-    Frame frame(Rect(0, 0, 8, 8), nullptr, nullptr);
-    EXPECT_EQ(nullptr, toolkitState().transparentCopy);
-    EXPECT_NE(nullptr, frame.getBlendLibrary()); // loaded all the same
-    world.setPlatformFamily(-1);                 // the version query fails
-    Frame other(Rect(0, 0, 8, 8), nullptr, nullptr);
-    EXPECT_EQ(nullptr, toolkitState().transparentCopy);
 }
 
 namespace {

@@ -229,7 +229,9 @@ TEST_F(DragAndDrop, ADropWhileTheEditorClosesFindsNoFrameAndChangesNothing) {
 TEST_F(DragAndDrop, TheEditorClosedByTheDropItselfEndsTheDropSafely) {
     ScriptedDropData files = ScriptedDropData::files({"/a.wav", "/b.wav"});
     view->onDrop = [this] {
-        delete frame; // the views, the frame's window and its drop target go
+        // As an editor closes: the views, the frame's window and its drop
+        // target go once the drop has returned.
+        frame->close();
         frame = nullptr;
     };
     world.dragEnter(&files, 0, onFrame(50, 50));

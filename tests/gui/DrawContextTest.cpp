@@ -12,7 +12,7 @@ constexpr uint32_t red = 0x0000FF, green = 0x00FF00, white = 0xFFFFFF;
 
 TEST_F(DrawContextTest, ConstructionAppliesTheDefaultStateAndRemembersThePrevious) {
     platform::DeviceContextHandle dc = makeCanvas(40, 40);
-    HeadlessPlatform::ContextState before;
+    ScriptedPlatform::ContextState before;
     world.contextState(dc, before);
 
     auto* context = new DrawContext(nullptr, dc, nullptr);
@@ -26,7 +26,7 @@ TEST_F(DrawContextTest, ConstructionAppliesTheDefaultStateAndRemembersThePreviou
     EXPECT_EQ(ColourBlack, context->getFillColour());
     EXPECT_EQ(ColourWhite, context->getFontColour());
 
-    HeadlessPlatform::ContextState state;
+    ScriptedPlatform::ContextState state;
     world.contextState(dc, state);
     EXPECT_EQ(platform::BackgroundTransparent, state.backgroundMode);
     EXPECT_EQ(0x000000u, state.background); // the fill colour
@@ -87,7 +87,7 @@ TEST_F(DrawContextTest, StrokeTouchesRightAndBottomAndFillCoversTheInside) {
     EXPECT_EQ(green, s.at(19, 19));
     EXPECT_EQ(40, count(s, red)); // the outline is untouched
     // The fill used no pen and left the line colour's pen selected.
-    HeadlessPlatform::ContextState state;
+    ScriptedPlatform::ContextState state;
     world.contextState(dc, state);
     EXPECT_EQ(context->getPen(), state.pen);
     delete context;
@@ -143,7 +143,7 @@ TEST_F(DrawContextTest, FailedBrushCreationKeepsTheOldBrushButStoresTheColour) {
     world.setObjectCreationFails(false);
     EXPECT_EQ(ColourGreen, context->getFillColour());
     EXPECT_EQ(brush, context->getBrush());
-    HeadlessPlatform::ContextState state;
+    ScriptedPlatform::ContextState state;
     world.contextState(dc, state);
     EXPECT_EQ(brush, state.brush);
     EXPECT_EQ(green, state.background); // the background colour was already set
@@ -195,7 +195,7 @@ TEST_F(DrawContextTest, FontSelectionFollowsTheTable) {
     EXPECT_EQ(1, f->italic);
     EXPECT_EQ(1, f->underline);
     EXPECT_EQ(400, f->weight);
-    HeadlessPlatform::ContextState state;
+    ScriptedPlatform::ContextState state;
     world.contextState(dc, state);
     EXPECT_EQ(context->getFont(), state.font);
     delete context;
@@ -250,7 +250,7 @@ TEST_F(DrawContextTest, OpaqueTextFillsItsCellWithTheFillColourThenGoesBackToTra
     EXPECT_EQ(green, pixels(dc).at(4, 9));
     EXPECT_EQ(white, pixels(dc).at(3, 9));
     EXPECT_EQ(white, pixels(dc).at(4, 8));
-    HeadlessPlatform::ContextState state;
+    ScriptedPlatform::ContextState state;
     world.contextState(dc, state);
     EXPECT_EQ(platform::BackgroundTransparent, state.backgroundMode);
     delete context;

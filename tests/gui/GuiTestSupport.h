@@ -6,14 +6,14 @@
 #include "gui/Frame.h"
 #include "gui/Toolkit.h"
 #include "gui/View.h"
-#include "gui/platform/headless/HeadlessPlatform.h"
+#include "tests/support/ScriptedPlatform.h"
 
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
-using platform::headless::HeadlessPlatform;
-using platform::headless::Surface;
+using platform::headless::ScriptedPlatform;
+using platform::software::Surface;
 
 class GuiTest : public ::testing::Test {
 protected:
@@ -63,7 +63,7 @@ protected:
     }
     platform::WindowHandle makeHost() { return world.createHostWindow({200, 100, 800, 600}); }
 
-    HeadlessPlatform world;
+    ScriptedPlatform world;
     int32_t baselineObjects = 0;
     std::vector<std::pair<platform::DeviceContextHandle, platform::ObjectHandle>> canvases;
 };

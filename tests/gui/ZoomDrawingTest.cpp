@@ -235,7 +235,7 @@ TEST_F(ZoomDrawingTest, TransparentPicturesAtAZoomWithAndWithoutThePlatformCopy)
     world.addBitmapResource(32002, 6, 6, zoomed);
     for (bool platformCopy : {true, false}) {
         SCOPED_TRACE(platformCopy);
-        world.setLibraryAvailable("msimg32.dll", platformCopy);
+        world.setPlatformTransparentCopy(platformCopy);
         auto z = zoomedCanvas(300, 4, 4, green);
         auto* bitmap = new Bitmap(2002);
         bitmap->drawTransparent(z->context, Rect(1, 1, 3, 3));
@@ -290,7 +290,7 @@ TEST_F(ZoomDrawingTest, TheFramesWindowAndItsMousePositionsFollowTheZoom) {
         Frame frame(Rect(0, 0, 300, 245), host, nullptr, Zoom(200));
         ASSERT_TRUE(frame.addView(view));
         journal.clear();
-        HeadlessPlatform::WindowInfo info;
+        ScriptedPlatform::WindowInfo info;
         ASSERT_TRUE(world.windowInfo(frame.getWindow(), info));
         EXPECT_EQ(info.rect.right - info.rect.left, 600);
         EXPECT_EQ(info.rect.bottom - info.rect.top, 490);

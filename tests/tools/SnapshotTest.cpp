@@ -3,8 +3,8 @@
 #include "effect/EditorSnapshot.h"
 #include "effect/PluginEntry.h"
 #include "gui/platform/BmpDecoder.h"
-#include "gui/platform/headless/HeadlessPlatform.h"
 #include "host/EffectBase.h"
+#include "tests/support/ScriptedPlatform.h"
 
 #include <cairo.h>
 #include <cstdlib>
@@ -18,7 +18,7 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-using platform::headless::Surface;
+using platform::software::Surface;
 
 namespace {
 
@@ -153,7 +153,7 @@ protected:
 } // namespace
 
 TEST(EditorSnapshot, DrawsThePanelWithTheEffectsValuesAndLeavesTheEffectAsItWas) {
-    platform::headless::HeadlessPlatform own;
+    platform::headless::ScriptedPlatform own;
     platform::setCurrent(&own);
     {
         Instance effect;

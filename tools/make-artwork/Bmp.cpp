@@ -71,15 +71,17 @@ std::vector<uint8_t> header(const Image& image, int bits, size_t stride) {
 
 bool save(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f)
+    if (!f) {
         return false;
+    }
     f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return bool(f);
 }
 
 bool fail(std::string* error, const char* message) {
-    if (error)
+    if (error) {
         *error = message;
+    }
     return false;
 }
 
@@ -90,8 +92,9 @@ bool writeBmp16(const std::string& path, const Image& image) {
     std::vector<uint8_t> out = header(image, 16, stride);
     for (int y = image.height - 1; y >= 0; --y) {
         size_t rowStart = out.size();
-        for (int x = 0; x < image.width; ++x)
+        for (int x = 0; x < image.width; ++x) {
             put16(out, pack555(image.at(x, y)));
+        }
         out.resize(rowStart + stride, 0);
     }
     return save(path, out);
@@ -115,32 +118,39 @@ bool writeBmp24(const std::string& path, const Image& image) {
 
 bool readBmp(const std::vector<uint8_t>& b, BmpInfo& out, std::string* error) {
     out = BmpInfo();
-    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M')
+    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') {
         return fail(error, "not a bitmap file");
+    }
     out.fileSize = get32(b, 2);
     out.pixelOffset = get32(b, 10);
-    if (get32(b, 14) < 40)
+    if (get32(b, 14) < 40) {
         return fail(error, "unsupported info header");
+    }
     int32_t w = int32_t(get32(b, 18));
     int32_t h = int32_t(get32(b, 22));
     out.bitsPerPixel = int(get16(b, 28));
     out.compression = get32(b, 30);
-    if (w <= 0 || h == 0 || w > 16384 || h > 16384 || h < -16384)
+    if (w <= 0 || h == 0 || w > 16384 || h > 16384 || h < -16384) {
         return fail(error, "bad size");
-    if (out.compression != 0)
+    }
+    if (out.compression != 0) {
         return fail(error, "compressed bitmaps are not supported");
-    if (out.bitsPerPixel != 16 && out.bitsPerPixel != 24)
+    }
+    if (out.bitsPerPixel != 16 && out.bitsPerPixel != 24) {
         return fail(error, "only 16 and 24 bits per pixel are supported");
+    }
     out.topDown = h < 0;
     out.width = w;
     out.height = h < 0 ? -h : h;
     const size_t bytesPerPixel = size_t(out.bitsPerPixel / 8);
     const size_t stride = (size_t(out.width) * bytesPerPixel + 3) & ~size_t(3);
-    if (out.pixelOffset < 54 || out.pixelOffset + stride * out.height > b.size())
+    if (out.pixelOffset < 54 || out.pixelOffset + stride * out.height > b.size()) {
         return fail(error, "truncated pixel data");
+    }
     out.image = Image(out.width, out.height);
-    if (out.bitsPerPixel == 16)
+    if (out.bitsPerPixel == 16) {
         out.raw16.assign(size_t(out.width) * out.height, 0);
+    }
     for (int row = 0; row < out.height; ++row) {
         const int y = out.topDown ? row : out.height - 1 - row;
         const size_t at = out.pixelOffset + stride * row;
@@ -160,8 +170,9 @@ bool readBmp(const std::vector<uint8_t>& b, BmpInfo& out, std::string* error) {
 
 bool readBmp(const std::string& path, BmpInfo& out, std::string* error) {
     std::ifstream f(path, std::ios::binary);
-    if (!f)
+    if (!f) {
         return fail(error, "cannot open file");
+    }
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)),
                                std::istreambuf_iterator<char>());
     return readBmp(bytes, out, error);

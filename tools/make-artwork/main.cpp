@@ -22,9 +22,10 @@ bool writePng(const std::string& path, const artwork::Image& image) {
     cairo_surface_flush(s);
     unsigned char* data = cairo_image_surface_get_data(s);
     const int stride = cairo_image_surface_get_stride(s);
-    for (int y = 0; y < image.height; ++y)
+    for (int y = 0; y < image.height; ++y) {
         std::memcpy(data + size_t(y) * stride, &image.pixels[size_t(y) * image.width],
                     size_t(image.width) * 4);
+    }
     cairo_surface_mark_dirty(s);
     const bool ok = cairo_surface_write_to_png(s, path.c_str()) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(s);
@@ -42,8 +43,9 @@ int main(int argc, char** argv) {
     std::string outDir, previewDir;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--preview") == 0) {
-            if (i + 1 >= argc)
+            if (i + 1 >= argc) {
                 return usage();
+            }
             previewDir = argv[++i];
         } else if (outDir.empty() && argv[i][0] != '-') {
             outDir = argv[i];
@@ -51,8 +53,9 @@ int main(int argc, char** argv) {
             return usage();
         }
     }
-    if (outDir.empty())
+    if (outDir.empty()) {
         return usage();
+    }
 
     for (int32_t percent : Zoom::kFactors) {
         const Zoom zoom(percent);

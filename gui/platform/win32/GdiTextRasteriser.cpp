@@ -12,15 +12,15 @@ namespace platform::win32 {
 
 namespace {
 
-using headless::FontMetrics;
-using headless::Surface;
+using software::FontMetrics;
+using software::Surface;
 
 // Surfaces hold red in the low byte; 32-bit DIB pixels hold blue there.
 uint32_t swapRedBlue(uint32_t pixel) {
     return ((pixel & 0xFF) << 16) | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF);
 }
 
-class GdiTextRasteriser final : public headless::TextRasteriser {
+class GdiTextRasteriser final : public software::TextRasteriser {
 public:
     GdiTextRasteriser() : dc(CreateCompatibleDC(nullptr)) {
         if (dc) {
@@ -76,8 +76,8 @@ public:
 
     void drawText(Surface& surface, const PixelRect& clip, const FontDescription& font,
                   const char* text, int32_t x, int32_t baseline, ColourRef colour) override {
-        PixelRect area = headless::intersect(clip, surface.bounds());
-        if (!text || !*text || headless::isEmpty(area) || !select(font)) {
+        PixelRect area = software::intersect(clip, surface.bounds());
+        if (!text || !*text || software::isEmpty(area) || !select(font)) {
             return;
         }
         int32_t w = area.right - area.left;
@@ -117,7 +117,7 @@ public:
         SelectObject(dc, previousBitmap);
         for (int32_t j = 0; j < h; ++j) {
             for (int32_t i = 0; i < w; ++i) {
-                headless::putPixel(
+                software::putPixel(
                     surface, area, area.left + i, area.top + j,
                     swapRedBlue(pixels[static_cast<size_t>(j) * w + i] & 0x00FFFFFFu));
             }
@@ -160,7 +160,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<headless::TextRasteriser> createGdiTextRasteriser() {
+std::unique_ptr<software::TextRasteriser> createGdiTextRasteriser() {
     return std::make_unique<GdiTextRasteriser>();
 }
 

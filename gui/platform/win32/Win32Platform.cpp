@@ -1,6 +1,7 @@
 #include "gui/platform/win32/Win32Platform.h"
 
 #include "gui/platform/DesktopScale.h"
+#include "gui/platform/MaskedTransparentCopy.h"
 #include "gui/platform/win32/Win32DropTarget.h"
 
 #include <cstring>
@@ -53,6 +54,35 @@ static_assert(PressLeftButton == MK_LBUTTON && PressRightButton == MK_RBUTTON &&
 using TransparentBltProcedure = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int,
                                               UINT);
 
+// The platform family of the version query, or -1 when the query fails.
+int32_t platformFamily() {
+    OSVERSIONINFOA version;
+    std::memset(&version, 0, sizeof(version));
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (!GetVersionExA(&version)) {
+        return -1;
+    }
+    return static_cast<int32_t>(version.dwPlatformId);
+}
+
+// msimg32's TransparentBlt, or null where it is missing or not used. Looked up
+// at the first transparent copy and kept loaded from then on: freeing it while
+// the plug-in unloads would run under the system's loader lock.
+TransparentBltProcedure libraryTransparentCopy() {
+    static const TransparentBltProcedure procedure = []() -> TransparentBltProcedure {
+        if (!libraryTransparentCopyUsable(platformFamily())) {
+            return nullptr;
+        }
+        HMODULE library = LoadLibraryA("msimg32.dll");
+        if (!library) {
+            return nullptr;
+        }
+        return reinterpret_cast<TransparentBltProcedure>(
+            reinterpret_cast<void (*)()>(GetProcAddress(library, "TransparentBlt")));
+    }();
+    return procedure;
+}
+
 // OleInitialize calls that failed on this thread (for example because the host
 // initialised COM for another apartment model). Their matching uninitialise
 // calls must not reach the platform, or they would undo the host's own
@@ -65,7 +95,7 @@ const char moduleMarker = 0;
 
 class Win32Platform final : public Platform {
 public:
-    // --- Module, optional libraries, system services ---
+    // --- Module, system services ---
     ModuleHandle moduleHandle() override {
         HMODULE module = nullptr;
         // The module whose code contains this function: the plug-in library
@@ -76,33 +106,6 @@ public:
             module = GetModuleHandleA(nullptr);
         }
         return as<ModuleHandle>(module);
-    }
-
-    LibraryHandle loadLibrary(const char* name) override {
-        return name ? as<LibraryHandle>(LoadLibraryA(name)) : nullptr;
-    }
-
-    ProcedureHandle findProcedure(LibraryHandle library, const char* name) override {
-        if (!library || !name) {
-            return nullptr;
-        }
-        return as<ProcedureHandle>(GetProcAddress(as<HMODULE>(library), name));
-    }
-
-    void freeLibrary(LibraryHandle library) override {
-        if (library) {
-            FreeLibrary(as<HMODULE>(library));
-        }
-    }
-
-    int32_t platformFamily() override {
-        OSVERSIONINFOA version;
-        std::memset(&version, 0, sizeof(version));
-        version.dwOSVersionInfoSize = sizeof(version);
-        if (!GetVersionExA(&version)) {
-            return -1;
-        }
-        return static_cast<int32_t>(version.dwPlatformId);
     }
 
     int32_t oleInitialize() override {
@@ -309,16 +312,19 @@ public:
                       rop) != 0;
     }
 
-    bool transparentCopy(ProcedureHandle procedure, DeviceContextHandle destination, int32_t x,
-                         int32_t y, int32_t width, int32_t height, DeviceContextHandle source,
-                         int32_t sourceX, int32_t sourceY, int32_t sourceWidth,
-                         int32_t sourceHeight, ColourRef transparent) override {
-        if (!procedure || !destination || !source) {
+    // msimg32's TransparentBlt where the system offers it; a one-bit mask otherwise.
+    bool transparentCopy(DeviceContextHandle destination, int32_t x, int32_t y, int32_t width,
+                         int32_t height, DeviceContextHandle source, int32_t sourceX,
+                         int32_t sourceY, ColourRef transparent) override {
+        if (!destination || !source) {
             return false;
         }
-        auto copy = as<TransparentBltProcedure>(procedure);
-        return copy(dcOf(destination), x, y, width, height, dcOf(source), sourceX, sourceY,
-                    sourceWidth, sourceHeight, transparent) != 0;
+        if (TransparentBltProcedure copy = libraryTransparentCopy()) {
+            return copy(dcOf(destination), x, y, width, height, dcOf(source), sourceX, sourceY,
+                        width, height, transparent) != 0;
+        }
+        return maskedTransparentCopy(*this, destination, x, y, width, height, source, sourceX,
+                                     sourceY, transparent);
     }
 
     ObjectHandle loadBitmapResource(ModuleHandle module, uint16_t id) override {
@@ -522,6 +528,11 @@ ObjectHandle createGdiFont(const FontDescription& font) {
     std::memcpy(description.lfFaceName, font.faceName, length);
     description.lfFaceName[length] = 0;
     return as<ObjectHandle>(CreateFontIndirectA(&description));
+}
+
+bool libraryTransparentCopyUsable(int32_t family) {
+    // Only the NT family's TransparentBlt is reliable.
+    return family >= VER_PLATFORM_WIN32_NT;
 }
 
 Platform& nativePlatform() {

@@ -1,14 +1,15 @@
 // The backend for Linux hosts: X11 windows, input and clock, with the drawing
-// done in memory by the same engine as the headless backend and shown through
-// cairo.
+// done in memory by the software drawing (gui/platform/software, as in the
+// headless backend) and shown through cairo. Its parts are listed in
+// X11Backend.h.
 //
 // A host passes the numeric id of its own X window as the parent of the
 // frame's window. The backend makes a plain child window of that size inside
 // it on a display connection of its own (opened when the first window is
 // created, closed with the last one), never reparenting or embedding.
 //
-// Drawing: every window has a back buffer, a memory surface drawn by the
-// headless backend's code (so both backends give the same pixels). A paint
+// Drawing: every window has a back buffer, a surface of the software drawing
+// (so the X11 and headless backends give the same pixels). A paint
 // reaches the screen in one copy at endPaint; drawing through a window's
 // context is shown when the context is released, when the events are pumped
 // and when the thread sleeps (the idle pump of a control that tracks the

@@ -8,10 +8,10 @@
 #include "gui/EditorBase.h"
 #include "gui/Frame.h"
 #include "gui/controls/Control.h"
-#include "gui/platform/headless/HeadlessPlatform.h"
 #include "host/ExtendedEffectBase.h"
 #include "tests/gui/OwningEffect.h"
 #include "tests/host/RecordingHost.h"
+#include "tests/support/ScriptedPlatform.h"
 
 #include <cstdint>
 #include <functional>
@@ -22,7 +22,7 @@
 namespace controltest {
 
 using platform::PixelPoint;
-using platform::headless::HeadlessPlatform;
+using platform::headless::ScriptedPlatform;
 
 // Stores 32 parameters and, like the plug-in's effect, tells its editor first.
 class StoringEffect : public OwningEffect {
@@ -112,7 +112,7 @@ protected:
     }
 
     platform::WindowHandle window() const { return frame->getWindow(); }
-    const platform::headless::Surface& pixels() const { return *p.windowSurface(window()); }
+    const platform::software::Surface& pixels() const { return *p.windowSurface(window()); }
     uint32_t pixel(int32_t x, int32_t y) const { return pixels().at(x, y); }
 
     // The host's message loop: paints the frame (the first paint starts idle redrawing).
@@ -148,7 +148,7 @@ protected:
     }
     int hostCalls(int32_t opcode) const { return RecordingHost::get().count(opcode); }
 
-    HeadlessPlatform p;
+    ScriptedPlatform p;
     platform::WindowHandle host = nullptr;
     StoringEffect* effect = nullptr;
     FrameEditor* editor = nullptr;

@@ -1,11 +1,13 @@
-// The pixel rules of the headless backend, which every backend shares.
-#include "gui/platform/headless/HeadlessPlatform.h"
+// The pixel rules of the software drawing (through the headless backend),
+// which every backend shares.
+#include "gui/platform/MaskedTransparentCopy.h"
+#include "tests/support/ScriptedPlatform.h"
 
 #include <gtest/gtest.h>
 
 using namespace platform;
-using platform::headless::HeadlessPlatform;
-using platform::headless::Surface;
+using platform::headless::ScriptedPlatform;
+using platform::software::Surface;
 
 namespace {
 
@@ -41,7 +43,7 @@ protected:
         }
     }
 
-    HeadlessPlatform p;
+    ScriptedPlatform p;
 };
 
 } // namespace
@@ -242,24 +244,22 @@ TEST_F(HeadlessDrawing, TransparentCopyKeepsTheDestinationUnderTheKeyColour) {
     p.deleteObject(brush);
     DeviceContextHandle dc = makeCanvas(8, 8, green);
 
-    LibraryHandle library = p.loadLibrary("MSIMG32.DLL");
-    ASSERT_NE(nullptr, library);
-    ProcedureHandle procedure = p.findProcedure(library, "TransparentBlt");
-    ASSERT_NE(nullptr, procedure);
-    EXPECT_EQ(nullptr, p.findProcedure(library, "AlphaBlend"));
-    EXPECT_TRUE(p.transparentCopy(procedure, dc, 2, 2, 4, 4, source, 0, 0, 4, 4, white));
+    EXPECT_TRUE(p.transparentCopy(dc, 2, 2, 4, 4, source, 0, 0, white));
     const Surface& s = surface(dc);
     EXPECT_EQ(green, s.at(2, 2));
     EXPECT_EQ(red, s.at(3, 3));
     EXPECT_EQ(red, s.at(4, 4));
     EXPECT_EQ(green, s.at(5, 5));
 
-    // Once the library is gone the procedure must not be used any more.
-    p.freeLibrary(library);
-    EXPECT_EQ(0, p.loadedLibraryCount());
-    EXPECT_FALSE(p.transparentCopy(procedure, dc, 0, 0, 4, 4, source, 0, 0, 4, 4, white));
-    EXPECT_EQ(1, p.staleProcedureCalls());
-
-    p.setLibraryAvailable("msimg32.dll", false);
-    EXPECT_EQ(nullptr, p.loadLibrary("msimg32.dll"));
+    // The one-bit mask of platforms without a transparent copy gives the same
+    // pixels, and the destination keeps its colours.
+    DeviceContextHandle masked = makeCanvas(8, 8, green);
+    p.setBackgroundColour(masked, blue);
+    p.setTextColour(masked, red);
+    EXPECT_TRUE(maskedTransparentCopy(p, masked, 2, 2, 4, 4, source, 0, 0, white));
+    EXPECT_EQ(s.pixels, surface(masked).pixels);
+    ScriptedPlatform::ContextState state;
+    ASSERT_TRUE(p.contextState(masked, state));
+    EXPECT_EQ(blue, state.background);
+    EXPECT_EQ(red, state.text);
 }

@@ -1,11 +1,12 @@
-// The scripted world of the headless backend: clock, input, windows, resources.
-#include "gui/platform/headless/HeadlessPlatform.h"
+// The headless backend on its own (what the editor snapshot relies on), and the
+// scripted world the tests build on it: clock, input, windows, resources.
+#include "tests/support/ScriptedPlatform.h"
 
 #include <gtest/gtest.h>
 #include <vector>
 
 using namespace platform;
-using platform::headless::HeadlessPlatform;
+using platform::headless::ScriptedPlatform;
 
 namespace {
 
@@ -16,7 +17,7 @@ struct Message {
     uintptr_t wParam;
 };
 std::vector<Message> received;
-HeadlessPlatform* active = nullptr;
+ScriptedPlatform* active = nullptr;
 
 intptr_t FUMARA_WINDOW_PROCEDURE recordingProcedure(WindowHandle w, uint32_t message,
                                                     uintptr_t wParam, intptr_t lParam) {
@@ -45,7 +46,7 @@ protected:
                               h, host, p.moduleHandle());
     }
 
-    HeadlessPlatform p;
+    ScriptedPlatform p;
     WindowHandle host = nullptr;
 };
 
@@ -113,7 +114,7 @@ TEST_F(HeadlessWorld, ButtonPressesReachTheWindowProcedureAsLogicalButtons) {
 
 TEST_F(HeadlessWorld, ChildWindowsSitInTheirParentAndPaintWhenInvalid) {
     WindowHandle w = child(0, 0, 300, 245);
-    HeadlessPlatform::WindowInfo info;
+    ScriptedPlatform::WindowInfo info;
     ASSERT_TRUE(p.windowInfo(w, info));
     EXPECT_EQ(host, info.parent);
     EXPECT_EQ("Window", info.title);
@@ -243,4 +244,47 @@ TEST_F(HeadlessWorld, ShortcutsResolveWithinTheBuffer) {
     char other[16] = "C:\\b.lnk";
     EXPECT_FALSE(p.resolveShortcut(other, sizeof(other)));
     EXPECT_STREQ("C:\\b.lnk", other);
+}
+
+namespace {
+platform::headless::HeadlessPlatform* plain = nullptr;
+
+// Leaves everything to the default handling, which erases and validates.
+intptr_t FUMARA_WINDOW_PROCEDURE plainProcedure(WindowHandle w, uint32_t message, uintptr_t wParam,
+                                                intptr_t lParam) {
+    return plain->defaultWindowProcedure(w, message, wParam, lParam);
+}
+} // namespace
+
+TEST(HeadlessBackend, NothingComesFromOutsideAndTheClockMovesOnlyBySleeping) {
+    platform::headless::HeadlessPlatform p;
+    plain = &p;
+    for (int32_t key : {KeyLeftButton, KeyRightButton, KeyMiddleButton, KeyShift, KeyControl}) {
+        EXPECT_FALSE(p.isKeyHeld(key)) << key;
+    }
+    PixelPoint cursor{-1, -1};
+    ASSERT_TRUE(p.cursorPosition(cursor));
+    EXPECT_EQ(0, cursor.x);
+    EXPECT_EQ(0, cursor.y);
+    EXPECT_FALSE(p.mouseButtonsSwapped());
+    uint32_t start = p.tickCount();
+    EXPECT_EQ(start, p.tickCount());
+    p.sleep(46);
+    EXPECT_EQ(start + 46, p.tickCount());
+    char path[16] = "C:\\a.lnk";
+    EXPECT_FALSE(p.resolveShortcut(path, sizeof(path)));
+
+    // Its windows paint when the caller runs the message loop, in the class's colour.
+    WindowClassDescription cls{"Plain", 0, &plainProcedure, p.moduleHandle(),
+                               SystemColourButtonFace};
+    ASSERT_TRUE(p.registerWindowClass(cls));
+    WindowHandle host = p.createHostWindow({0, 0, 40, 30});
+    WindowHandle w = p.createWindow("Plain", "Window", WindowStyleChild | WindowStyleVisible, 0, 0,
+                                    40, 30, host, p.moduleHandle());
+    ASSERT_NE(nullptr, w);
+    EXPECT_EQ(1, p.deliverPaints());
+    EXPECT_EQ(0xF0F0F0u, p.windowSurface(w)->at(39, 29));
+    EXPECT_EQ(0, p.deliverPaints());
+    EXPECT_TRUE(p.destroyWindow(host));
+    EXPECT_EQ(nullptr, p.windowSurface(w));
 }

@@ -6,7 +6,7 @@
 
 using namespace platform;
 using platform::headless::HeadlessPlatform;
-using platform::headless::Surface;
+using platform::software::Surface;
 
 namespace {
 
@@ -155,7 +155,7 @@ TEST_F(HeadlessText, TransparentTextTouchesOnlyGlyphsAndIsNotClippedToItsRectang
 }
 
 TEST_F(HeadlessText, BlockRasteriserIsAvailableEverywhere) {
-    p.setTextRasteriser(platform::headless::createBlockTextRasteriser());
+    p.setTextRasteriser(platform::software::createBlockTextRasteriser());
     EXPECT_STREQ("block", p.textRasteriser().name());
     auto m = p.textRasteriser().metrics(arial(-12));
     EXPECT_EQ(11, m.ascent);

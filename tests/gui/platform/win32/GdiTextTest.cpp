@@ -53,7 +53,7 @@ TEST(GdiText, GlyphsStayInsideTheirCellAndTheClip) {
     auto text = platform::win32::createGdiTextRasteriser();
     FontDescription arial = font("Arial", -12);
     const ColourRef white = makeColourRef(255, 255, 255);
-    platform::headless::Surface surface(100, 30, false, white);
+    platform::software::Surface surface(100, 30, false, white);
     int32_t width = text->textWidth(arial, "0.25");
     auto m = text->metrics(arial);
     text->drawText(surface, {0, 0, 100, 30}, arial, "0.25", 10, 20, makeColourRef(0, 0, 0));
@@ -71,7 +71,7 @@ TEST(GdiText, GlyphsStayInsideTheirCellAndTheClip) {
     }
     EXPECT_GT(ink, 10);
 
-    platform::headless::Surface clipped(100, 30, false, white);
+    platform::software::Surface clipped(100, 30, false, white);
     text->drawText(clipped, {0, 0, 16, 30}, arial, "0.25", 10, 20, makeColourRef(0, 0, 0));
     for (int32_t y = 0; y < 30; ++y) {
         for (int32_t x = 16; x < 100; ++x) {
@@ -109,7 +109,7 @@ TEST(GdiText, HeadlessTextMatchesTheWin32BackendPixelForPixel) {
         headless.setBackgroundMode(dc, platform::BackgroundTransparent);
         headless.setTextColour(dc, makeColourRef(10, 20, 30));
         headless.drawText(dc, "-12.5 dB", area, alignment);
-        const platform::headless::Surface* surface = headless.contextSurface(dc);
+        const platform::software::Surface* surface = headless.contextSurface(dc);
         ASSERT_NE(nullptr, surface);
         for (int32_t y = 0; y < 30; ++y) {
             for (int32_t x = 0; x < 100; ++x) {

@@ -7,6 +7,7 @@
 #include "gui/Frame.h"
 #include "gui/OffscreenContext.h"
 #include "gui/Toolkit.h"
+#include "gui/platform/MaskedTransparentCopy.h"
 #include "gui/platform/win32/Win32Platform.h"
 #include "resources/ResourceIds.h"
 
@@ -200,23 +201,31 @@ TEST_F(Win32Drawing, AFreshMemoryContextMakesMonochromeCompatibleBitmaps) {
 }
 
 TEST_F(Win32Drawing, TransparentCopyFromTheOptionalLibraryKeepsKeyedPixels) {
-    // The system reports the NT family, where the toolkit uses the library.
-    EXPECT_EQ(platform::PlatformFamilyNt, p.platformFamily());
-    platform::LibraryHandle library = p.loadLibrary("msimg32.dll");
-    ASSERT_NE(nullptr, library);
-    platform::ProcedureHandle copy = p.findProcedure(library, "TransparentBlt");
-    ASSERT_NE(nullptr, copy);
-    EXPECT_EQ(nullptr, p.findProcedure(library, "NoSuchProcedure"));
+    // The system reports the NT family, where the backend uses the library.
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof(version);
+    ASSERT_TRUE(GetVersionExA(&version));
+    EXPECT_TRUE(
+        platform::win32::libraryTransparentCopyUsable(static_cast<int32_t>(version.dwPlatformId)));
     Canvas source(p, 2, 2, red);
     source.setPixel(1, 0, blue);
     Canvas destination(p, 4, 4, green);
-    ASSERT_TRUE(
-        p.transparentCopy(copy, destination.dc(), 1, 1, 2, 2, source.dc(), 0, 0, 2, 2, red));
+    ASSERT_TRUE(p.transparentCopy(destination.dc(), 1, 1, 2, 2, source.dc(), 0, 0, red));
     EXPECT_EQ(green, destination.pixel(1, 1));
     EXPECT_EQ(blue, destination.pixel(2, 1));
     EXPECT_EQ(15, destination.count(green));
-    p.freeLibrary(library);
-    EXPECT_EQ(nullptr, p.loadLibrary("no-such-library-fumara.dll"));
+    EXPECT_NE(nullptr, GetModuleHandleA("msimg32.dll")) << "the backend loaded the library";
+}
+
+TEST(Win32TransparentCopy, OnlyTheNtFamilyUsesTheOptionalLibrary) {
+    struct Case {
+        int32_t family;
+        bool usable;
+    };
+    // -1: the version query failed; 0 and 1: the older families.
+    for (Case c : {Case{-1, false}, Case{0, false}, Case{1, false}, Case{2, true}}) {
+        EXPECT_EQ(c.usable, platform::win32::libraryTransparentCopyUsable(c.family)) << c.family;
+    }
 }
 
 TEST_F(Win32Drawing, TextIsCentredVerticallyAndPlacedByAlignment) {
@@ -311,6 +320,18 @@ protected:
     platform::Platform& p = platform::current();
 
     void SetUp() override { ASSERT_EQ(&platform::win32::nativePlatform(), &p); }
+
+    // Draws the whole bitmap at (x, y) as drawTransparent does, but through the
+    // one-bit mask of systems without the optional library.
+    void drawMasked(Bitmap* bitmap, platform::DeviceContextHandle destination, int32_t x, int32_t y,
+                    ColourRef key) {
+        platform::DeviceContextHandle source = p.createCompatibleDC(destination);
+        platform::ObjectHandle previous = p.selectObject(source, bitmap->getPlatformBitmap());
+        EXPECT_TRUE(platform::maskedTransparentCopy(p, destination, x, y, bitmap->getWidth(),
+                                                    bitmap->getHeight(), source, 0, 0, key));
+        p.selectObject(source, previous);
+        p.deleteDC(source);
+    }
 };
 
 TEST_F(Win32Toolkit, StrokeRectTouchesItsFarCornerAndFillRectFillsTheInside) {
@@ -480,17 +501,17 @@ TEST_F(Win32Toolkit, TransparentDrawingGivesTheSamePixelsWithAndWithoutTheOption
         handle->setTransparentColour(Colour(static_cast<uint8_t>(key & 0xFF),
                                             static_cast<uint8_t>((key >> 8) & 0xFF),
                                             static_cast<uint8_t>((key >> 16) & 0xFF)));
-        platform::LibraryHandle library = p.loadLibrary("msimg32.dll");
-        ASSERT_NE(nullptr, library);
         for (bool withLibrary : {true, false}) {
-            toolkitState().transparentCopy =
-                withLibrary ? p.findProcedure(library, "TransparentBlt") : nullptr;
             Canvas canvas(p, 40, 30, makeColourRef(10, 200, 30));
             {
                 DrawContext context(nullptr, canvas.dc(), nullptr);
                 COLORREF background = GetBkColor(canvas.hdc());
                 COLORREF text = GetTextColor(canvas.hdc());
-                handle->drawTransparent(&context, Rect(5, 4, 27, 21), Point(0, 0));
+                if (withLibrary) {
+                    handle->drawTransparent(&context, Rect(5, 4, 27, 21), Point(0, 0));
+                } else {
+                    drawMasked(handle, canvas.dc(), 5, 4, key);
+                }
                 // The destination's colours are given back after the mask passes.
                 EXPECT_EQ(background, GetBkColor(canvas.hdc()));
                 EXPECT_EQ(text, GetTextColor(canvas.hdc()));
@@ -509,8 +530,6 @@ TEST_F(Win32Toolkit, TransparentDrawingGivesTheSamePixelsWithAndWithoutTheOption
                 EXPECT_GT(keyed, 0);
             }
         }
-        toolkitState().transparentCopy = nullptr;
-        p.freeLibrary(library);
     }
     handle->release();
 }

@@ -122,7 +122,7 @@ std::vector<uint32_t> headlessScene() {
     DeviceContextHandle dc = h.beginPaint(w, paint);
     paintScene(h, dc);
     h.endPaint(w, paint);
-    const headless::Surface* s = h.windowSurface(w);
+    const software::Surface* s = h.windowSurface(w);
     std::vector<uint32_t> out;
     for (uint32_t p : s->pixels) {
         out.push_back(p & 0xFFFFFF);

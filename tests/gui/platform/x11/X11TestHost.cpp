@@ -276,7 +276,7 @@ std::vector<uint32_t> headlessEditorPicture(int32_t width, int32_t height,
             record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);
         }
         auto* editor = static_cast<EditorBase*>(effect->editorObject());
-        const platform::headless::Surface* s = world.windowSurface(editor->getFrame()->getWindow());
+        const platform::software::Surface* s = world.windowSurface(editor->getFrame()->getWindow());
         for (uint32_t p : s->pixels) {
             out.push_back(p & 0xFFFFFF);
         }

@@ -1,16 +1,16 @@
-// The headless backend's text drawing, behind a small interface so that each
-// build can use the font rasteriser it has (cairo with fontconfig on Linux; a
-// simple built-in one elsewhere until a platform one is supplied).
+// The software drawing's text, behind a small interface so that each build can
+// use the font rasteriser it has (cairo with fontconfig on Linux, GDI in the
+// Windows builds, a simple built-in one where neither is available).
 #pragma once
 
 #include "gui/platform/Platform.h"
-#include "gui/platform/headless/Pixels.h"
+#include "gui/platform/software/Pixels.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-namespace platform::headless {
+namespace platform::software {
 
 struct FontMetrics {
     int32_t ascent = 0;  // pixels above the baseline
@@ -42,4 +42,4 @@ std::unique_ptr<TextRasteriser> createBlockTextRasteriser();
 std::unique_ptr<TextRasteriser> createCairoTextRasteriser();
 #endif
 
-} // namespace platform::headless
+} // namespace platform::software

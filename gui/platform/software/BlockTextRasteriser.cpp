@@ -1,4 +1,6 @@
-#include "gui/platform/headless/TextRasteriser.h"
+// A text rasteriser without any font system (solid boxes for glyphs), and the
+// build's default rasteriser in the Windows builds.
+#include "gui/platform/software/TextRasteriser.h"
 
 #if defined(FUMARA_NATIVE_WIN32)
 #include "gui/platform/win32/GdiTextRasteriser.h"
@@ -7,7 +9,7 @@
 #include <cmath>
 #include <cstring>
 
-namespace platform::headless {
+namespace platform::software {
 
 namespace {
 
@@ -83,4 +85,4 @@ std::unique_ptr<TextRasteriser> createTextRasteriser() {
 }
 #endif
 
-} // namespace platform::headless
+} // namespace platform::software

@@ -1,9 +1,10 @@
-#include "gui/platform/headless/Pixels.h"
+// The raster rules of the software drawing: pixels, lines, fills and block copies.
+#include "gui/platform/software/Pixels.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-namespace platform::headless {
+namespace platform::software {
 
 Surface::Surface(int32_t w, int32_t h, bool mono, uint32_t fill)
     : width(w > 0 ? w : 0), height(h > 0 ? h : 0), monochrome(mono),
@@ -21,6 +22,17 @@ PixelRect intersect(const PixelRect& a, const PixelRect& b) {
 
 bool isEmpty(const PixelRect& r) {
     return r.right <= r.left || r.bottom <= r.top;
+}
+
+PixelRect unite(const PixelRect& a, const PixelRect& b) {
+    if (isEmpty(a)) {
+        return b;
+    }
+    if (isEmpty(b)) {
+        return a;
+    }
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
 }
 
 namespace {
@@ -181,4 +193,4 @@ void transparentCopy(Surface& destination, const PixelRect& clip, int32_t x, int
     }
 }
 
-} // namespace platform::headless
+} // namespace platform::software

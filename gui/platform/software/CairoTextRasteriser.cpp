@@ -14,9 +14,9 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
-#include "gui/platform/headless/TextRasteriser.h"
+#include "gui/platform/software/TextRasteriser.h"
 
-namespace platform::headless {
+namespace platform::software {
 
 namespace {
 
@@ -287,4 +287,4 @@ std::unique_ptr<TextRasteriser> createTextRasteriser() {
     return createCairoTextRasteriser();
 }
 
-} // namespace platform::headless
+} // namespace platform::software

@@ -1,4 +1,5 @@
-// In-memory pixel surfaces and the drawing rules of the headless backend.
+// The pixel store of the software drawing (32-bit and monochrome surfaces) and
+// the raster rules that put lines, fills and block copies on it, in surface pixels.
 #pragma once
 
 #include "gui/platform/Platform.h"
@@ -6,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace platform::headless {
+namespace platform::software {
 
 // A 32-bit surface (each pixel red + 256 * green + 65536 * blue) or a
 // monochrome one (each pixel 0x000000 or 0xFFFFFF).
@@ -34,6 +35,8 @@ uint32_t toMonochrome(ColourRef colour);
 
 PixelRect intersect(const PixelRect& a, const PixelRect& b);
 bool isEmpty(const PixelRect& r);
+// The smallest rectangle holding both; an empty one counts as nothing.
+PixelRect unite(const PixelRect& a, const PixelRect& b);
 
 // Sets one pixel when it lies inside clip (and the surface).
 void putPixel(Surface& surface, const PixelRect& clip, int32_t x, int32_t y, ColourRef colour);
@@ -62,4 +65,4 @@ void transparentCopy(Surface& destination, const PixelRect& clip, int32_t x, int
                      int32_t sourceY, int32_t sourceWidth, int32_t sourceHeight,
                      ColourRef transparent, const CopyColours& colours);
 
-} // namespace platform::headless
+} // namespace platform::software

@@ -1,0 +1,81 @@
+# How a plug-in module is linked, split and installed, whatever its format.
+#
+# fumara_ship_module(target DESTINATION dir [EXPORTS version-script] [COMPONENT name]
+#                    [DEBUG_DIR dir])
+#   - exports only what the module declares with default visibility (and, on
+#     ELF, what the version script names); everything else is hidden;
+#   - Linux: the C++ runtime and libgcc linked in (hosts built against another
+#     runtime load it all the same), full RELRO with immediate binding, a
+#     non-executable stack, no undefined symbols; Windows: linked statically;
+#     either way FUMARA_STATIC_CXX_RUNTIME is defined for the module's own
+#     sources (effect/StaticRuntime.cpp gives the runtime's pool back);
+#   - the debug information is copied to <module>.debug beside the built module
+#     (or into DEBUG_DIR, for modules whose folder must hold nothing else),
+#     which names it (.gnu_debuglink) for debuggers;
+#   - `cmake --install` copies the module, stripped, to dir under the prefix
+#     (an absolute dir is used as it stands).
+function(fumara_ship_module target)
+  cmake_parse_arguments(ARG "" "DESTINATION;EXPORTS;COMPONENT;DEBUG_DIR" "" ${ARGN})
+  set(component "")
+  if(ARG_COMPONENT)
+    set(component COMPONENT ${ARG_COMPONENT})
+  endif()
+  set_target_properties(${target} PROPERTIES
+    PREFIX ""
+    C_VISIBILITY_PRESET hidden
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  if(MINGW)
+    # The DLL must load with nothing beside it.
+    target_link_options(${target} PRIVATE -static)
+    target_compile_definitions(${target} PRIVATE FUMARA_STATIC_CXX_RUNTIME)
+  elseif(UNIX AND NOT APPLE)
+    target_link_options(${target} PRIVATE
+      -static-libstdc++ -static-libgcc
+      -Wl,-z,relro -Wl,-z,now -Wl,-z,noexecstack)
+    # effect/StaticRuntime.cpp gives the runtime's pool back at unload.
+    target_compile_definitions(${target} PRIVATE FUMARA_STATIC_CXX_RUNTIME)
+    if(ARG_EXPORTS)
+      target_link_options(${target} PRIVATE -Wl,--version-script=${ARG_EXPORTS})
+      set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${ARG_EXPORTS})
+    endif()
+    # Sanitizer builds leave their runtime's symbols to the program that loads
+    # the module; every other build resolves everything at link time.
+    if(NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
+      target_link_options(${target} PRIVATE -Wl,--no-undefined)
+    endif()
+  endif()
+
+  if(CMAKE_OBJCOPY AND (MINGW OR (UNIX AND NOT APPLE)))
+    if(ARG_DEBUG_DIR)
+      set(debug_file ${ARG_DEBUG_DIR}/$<TARGET_FILE_NAME:${target}>.debug)
+    else()
+      set(debug_file $<TARGET_FILE:${target}>.debug)
+    endif()
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> ${debug_file}
+      COMMAND ${CMAKE_OBJCOPY} --remove-section=.gnu_debuglink --add-gnu-debuglink=${debug_file}
+              $<TARGET_FILE_NAME:${target}>
+      WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>
+      COMMENT "Debug information of ${target} to ${debug_file}"
+      VERBATIM)
+  endif()
+
+  if(ARG_DESTINATION)
+    install(TARGETS ${target} LIBRARY DESTINATION ${ARG_DESTINATION} ${component})
+    if(CMAKE_STRIP)
+      if(IS_ABSOLUTE "${ARG_DESTINATION}")
+        set(installed "\$ENV{DESTDIR}${ARG_DESTINATION}/$<TARGET_FILE_NAME:${target}>")
+      else()
+        set(installed
+            "\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${ARG_DESTINATION}/$<TARGET_FILE_NAME:${target}>")
+      endif()
+      install(CODE "
+        execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \"${installed}\"
+                        RESULT_VARIABLE fumara_strip_result)
+        if(fumara_strip_result)
+          message(FATAL_ERROR \"Stripping ${installed} failed\")
+        endif()" ${component})
+    endif()
+  endif()
+endfunction()
