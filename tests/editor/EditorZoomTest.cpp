@@ -122,8 +122,9 @@ protected:
     void press(int32_t x, int32_t y, std::vector<std::pair<uint32_t, Point>> moves = {},
                uint32_t holdFor = 60, int32_t button = platform::KeyLeftButton) {
         const uint32_t start = p.tickCount();
-        for (auto& [after, to] : moves) {
-            p.schedule(start + after, [this, to] { p.setCursor({100 + to.x, 50 + to.y}); });
+        for (const auto& move : moves) {
+            const Point to = move.second;
+            p.schedule(start + move.first, [this, to] { p.setCursor({100 + to.x, 50 + to.y}); });
         }
         p.schedule(start + holdFor, [this, button] { p.setKeyHeld(button, false); });
         p.pressButton(window(), button, {x, y});

@@ -208,8 +208,9 @@ TEST(Bmp, FiveBitLevelsExpandToTheFullRange) {
     EXPECT_EQ(pack555(kWhite), 0x7FFF);
     EXPECT_EQ(unpack555(0x7FFF), kWhite);
     // Every level survives a round trip, and rounding picks the nearest level.
-    for (int q = 0; q < 32; ++q)
+    for (int q = 0; q < 32; ++q) {
         EXPECT_EQ(nearest5(expand5(q)), q);
+    }
     EXPECT_EQ(nearest5(5), 1); // 8 is nearer than 0
     EXPECT_EQ(nearest5(3), 0);
     EXPECT_EQ(pack555(rgb(255, 0, 8)), (31 << 10) | 1);
@@ -217,9 +218,11 @@ TEST(Bmp, FiveBitLevelsExpandToTheFullRange) {
 
 TEST(Bmp, WriteAndReadBackBothDepths) {
     Image img(5, 3); // odd width: rows need padding at both depths
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x)
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 5; ++x) {
             img.at(x, y) = rgb(expand5(x * 7), expand5(y * 10), expand5(31 - x));
+        }
+    }
     img.at(4, 2) = rgb(200, 100, 50);
     const std::string dir = testing::TempDir();
     ASSERT_TRUE(writeBmp16(dir + "t16.bmp", img));
@@ -229,11 +232,12 @@ TEST(Bmp, WriteAndReadBackBothDepths) {
     ASSERT_TRUE(readBmp(dir + "t24.bmp", b));
     EXPECT_EQ(a.fileSize, 54u + 12u * 3u);
     EXPECT_EQ(b.fileSize, 54u + 16u * 3u);
-    for (int y = 0; y < 3; ++y)
+    for (int y = 0; y < 3; ++y) {
         for (int x = 0; x < 5; ++x) {
             EXPECT_EQ(b.image.at(x, y), img.at(x, y));
             EXPECT_EQ(a.image.at(x, y), unpack555(pack555(img.at(x, y))));
         }
+    }
     // The 24-bit file keeps what 5-5-5 cannot hold.
     EXPECT_EQ(b.image.at(4, 2), rgb(200, 100, 50));
     EXPECT_NE(a.image.at(4, 2), rgb(200, 100, 50));
@@ -264,11 +268,13 @@ TEST(Bmp, ReadsTopDownFiles) {
     const size_t stride = 548;
     std::vector<uint8_t> flipped(bytes.begin(), bytes.begin() + 54);
     const int32_t negative = -h;
-    for (int k = 0; k < 4; ++k)
+    for (int k = 0; k < 4; ++k) {
         flipped[22 + k] = uint8_t(uint32_t(negative) >> (8 * k));
-    for (int row = h - 1; row >= 0; --row)
+    }
+    for (int row = h - 1; row >= 0; --row) {
         flipped.insert(flipped.end(), bytes.begin() + 54 + stride * row,
                        bytes.begin() + 54 + stride * (row + 1));
+    }
     ASSERT_TRUE(readBmp(flipped, topDown));
     EXPECT_TRUE(topDown.topDown);
     EXPECT_EQ(topDown.image.pixels, bottomUp.image.pixels);
