@@ -97,11 +97,16 @@ function(fumara_add_test name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${props})
   # The discovered cases get their labels from a script ctest reads after the
   # discovery script, which leaves their names in ${name}_TESTS (a list-valued
-  # property does not survive the discovery's own PROPERTIES).
+  # property does not survive the discovery's own PROPERTIES). The same script
+  # gives them a desktop of their own: no scale variables, and a settings
+  # folder that holds no choice (tests that make one use folders of their own).
   set(label_script ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+  set(test_environment
+    "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-settings;GDK_SCALE=;QT_SCALE_FACTOR=")
   file(WRITE ${label_script}
     "if(${name}_TESTS)\n"
-    "  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${labels}\")\n"
+    "  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${labels}\"\n"
+    "    ENVIRONMENT \"${test_environment}\")\n"
     "endif()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_script})
 endfunction()

@@ -1,10 +1,16 @@
 #include "editor/ReverbEditor.h"
 
+#include "editor/SettingsFile.h"
 #include "gui/Bitmap.h"
+#include "gui/DrawContext.h"
 #include "gui/Frame.h"
 #include "gui/controls/Slider.h"
 #include "gui/controls/ValueDisplay.h"
+#include "gui/platform/Platform.h"
 #include "resources/ResourceIds.h"
+
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -22,6 +28,7 @@ constexpr int32_t kDisplayStyle = 1; // no bevel, no shadow, text shown
 constexpr int32_t kDisplayFont = 4;  // 11-pixel sans serif
 constexpr Colour kTextColour(0, 0, 0);
 constexpr Colour kBoxColour(230, 230, 230);
+constexpr const char* kZoomMenuTitle = "ZOOM";
 
 } // namespace
 
@@ -61,6 +68,38 @@ ValueDisplay* ReverbEditor::getDisplay(int32_t i) const {
     return i >= 0 && i < kControlCount ? displays[i] : nullptr;
 }
 
+void ReverbEditor::setSize(Zoom size) {
+    rect.top = 0;
+    rect.left = 0;
+    rect.bottom = static_cast<int16_t>(size.toDevice(panelBitmap->height));
+    rect.right = static_cast<int16_t>(size.toDevice(panelBitmap->width));
+}
+
+Zoom ReverbEditor::preferredZoom(void* parentWindow) const {
+    if (Zoom::isFactor(fixedZoom)) {
+        return Zoom(fixedZoom);
+    }
+    if (const int32_t chosen = settings::ZoomChoice::load()) {
+        return Zoom(chosen);
+    }
+    return Zoom::atOrBelow(
+        platform::current().desktopScale(static_cast<platform::WindowHandle>(parentWindow)));
+}
+
+void ReverbEditor::setFixedZoom(int32_t percent) {
+    fixedZoom = Zoom::isFactor(percent) ? percent : 0;
+    sizeKnown = false;
+}
+
+int32_t ReverbEditor::getRect(ERect** out) {
+    if (!frame && !sizeKnown) {
+        zoom = preferredZoom(nullptr);
+        setSize(zoom);
+        sizeKnown = true;
+    }
+    return EditorBase::getRect(out);
+}
+
 int32_t ReverbEditor::open(void* parentWindow) {
     // A second open without a close replaces the panel instead of leaking it.
     if (frame) {
@@ -69,10 +108,24 @@ int32_t ReverbEditor::open(void* parentWindow) {
     EditorBase::open(parentWindow);
     editorThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
 
+    // The host made its window for the size it was last told; another zoom
+    // needs its consent.
+    const Zoom wanted = preferredZoom(parentWindow);
+    if (wanted != zoom) {
+        setSize(wanted);
+        if (owner && owner->resizeEditor(rect.right, rect.bottom)) {
+            zoom = wanted;
+        } else {
+            setSize(zoom);
+        }
+    }
+    sizeKnown = true;
+
     Bitmap* trough = new Bitmap(kTroughBitmapId);
     Bitmap* handle = new Bitmap(kHandleBitmapId);
 
-    frame = new Frame(Rect(0, 0, panelBitmap->width, panelBitmap->height), parentWindow, this);
+    frame =
+        new Frame(Rect(0, 0, panelBitmap->width, panelBitmap->height), parentWindow, this, zoom);
     if (parentWindow && !frame->getWindow()) {
         // No window could be made in the host's window (on X11: no connection
         // to the display). Tell the host the editor did not open, and keep
@@ -129,6 +182,7 @@ int32_t ReverbEditor::open(void* parentWindow) {
 
 void ReverbEditor::close() {
     opened.store(false, std::memory_order_release);
+    sizeKnown = false; // the next open may find another desktop or choice
     if (frame) {
         Frame* open = frame;
         frame = nullptr;
@@ -204,4 +258,60 @@ void ReverbEditor::valueChanged(DrawContext* context, Control* control) {
     if (context) {
         control->update(context);
     }
+}
+
+void ReverbEditor::backgroundMouseDown(DrawContext* context, Point& where) {
+    if (!frame || !context || !(context->getPressButtons() & MouseRight)) {
+        return;
+    }
+    std::vector<std::string> items;
+    int32_t current = -1;
+    for (int32_t i = 0; i < Zoom::kFactorCount; ++i) {
+        items.push_back(std::to_string(Zoom::kFactors[i]) + "%");
+        if (Zoom::kFactors[i] == zoom.percent()) {
+            current = i;
+        }
+    }
+    Rect bounds;
+    frame->getSize(bounds);
+    frame->openPopup(new PopupMenu(where, bounds, kZoomMenuTitle, items, current, this), context);
+}
+
+void ReverbEditor::itemChosen(PopupMenu* menu, int32_t index) {
+    if (index >= 0 && index < Zoom::kFactorCount) {
+        chooseZoom(Zoom(Zoom::kFactors[index]));
+    }
+}
+
+bool ReverbEditor::chooseZoom(Zoom chosen) {
+    // Remembered even when this host cannot show it now: the next editor can.
+    settings::ZoomChoice::store(chosen.percent());
+    fixedZoom = 0;
+    if (!frame) {
+        sizeKnown = false; // the next size request finds the choice
+        return false;
+    }
+    if (chosen == zoom) {
+        return true;
+    }
+    const Zoom shown = zoom;
+    // Hosts read the new size back while they resize.
+    setSize(chosen);
+    if (!owner || !owner->resizeEditor(rect.right, rect.bottom)) {
+        setSize(shown);
+        return false;
+    }
+    zoom = chosen;
+    if (!frame) {
+        return false; // the host closed the editor while it resized its window
+    }
+    if (!frame->setZoom(chosen)) {
+        // A window that cannot be resized: the panel is built again at the
+        // new zoom in the same host window; the old frame goes once the event
+        // that chose the zoom is over.
+        void* parent = systemWindow;
+        close();
+        open(parent);
+    }
+    return true;
 }

@@ -2,10 +2,17 @@
 // seven horizontal sliders and seven value boxes bound to parameters 2 to 8
 // ("Room Size" to "Dry Level"). It reads and sets the parameters through its
 // owner (gui/EditorOwner.h), so the same editor serves every plug-in format.
+//
+// The panel is shown at a zoom (100, 150, 200 or 300%): the one the user chose
+// in the panel's menu (a right click outside the controls), remembered in the
+// settings file, or else the desktop's scale where the editor opens. The
+// controls keep the panel's coordinates; only the window and the pixels grow.
 #pragma once
 
 #include "gui/EditorBase.h"
+#include "gui/Zoom.h"
 #include "gui/controls/Control.h"
+#include "gui/controls/PopupMenu.h"
 
 #include <atomic>
 #include <cstdint>
@@ -15,19 +22,27 @@ class Bitmap;
 class HorizontalSlider;
 class ValueDisplay;
 
-class ReverbEditor : public EditorBase, public ControlListener {
+class ReverbEditor : public EditorBase, public ControlListener, public PopupMenuListener {
 public:
     static constexpr int32_t kFirstParameter = 2; // "Room Size"
     static constexpr int32_t kControlCount = 7;   // parameters 2 to 8
 
-    // Loads the panel bitmap; the editor's size is the panel's (300 x 245).
+    // Loads the panel bitmap; the editor's size is the panel's (300 x 245)
+    // until the host asks for it.
     // The owner supplies and takes the parameter values (none: every control
     // shows 0 and changes go nowhere).
     explicit ReverbEditor(EditorOwner* owner);
     // Closes the editor first if the host left it open.
     ~ReverbEditor() override;
 
-    // Builds the panel anew with the owner's current values; answers 1.
+    // The size of the window the editor needs: while closed, that of the zoom
+    // the next open will use (looked up once after each close), while open
+    // that of the zoom shown.
+    int32_t getRect(ERect** rect) override;
+    // Builds the panel anew with the owner's current values; answers 1. When
+    // the zoom the editor prefers here is not the one whose size the host was
+    // last told, the owner is asked to resize first; a host that refuses gets
+    // the panel at the size it knows.
     int32_t open(void* parentWindow) override;
     // Deletes the frame with its controls and child window.
     void close() override;
@@ -45,6 +60,24 @@ public:
     // draw the slider at once when the gesture has a drawing context.
     void valueChanged(DrawContext* context, Control* control) override;
 
+    // A right click outside the controls opens the zoom menu there.
+    void backgroundMouseDown(DrawContext* context, Point& where) override;
+    // A zoom chosen in the menu.
+    void itemChosen(PopupMenu* menu, int32_t index) override;
+    // Shows the panel at a zoom the user chose, and remembers the choice for
+    // the editors opened after it. The owner is asked to resize the window; a
+    // host that refuses keeps the panel as it is until the editor is opened
+    // again. Answers whether the panel now shows that zoom.
+    bool chooseZoom(Zoom zoom);
+    // Makes the editor use one zoom whatever the desktop and the settings say
+    // (0: follow them again), from the next open or size request on.
+    void setFixedZoom(int32_t percent);
+    // The zoom shown (open), or announced to the host (closed).
+    Zoom getZoom() const { return zoom; }
+    // The zoom the editor would open at in a parent window (null: where the
+    // desktop's default is): fixed, else chosen, else the desktop's.
+    Zoom preferredZoom(void* parentWindow) const;
+
     bool isOpen() const { return opened.load(std::memory_order_acquire); }
     // The controls of parameter kFirstParameter + i (null before the first open).
     HorizontalSlider* getSlider(int32_t i) const;
@@ -54,11 +87,18 @@ public:
 protected:
     // Applies the values that other threads stored since the last idle.
     void applyStoredValues();
+    // Sets the rectangle the host reads to the panel's size at a zoom.
+    void setSize(Zoom size);
 
     HorizontalSlider* sliders[kControlCount] = {};
     ValueDisplay* displays[kControlCount] = {};
     Bitmap* panelBitmap = nullptr;
     std::atomic<bool> opened{false};
+    // The zoom whose size `rect` holds: shown while open.
+    Zoom zoom;
+    int32_t fixedZoom = 0;
+    // Whether `rect` was worked out for the next open since the last close.
+    bool sizeKnown = false;
 
 private:
     // The thread that runs the editor (the one that opened it).

@@ -3,6 +3,7 @@
 #include "editor/ReverbEditor.h"
 #include "effect/ReverbEffect.h"
 #include "gui/Frame.h"
+#include "gui/Zoom.h"
 #include "gui/platform/headless/HeadlessPlatform.h"
 
 #include <cstdio>
@@ -68,9 +69,9 @@ ReverbEffect* liveEffect(AEffect* record) {
 
 } // namespace
 
-bool drawEditorSnapshot(AEffect* record, platform::software::Surface& pixels) {
+bool drawEditorSnapshot(AEffect* record, platform::software::Surface& pixels, int32_t zoomPercent) {
     ReverbEffect* effect = liveEffect(record);
-    if (!effect) {
+    if (!effect || !Zoom::isFactor(zoomPercent)) {
         return false;
     }
     // Only an effect with an editor of its own kind, and never while a host
@@ -88,6 +89,7 @@ bool drawEditorSnapshot(AEffect* record, platform::software::Surface& pixels) {
     BackendSwitch backend(world);
     EditorSwap swap(*effect, original);
     swap.temporary = new ReverbEditor(effect);
+    swap.temporary->setFixedZoom(zoomPercent);
     effect->setEditor(swap.temporary);
 
     ERect* size = nullptr;

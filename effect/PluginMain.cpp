@@ -40,24 +40,33 @@ mainEntryAlias(audioMasterCallback host) __asm__("main");
 // editor with the effect's current values on a private headless backend and
 // writes it as a PNG file. Answers 1 when the file was written; 0 for a null
 // or foreign record, a null path, an editor open in a host right now, a
-// failed write, and on builds without a PNG writer.
+// failed write, and on builds without a PNG writer. The zoomed form takes the
+// zoom in percent (100, 150, 200 or 300) and answers 0 for any other.
 #if !defined(_WIN32)
 __attribute__((visibility("default")))
 #endif
 int32_t
-FumaraEditorSnapshot(AEffect* effect, const char* pngPath) {
+FumaraEditorSnapshotAtZoom(AEffect* effect, const char* pngPath, int32_t zoomPercent) {
     if (!effect || !pngPath || !*pngPath) {
         return 0;
     }
     try {
         platform::software::Surface pixels;
-        if (!drawEditorSnapshot(effect, pixels)) {
+        if (!drawEditorSnapshot(effect, pixels, zoomPercent)) {
             return 0;
         }
         return writeSnapshotPng(pixels, pngPath) ? 1 : 0;
     } catch (...) {
         return 0;
     }
+}
+
+#if !defined(_WIN32)
+__attribute__((visibility("default")))
+#endif
+int32_t
+FumaraEditorSnapshot(AEffect* effect, const char* pngPath) {
+    return FumaraEditorSnapshotAtZoom(effect, pngPath, 100);
 }
 
 } // extern "C"

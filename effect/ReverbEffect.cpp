@@ -109,6 +109,10 @@ void ReverbEffect::hostIdle() {
     masterIdle();
 }
 
+bool ReverbEffect::resizeEditor(int32_t width, int32_t height) {
+    return sizeWindow(width, height);
+}
+
 float ReverbEffect::getParameter(int32_t index) {
     ReverbProgram* program = currentProgram();
     if (!program || index < 0 || index >= kNumParams) {

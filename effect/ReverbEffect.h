@@ -36,8 +36,8 @@ struct ReverbProgram {
 
 // The effect is also the owner of its editor: the editor reads, sets and
 // reports parameters through the EditorOwner operations, which here are the
-// effect's own (getParameter, setParameterAutomated, beginEdit, endEdit) and
-// the host idle (masterIdle).
+// effect's own (getParameter, setParameterAutomated, beginEdit, endEdit), the
+// host idle (masterIdle) and the window size (sizeWindow).
 class ReverbEffect : public ExtendedEffectBase, public EditorOwner {
 public:
     static constexpr int32_t kNumPrograms = 128;
@@ -65,6 +65,8 @@ public:
     bool beginEdit(int32_t index) override;
     bool endEdit(int32_t index) override;
     void hostIdle() override;
+    // Asks the host to resize the editor's window (audioMasterSizeWindow).
+    bool resizeEditor(int32_t width, int32_t height) override;
     // Both callbacks run the same block operation and write the outputs.
     void process(float** inputs, float** outputs, int32_t sampleFrames) override;
     void processReplacing(float** inputs, float** outputs, int32_t sampleFrames) override;

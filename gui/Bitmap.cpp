@@ -21,6 +21,43 @@ Bitmap::~Bitmap() {
     if (platformBitmap) {
         platform::current().deleteObject(platformBitmap);
     }
+    for (platform::ObjectHandle picture : zoomed) {
+        if (picture) {
+            platform::current().deleteObject(picture);
+        }
+    }
+}
+
+platform::ObjectHandle Bitmap::pictureFor(Zoom zoom) {
+    int32_t index = 0;
+    while (index < Zoom::kFactorCount && Zoom::kFactors[index] != zoom.percent()) {
+        ++index;
+    }
+    if (zoom.isIdentity() || index == Zoom::kFactorCount || !platformBitmap) {
+        return platformBitmap;
+    }
+    if (!looked[index]) {
+        looked[index] = true;
+        const int32_t id =
+            zoom.bitmapId(static_cast<int32_t>(static_cast<uint32_t>(resourceId) & 0xFFFF));
+        if (id <= 0xFFFF) {
+            platform::Platform& p = platform::current();
+            zoomed[index] = p.loadBitmapResource(p.moduleHandle(), static_cast<uint16_t>(id));
+        }
+    }
+    return zoomed[index] ? zoomed[index] : platformBitmap;
+}
+
+Bitmap::Block Bitmap::blockFor(DrawContext* context, const Rect& rect, const Point& sourceOffset) {
+    const Zoom zoom = context->getZoom();
+    const platform::PixelRect to = context->deviceRect(rect);
+    Block block{pictureFor(zoom),   to.left,        to.top,        to.right - to.left,
+                to.bottom - to.top, sourceOffset.x, sourceOffset.y};
+    if (block.picture != platformBitmap) {
+        block.sourceX = zoom.toDevice(sourceOffset.x);
+        block.sourceY = zoom.toDevice(sourceOffset.y);
+    }
+    return block;
 }
 
 void Bitmap::release() {
@@ -42,11 +79,11 @@ void Bitmap::draw(DrawContext* context, const Rect& rect, const Point& sourceOff
     if (!source) {
         return;
     }
-    ObjectHandle previous = p.selectObject(source, platformBitmap);
+    const Block block = blockFor(context, rect, sourceOffset);
+    ObjectHandle previous = p.selectObject(source, block.picture);
     if (previous) {
-        Point offset = context->getOffset();
-        p.blockCopy(destination, rect.left + offset.x, rect.top + offset.y, rect.width(),
-                    rect.height(), source, sourceOffset.x, sourceOffset.y, platform::RopCopy);
+        p.blockCopy(destination, block.x, block.y, block.width, block.height, source, block.sourceX,
+                    block.sourceY, platform::RopCopy);
         p.selectObject(source, previous);
     }
     p.deleteDC(source);
@@ -62,18 +99,18 @@ void Bitmap::drawTransparent(DrawContext* context, const Rect& rect, const Point
     if (!source) {
         return;
     }
-    ObjectHandle previous = p.selectObject(source, platformBitmap);
+    const Block block = blockFor(context, rect, sourceOffset);
+    ObjectHandle previous = p.selectObject(source, block.picture);
     if (!previous) {
         p.deleteDC(source);
         return;
     }
-    Point offset = context->getOffset();
-    int32_t x = rect.left + offset.x, y = rect.top + offset.y;
-    int32_t w = rect.width(), h = rect.height();
+    const int32_t x = block.x, y = block.y, w = block.width, h = block.height;
+    const Point from(block.sourceX, block.sourceY);
     platform::ColourRef key = transparentColour.toPlatform();
 
     // The platform's transparent copy, or its stand-in where it has none.
-    p.transparentCopy(destination, x, y, w, h, source, sourceOffset.x, sourceOffset.y, key);
+    p.transparentCopy(destination, x, y, w, h, source, from.x, from.y, key);
     p.selectObject(source, previous);
     p.deleteDC(source);
 }

@@ -1,8 +1,13 @@
 // A reference-counted image loaded from the library's bitmap resources, drawn
 // plainly or with one colour treated as transparent.
+//
+// Its size is always the 100% picture's, in panel pixels. A context that
+// draws at another zoom gets the same picture drawn for that zoom (the
+// resource Zoom::bitmapId names), loaded the first time it is needed.
 #pragma once
 
 #include "gui/GuiTypes.h"
+#include "gui/Zoom.h"
 #include "gui/platform/Platform.h"
 
 #include <cstdint>
@@ -50,6 +55,21 @@ public:
     int32_t height = 0;
     Colour transparentColour;
 
+    // The platform bitmap that draws at a zoom: the picture drawn for it, or
+    // the 100% one where there is none (shown at its own size, not scaled).
+    platform::ObjectHandle pictureFor(Zoom zoom);
+
 private:
+    // Where a block of the picture goes: device position and size on the
+    // context's surface, and the device position in the picture.
+    struct Block {
+        platform::ObjectHandle picture;
+        int32_t x, y, width, height, sourceX, sourceY;
+    };
+    Block blockFor(DrawContext* context, const Rect& rect, const Point& sourceOffset);
+
     platform::ObjectHandle platformBitmap = nullptr;
+    // The pictures for the other zooms, by factor; `looked` once searched.
+    platform::ObjectHandle zoomed[Zoom::kFactorCount] = {};
+    bool looked[Zoom::kFactorCount] = {};
 };

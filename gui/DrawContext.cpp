@@ -3,11 +3,20 @@
 #include "gui/Frame.h"
 #include "gui/Toolkit.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 
 using platform::DeviceContextHandle;
 using platform::ObjectHandle;
+
+namespace {
+
+// Longer zoomed lines are not drawn: no surface is that large, and a host
+// cannot make the walk over them take forever.
+constexpr int64_t kLongestZoomedLine = 1 << 16;
+
+} // namespace
 
 ToolkitState& toolkitState() {
     static ToolkitState state;
@@ -21,6 +30,9 @@ DrawContext::DrawContext(Frame* owner, DeviceContextHandle dc, void* windowHandl
         frame->getSize(clipRect);
     } else {
         clipRect = Rect(0, 0, 1000, 1000);
+    }
+    if (frame) {
+        zoom = frame->getZoom();
     }
     frameColour = ColourWhite;
     fillColour = ColourBlack;
@@ -62,12 +74,100 @@ DrawContext::~DrawContext() {
     }
 }
 
+int32_t DrawContext::deviceX(int32_t x) const {
+    return zoom.toDevice(x + zoomOrigin.x) - zoom.toDevice(zoomOrigin.x);
+}
+
+int32_t DrawContext::deviceY(int32_t y) const {
+    return zoom.toDevice(y + zoomOrigin.y) - zoom.toDevice(zoomOrigin.y);
+}
+
+platform::PixelRect DrawContext::deviceRect(const Rect& rect) const {
+    if (zoom.isIdentity()) {
+        return {rect.left + offset.x, rect.top + offset.y, rect.right + offset.x,
+                rect.bottom + offset.y};
+    }
+    return {deviceX(rect.left + offset.x), deviceY(rect.top + offset.y),
+            deviceX(rect.right + offset.x), deviceY(rect.bottom + offset.y)};
+}
+
 void DrawContext::moveTo(const Point& point) {
-    platform::current().moveTo(deviceContext, point.x + offset.x, point.y + offset.y);
+    const Point at(point.x + offset.x, point.y + offset.y);
+    if (zoom.isIdentity()) {
+        platform::current().moveTo(deviceContext, at.x, at.y);
+        return;
+    }
+    penPosition = at;
+    platform::current().moveTo(deviceContext, deviceX(at.x), deviceY(at.y));
 }
 
 void DrawContext::lineTo(const Point& point) {
-    platform::current().lineTo(deviceContext, point.x + offset.x, point.y + offset.y);
+    const Point at(point.x + offset.x, point.y + offset.y);
+    if (zoom.isIdentity()) {
+        platform::current().lineTo(deviceContext, at.x, at.y);
+        return;
+    }
+    zoomedLine(penPosition, at);
+    penPosition = at;
+    platform::current().moveTo(deviceContext, deviceX(at.x), deviceY(at.y));
+}
+
+void DrawContext::fillDeviceBlock(ObjectHandle blockBrush, int32_t left, int32_t top, int32_t right,
+                                  int32_t bottom) {
+    platform::current().fillRect(
+        deviceContext,
+        platform::PixelRect{deviceX(left), deviceY(top), deviceX(right + 1), deviceY(bottom + 1)},
+        blockBrush);
+}
+
+void DrawContext::zoomedLine(const Point& from, const Point& to) {
+    // The panel pixels of a one-pixel line at 100%: the start included, the
+    // end left out; on a dotted pen three on, three off from the start.
+    const int64_t dx = int64_t(to.x) - from.x, dy = int64_t(to.y) - from.y;
+    const int64_t steps = std::max(dx < 0 ? -dx : dx, dy < 0 ? -dy : dy);
+    if (steps == 0 || steps > kLongestZoomedLine) {
+        return;
+    }
+    platform::Platform& p = platform::current();
+    ObjectHandle blockBrush = p.createSolidBrush(frameColour.toPlatform());
+    if (!blockBrush) {
+        return;
+    }
+    // The nearest pixel to the exact line, halves rounded up.
+    auto along = [steps](int32_t start, int64_t delta, int64_t i) {
+        const int64_t twice = 2 * i * delta + steps;
+        const int64_t q = twice / (2 * steps);
+        return static_cast<int32_t>(start + ((twice % (2 * steps) < 0) ? q - 1 : q));
+    };
+    // Consecutive pixels of one row or one column go out as one block.
+    bool open = false;
+    Point first, last;
+    for (int64_t i = 0; i < steps; ++i) {
+        const bool on = platformPenStyle != platform::PenDotted || i % 6 < 3;
+        const Point pixel(along(from.x, dx, i), along(from.y, dy, i));
+        const bool joins = open && on &&
+                           ((pixel.y == first.y && pixel.y == last.y &&
+                             (pixel.x == last.x + 1 || pixel.x == last.x - 1)) ||
+                            (pixel.x == first.x && pixel.x == last.x &&
+                             (pixel.y == last.y + 1 || pixel.y == last.y - 1)));
+        if (open && !joins) {
+            fillDeviceBlock(blockBrush, std::min(first.x, last.x), std::min(first.y, last.y),
+                            std::max(first.x, last.x), std::max(first.y, last.y));
+            open = false;
+        }
+        if (on) {
+            if (!open) {
+                first = pixel;
+                open = true;
+            }
+            last = pixel;
+        }
+    }
+    if (open) {
+        fillDeviceBlock(blockBrush, std::min(first.x, last.x), std::min(first.y, last.y),
+                        std::max(first.x, last.x), std::max(first.y, last.y));
+    }
+    p.deleteObject(blockBrush);
 }
 
 void DrawContext::strokeRect(const Rect& rect) {
@@ -80,8 +180,8 @@ void DrawContext::strokeRect(const Rect& rect) {
 
 void DrawContext::fillRect(const Rect& rect) {
     platform::Platform& p = platform::current();
-    platform::PixelRect area{rect.left + 1 + offset.x, rect.top + 1 + offset.y,
-                             rect.right + offset.x, rect.bottom + offset.y};
+    const platform::PixelRect area =
+        deviceRect(Rect(rect.left + 1, rect.top + 1, rect.right, rect.bottom));
     ObjectHandle previous =
         p.selectObject(deviceContext, p.stockObject(platform::StockObject::NullPen));
     p.fillRect(deviceContext, area, brush);
@@ -143,7 +243,7 @@ void DrawContext::setFont(int32_t id, int32_t size, int32_t style) {
     fontSize = size != 0 ? size : FontTable[id].size;
 
     platform::FontDescription description{};
-    description.height = -fontSize;
+    description.height = -zoom.fontHeight(fontSize);
     description.width = 0;
     description.escapement = 0;
     description.orientation = 0;
@@ -180,8 +280,10 @@ void DrawContext::drawString(const char* text, const Rect& rect, bool opaque, in
         return;
     }
     platform::Platform& p = platform::current();
-    platform::PixelRect area{rect.left + offset.x, rect.top + offset.y, rect.right + offset.x,
-                             rect.bottom + offset.y};
+    const bool left = align != TextAlignCentre && align != TextAlignRight;
+    // Left-aligned text starts one pixel right of the rectangle's left edge.
+    platform::PixelRect area =
+        deviceRect(Rect(rect.left + (left ? 1 : 0), rect.top, rect.right, rect.bottom));
     p.setBackgroundMode(deviceContext,
                         opaque ? platform::BackgroundOpaque : platform::BackgroundTransparent);
     int32_t placement = platform::AlignLeft;
@@ -189,8 +291,6 @@ void DrawContext::drawString(const char* text, const Rect& rect, bool opaque, in
         placement = platform::AlignCentre;
     } else if (align == TextAlignRight) {
         placement = platform::AlignRight;
-    } else {
-        area.left += 1;
     }
     p.drawText(deviceContext, text, area, placement);
     p.setBackgroundMode(deviceContext, platform::BackgroundTransparent);
@@ -239,5 +339,5 @@ void DrawContext::setPressButtons(int32_t buttons) {
 void DrawContext::getMouseLocation(Point& point) {
     platform::PixelPoint screen{0, 0};
     platform::current().cursorPosition(screen);
-    point = Point(screen.x - windowOrigin.x, screen.y - windowOrigin.y);
+    point = Point(zoom.toPanel(screen.x - windowOrigin.x), zoom.toPanel(screen.y - windowOrigin.y));
 }

@@ -1,9 +1,16 @@
 // The toolkit's only way of putting pixels on a surface: a short-lived wrapper
 // of one platform device context that owns the pen, brush and font it creates
 // and hands the device context back in the state it found it in.
+//
+// Callers draw in panel coordinates; the context draws at its frame's zoom
+// (gui/Zoom.h): every rectangle, line, copy and text position becomes device
+// pixels here, fonts are asked for at the zoomed size, and mouse positions
+// come back in panel coordinates. At 100% every call reaches the platform
+// exactly as given.
 #pragma once
 
 #include "gui/GuiTypes.h"
+#include "gui/Zoom.h"
 #include "gui/platform/Platform.h"
 
 #include <cstdint>
@@ -48,6 +55,13 @@ public:
     // The cursor position relative to the window's top-left corner.
     void getMouseLocation(Point& point);
 
+    // The zoom the context draws at: its frame's, 100% without a frame.
+    Zoom getZoom() const { return zoom; }
+    // Where a rectangle given to the drawing operations lies on the surface,
+    // in device pixels: left and top of its first pixels, right and bottom
+    // of the first pixels past it (the offset applied).
+    platform::PixelRect deviceRect(const Rect& rect) const;
+
     Point getOffset() const { return offset; }
     void setOffset(const Point& value) { offset = value; }
     Point getWindowOrigin() const { return windowOrigin; }
@@ -69,6 +83,14 @@ public:
 protected:
     // Creates and selects a pen of the current style, width and line colour.
     void installPen();
+    // The first device pixel of a panel coordinate that already holds the offset.
+    int32_t deviceX(int32_t x) const;
+    int32_t deviceY(int32_t y) const;
+    // A zoomed line: each panel pixel the line sets at 100% becomes its block
+    // of device pixels, filled in the line colour (the pen's dots as well).
+    void zoomedLine(const Point& from, const Point& to);
+    void fillDeviceBlock(platform::ObjectHandle brush, int32_t left, int32_t top, int32_t right,
+                         int32_t bottom);
 
     Point windowOrigin;
     Point offset;
@@ -91,6 +113,13 @@ protected:
     platform::ObjectHandle previousPen = nullptr;
     platform::ObjectHandle previousFont = nullptr;
     int32_t platformPenStyle = platform::PenSolid;
+    Zoom zoom;
+    // The panel position of the surface's top-left corner: (0, 0) for a
+    // window, an offscreen's place on the panel. At 150% it decides whether a
+    // panel pixel takes one or two device pixels.
+    Point zoomOrigin;
+    // The current position in panel coordinates (offset applied), for zoomed lines.
+    Point penPosition;
     int32_t pressButtons = 0;
     bool pressRecorded = false;
 };

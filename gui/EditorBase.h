@@ -6,11 +6,13 @@
 #pragma once
 
 #include "gui/EditorOwner.h"
+#include "gui/GuiTypes.h"
 #include "host/HostEditor.h"
 #include "host/VstTypes.h"
 
 #include <cstdint>
 
+class DrawContext;
 class Frame;
 
 class EditorBase : public HostEditor {
@@ -34,6 +36,8 @@ public:
 
     // A parameter changed: request an update.
     virtual void setParameter(int32_t index, float value);
+    // A press on the frame that no view took (any button); nothing here.
+    virtual void backgroundMouseDown(DrawContext* context, Point& where) {}
     // The idle pump: at most one full pass (idle, one paint, the host's idle)
     // about every 46 to 50 ms, and a 4 ms sleep on every call in between.
     virtual void doIdleWork();

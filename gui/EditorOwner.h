@@ -25,6 +25,10 @@ public:
     // The idle pump's call to the host while a control tracks the mouse, so
     // that the host's own display keeps running.
     virtual void hostIdle() = 0;
+    // The editor wants its window to be width x height pixels (a new zoom).
+    // Answer whether the host resized the window; a host that cannot (and
+    // this default) answers false, and the editor keeps its size.
+    virtual bool resizeEditor(int32_t width, int32_t height) { return false; }
 
 protected:
     ~EditorOwner() = default;

@@ -49,8 +49,9 @@ void Frame::setViewListAllocator(Reallocate reallocate) {
     viewListReallocate = reallocate ? reallocate : &std::realloc;
 }
 
-Frame::Frame(const Rect& frameSize, void* parent, EditorBase* owner)
-    : View(frameSize), editor(owner), parentWindow(static_cast<platform::WindowHandle>(parent)) {
+Frame::Frame(const Rect& frameSize, void* parent, EditorBase* owner, Zoom frameZoom)
+    : View(frameSize), editor(owner), parentWindow(static_cast<platform::WindowHandle>(parent)),
+      zoom(frameZoom) {
     platform::current().oleInitialize();
     openWindow();
 }
@@ -62,6 +63,7 @@ Frame::~Frame() {
         p.setWindowUserData(window, nullptr);
     }
     setDropActive(false);
+    closePopup(nullptr);
     removeAll(true);
     if (background) {
         background->release();
@@ -112,9 +114,11 @@ void Frame::openWindow() {
     }
     platform::Platform& p = platform::current();
     registerWindowClass();
-    window = p.createWindow(toolkitState().windowClassName, "Window",
-                            platform::WindowStyleChild | platform::WindowStyleVisible, 0, 0,
-                            size.width(), size.height(), parentWindow, p.moduleHandle());
+    window =
+        p.createWindow(toolkitState().windowClassName, "Window",
+                       platform::WindowStyleChild | platform::WindowStyleVisible, 0, 0,
+                       zoom.deviceLength(size.left, size.width()),
+                       zoom.deviceLength(size.top, size.height()), parentWindow, p.moduleHandle());
     if (!window) {
         // No window, no user of the class.
         unregisterWindowClass();
@@ -204,7 +208,7 @@ void Frame::setFocusView(View* view) {
 }
 
 bool Frame::isSomethingDirty() {
-    if (isDirty()) {
+    if (isDirty() || (popup && popup->isDirty())) {
         return true;
     }
     for (int32_t i = 0; i < viewCount; ++i) {
@@ -213,6 +217,58 @@ bool Frame::isSomethingDirty() {
         }
     }
     return false;
+}
+
+void Frame::openPopup(View* view, DrawContext* context) {
+    closePopup(context);
+    if (!view) {
+        return;
+    }
+    popup = view;
+    popup->setFrame(this);
+    popup->attachedTo(this);
+    if (context) {
+        popup->draw(context);
+    } else {
+        popup->setDirty(true);
+    }
+}
+
+void Frame::closePopup(DrawContext* context) {
+    View* closed = popup;
+    if (!closed) {
+        return;
+    }
+    popup = nullptr;
+    Rect covered;
+    closed->getSize(covered);
+    closed->removedFrom(this);
+    closed->setFrame(nullptr);
+    closed->release();
+    if (context) {
+        drawArea(context, covered);
+    } else {
+        setDirty(true);
+    }
+}
+
+bool Frame::setZoom(Zoom newZoom) {
+    if (newZoom == zoom) {
+        return true;
+    }
+    if (window && windowOpen &&
+        !platform::current().setWindowSize(window, newZoom.deviceLength(size.left, size.width()),
+                                           newZoom.deviceLength(size.top, size.height()))) {
+        return false;
+    }
+    closePopup(nullptr);
+    zoom = newZoom;
+    for (int32_t i = 0; i < viewCount; ++i) {
+        views[i]->removedFrom(this);
+        views[i]->attachedTo(this);
+    }
+    setDirty(true);
+    return true;
 }
 
 // ----- Drawing -----
@@ -224,6 +280,9 @@ void Frame::draw(DrawContext* context) {
     }
     for (int32_t i = 0; i < viewCount; ++i) {
         views[i]->draw(context);
+    }
+    if (popup) {
+        popup->draw(context);
     }
 }
 
@@ -237,6 +296,9 @@ void Frame::drawArea(DrawContext* context, const Rect& area) {
             views[i]->drawArea(context, area);
         }
     }
+    if (popup && popup->overlaps(area)) {
+        popup->drawArea(context, area);
+    }
 }
 
 void Frame::update(DrawContext* context) {
@@ -248,8 +310,19 @@ void Frame::update(DrawContext* context) {
         setDirty(false);
         return;
     }
+    // A popup stays on top of the views redrawn under it.
+    Rect popupArea;
+    bool coverPopup = popup && popup->isDirty();
+    if (popup) {
+        popup->getSize(popupArea);
+    }
     for (int32_t i = 0; i < viewCount; ++i) {
+        const bool redrawn = views[i]->isDirty();
         views[i]->update(context);
+        coverPopup = coverPopup || (popup && redrawn && views[i]->overlaps(popupArea));
+    }
+    if (coverPopup) {
+        popup->draw(context);
     }
 }
 
@@ -260,6 +333,14 @@ void Frame::mouseDown(DrawContext* context, Point& where) {
         focusView->loseFocus(nullptr);
         focusView = nullptr;
     }
+    if (popup) {
+        // An open popup takes the press wherever it lands; it may close itself.
+        View* open = popup;
+        open->retain();
+        open->mouseDown(context, where);
+        open->release();
+        return;
+    }
     int32_t buttons = context ? context->getPressButtons() : -1;
     for (int32_t i = viewCount - 1; i >= 0; --i) {
         View* view = views[i];
@@ -267,6 +348,10 @@ void Frame::mouseDown(DrawContext* context, Point& where) {
             view->mouseDown(context, where);
             return;
         }
+    }
+    // A press on the background: the editor may offer something there (a menu).
+    if (editor) {
+        editor->backgroundMouseDown(context, where);
     }
 }
 
@@ -382,7 +467,7 @@ bool Frame::getCurrentLocation(Point& where) {
     where = Point(screen.x, screen.y);
     platform::PixelRect rect;
     if (window && p.windowScreenRect(window, rect)) {
-        where.offset(-rect.left, -rect.top);
+        where = Point(zoom.toPanel(screen.x - rect.left), zoom.toPanel(screen.y - rect.top));
     }
     return true;
 }
@@ -442,7 +527,11 @@ intptr_t FUMARA_WINDOW_PROCEDURE Frame::windowProcedure(platform::WindowHandle h
                 platform::DeviceContextHandle dc = p.beginPaint(handle, paint);
                 DrawContext* context = new (std::nothrow) DrawContext(frame, dc, handle);
                 if (context) {
-                    Rect area(paint.area.left, paint.area.top, paint.area.right, paint.area.bottom);
+                    // Every panel pixel with a device pixel in the paint area.
+                    const Zoom z = frame->zoom;
+                    Rect area(z.toPanel(paint.area.left), z.toPanel(paint.area.top),
+                              z.toPanel(paint.area.right - 1) + 1,
+                              z.toPanel(paint.area.bottom - 1) + 1);
                     frame->drawArea(context, area);
                     delete context;
                 }
@@ -462,8 +551,9 @@ intptr_t FUMARA_WINDOW_PROCEDURE Frame::windowProcedure(platform::WindowHandle h
                 if (context) {
                     context->setPressButtons(pressButtons(message, wParam, *context));
                     uint32_t position = static_cast<uint32_t>(lParam);
-                    Point where(static_cast<int32_t>(position & 0xFFFF),
-                                static_cast<int32_t>((position >> 16) & 0xFFFF));
+                    Point where(
+                        frame->zoom.toPanel(static_cast<int32_t>(position & 0xFFFF)),
+                        frame->zoom.toPanel(static_cast<int32_t>((position >> 16) & 0xFFFF)));
                     frame->mouseDown(context, where);
                     delete context;
                 }

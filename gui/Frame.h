@@ -5,6 +5,7 @@
 #pragma once
 
 #include "gui/View.h"
+#include "gui/Zoom.h"
 #include "gui/platform/Platform.h"
 
 #include <cstddef>
@@ -16,8 +17,10 @@ class EditorBase;
 class Frame : public View {
 public:
     // parentWindow is the host's window (none: a frame without a window, which
-    // draws only when asked and receives no events).
-    Frame(const Rect& size, void* parentWindow, EditorBase* editor);
+    // draws only when asked and receives no events). The frame and its views
+    // work in panel coordinates; its window and everything drawn in it are
+    // scaled by `zoom`, and the mouse positions it hands on scaled back.
+    Frame(const Rect& size, void* parentWindow, EditorBase* editor, Zoom zoom = Zoom());
     ~Frame() override;
 
     // View operations the container replaces.
@@ -41,6 +44,16 @@ public:
     void setFocusView(View* view);
     View* getFocusView() const { return focusView; }
     bool isSomethingDirty();
+
+    // A view shown above all others until it is closed (a menu): drawn after
+    // the views and over them whenever they are redrawn, it takes every press
+    // while it is open. The frame takes over the view's reference; an open
+    // popup is replaced. With a context the popup is drawn at once.
+    void openPopup(View* view, DrawContext* context);
+    // Closes the open popup and lets it go; what it covered is drawn again (at
+    // once with a context, else at the next idle).
+    void closePopup(DrawContext* context);
+    View* getPopup() const { return popup; }
 
     // Closes the frame and deletes it. Called from inside one of the frame's
     // own event handlers (a control tracking the mouse runs the host's idle,
@@ -74,6 +87,13 @@ public:
     void endEdit(int32_t index);
     bool setDropActive(bool on);
 
+    Zoom getZoom() const { return zoom; }
+    // Shows the frame at another zoom in the same window: the window takes
+    // the zoomed size, an open popup closes, the views are attached again (so
+    // that what they keep in device pixels, a slider's offscreen, follows)
+    // and everything is drawn anew. False, changing nothing, when the window
+    // cannot be resized.
+    bool setZoom(Zoom zoom);
     int32_t getViewCount() const { return viewCount; }
     int32_t getViewCapacity() const { return viewCapacity; }
     // The view at a list position, or null outside the list.
@@ -105,6 +125,7 @@ protected:
     int32_t viewCapacity = 0;
     View** views = nullptr;
     View* focusView = nullptr;
+    View* popup = nullptr;
     bool firstDrawPending = true;
     bool windowOpen = true;
     bool dropActive = false;
@@ -112,4 +133,5 @@ protected:
     int32_t eventDepth = 0;
     int32_t editInProgress = -1; // the parameter between beginEdit and endEdit
     platform::WindowHandle window = nullptr;
+    Zoom zoom;
 };

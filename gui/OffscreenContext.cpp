@@ -2,10 +2,12 @@
 
 #include "gui/Frame.h"
 
-OffscreenContext::OffscreenContext(Frame* owner, int32_t w, int32_t h, Colour background)
+OffscreenContext::OffscreenContext(Frame* owner, int32_t w, int32_t h, Colour background,
+                                   Point origin)
     : DrawContext(owner, nullptr, nullptr), height(h), width(w), ownsBitmap(true),
       backgroundColour(background) {
     clipRect = Rect(w < 0 ? w : 0, h < 0 ? h : 0, w < 0 ? 0 : w, h < 0 ? 0 : h);
+    zoomOrigin = origin;
 
     platform::Platform& p = platform::current();
     platform::WindowHandle frameWindow =
@@ -17,7 +19,8 @@ OffscreenContext::OffscreenContext(Frame* owner, int32_t w, int32_t h, Colour ba
         windowContext = p.windowDC(nullptr);
     }
     deviceContext = p.createCompatibleDC(windowContext);
-    platform::ObjectHandle bitmap = p.createCompatibleBitmap(windowContext, width, height);
+    platform::ObjectHandle bitmap = p.createCompatibleBitmap(
+        windowContext, zoom.deviceLength(origin.x, width), zoom.deviceLength(origin.y, height));
     window = bitmap;
     previousBitmap = p.selectObject(deviceContext, bitmap);
     p.releaseWindowDC(frameWindow, windowContext);
@@ -44,8 +47,8 @@ void OffscreenContext::copyFrom(DrawContext* destination, Rect rect, Point sourc
     if (!destination) {
         return;
     }
-    Point offset = destination->getOffset();
-    platform::current().blockCopy(destination->getDeviceContext(), rect.left + offset.x,
-                                  rect.top + offset.y, rect.width(), rect.height(), deviceContext,
-                                  sourceOffset.x, sourceOffset.y, platform::RopCopy);
+    const platform::PixelRect to = destination->deviceRect(rect);
+    platform::current().blockCopy(
+        destination->getDeviceContext(), to.left, to.top, to.right - to.left, to.bottom - to.top,
+        deviceContext, deviceX(sourceOffset.x), deviceY(sourceOffset.y), platform::RopCopy);
 }

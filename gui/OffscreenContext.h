@@ -10,7 +10,10 @@ class OffscreenContext : public DrawContext {
 public:
     // A width x height image compatible with the frame's window (or the screen
     // when the frame has none), entirely painted in the background colour.
-    OffscreenContext(Frame* frame, int32_t width, int32_t height, Colour background = ColourBlack);
+    // At the frame's zoom the image holds the device pixels of the panel
+    // rectangle whose top-left corner is `origin`, where it will be shown.
+    OffscreenContext(Frame* frame, int32_t width, int32_t height, Colour background = ColourBlack,
+                     Point origin = Point(0, 0));
     ~OffscreenContext() override;
 
     // Plain copy of a block as large as rect from sourceOffset in the image to

@@ -30,10 +30,14 @@ public:
         }
     }
 
-    // Builds the panel inside the host's window; false when no window can be
-    // made there (no X server, a parent that is gone).
+    // Builds the panel inside the host's window, at the zoom the editor
+    // prefers (the user's remembered choice, else the desktop's scale), as a
+    // VST 2.x host that asks the size first gets it; false when no window can
+    // be made there (no X server, a parent that is gone).
     bool open(void* parent) {
         editor = new ReverbEditor(this);
+        ERect* rect = nullptr;
+        editor->getRect(&rect);
         if (editor->open(parent) != 1 || !editor->getFrame()) {
             return false;
         }
@@ -45,12 +49,18 @@ public:
         return editor && editor->getFrame() ? editor->getFrame()->getWindow() : nullptr;
     }
 
-    // The one place that tells the host the panel's size: the editor's
-    // rectangle, as the VST 2.x edition reports it through effEditGetRect.
+    // The one place that tells the host the panel's size (ui:resize); answers
+    // whether the host took it.
+    bool requestSize(int32_t width, int32_t height) {
+        return resize && resize->ui_resize && resize->ui_resize(resize->handle, width, height) == 0;
+    }
+
+    // The editor's rectangle, as the VST 2.x edition reports it through
+    // effEditGetRect.
     void announceSize() {
         ERect* rect = nullptr;
-        if (resize && resize->ui_resize && editor && editor->getRect(&rect) == 1 && rect) {
-            resize->ui_resize(resize->handle, rect->right - rect->left, rect->bottom - rect->top);
+        if (editor && editor->getRect(&rect) == 1 && rect) {
+            requestSize(rect->right - rect->left, rect->bottom - rect->top);
         }
     }
 
@@ -107,6 +117,10 @@ public:
 
     // The host's own loop runs when idle returns; nothing to call here.
     void hostIdle() override {}
+
+    // A zoom chosen in the panel's menu: a host without ui:resize, or one
+    // that refuses, keeps the panel's size until the UI is made again.
+    bool resizeEditor(int32_t width, int32_t height) override { return requestSize(width, height); }
 
 private:
     bool grab(int32_t index, bool grabbed) {

@@ -1,5 +1,6 @@
 // The LV2 UI: the plug-in's own editor (the same panel, editor and toolkit as
-// the VST 2.x edition) in an X11 window inside the one the host passes. It
+// the VST 2.x edition, the same zooms chosen the same way) in an X11 window
+// inside the one the host passes, its size announced through ui:resize. It
 // reaches the plug-in only through the host: slider moves are written to the
 // control ports with the host's write function, enclosed in touch gestures
 // where the host offers them, and the host's port events move the controls.

@@ -80,7 +80,10 @@ Slider::~Slider() {
 
 bool Slider::attachedTo(Frame* container) {
     delete offscreen;
-    offscreen = new OffscreenContext(container, controlWidth, controlHeight, ColourBlack);
+    // Composed where the slider lies on the panel, so that a zoom that is not
+    // a whole number puts its pixels exactly where the frame shows them.
+    offscreen = new OffscreenContext(container, controlWidth, controlHeight, ColourBlack,
+                                     Point(size.left, size.top));
     return true;
 }
 

@@ -290,6 +290,10 @@ public:
     // Object-linking layer for drag and drop (balanced calls; may do nothing).
     virtual int32_t oleInitialize() = 0;
     virtual void oleUninitialize() = 0;
+    // How large the desktop draws things where the window is (null: the
+    // desktop's default), in percent: 100 for 96 DPI, 200 for 192 DPI or a
+    // desktop scaled by 2. 0 when the backend cannot tell.
+    virtual int32_t desktopScale(WindowHandle window) { return 0; }
 
     // --- Clock ---
     virtual uint32_t tickCount() = 0;
@@ -353,6 +357,10 @@ public:
     virtual intptr_t defaultWindowProcedure(WindowHandle window, uint32_t message, uintptr_t wParam,
                                             intptr_t lParam) = 0;
     virtual bool windowScreenRect(WindowHandle window, PixelRect& screen) = 0;
+    // Gives a window a new client size, keeping its place; the whole window
+    // then asks to be painted (an update region that asks for erasing).
+    // False when the window is unknown or cannot be resized (this default).
+    virtual bool setWindowSize(WindowHandle window, int32_t width, int32_t height) { return false; }
     // Whether the window has a non-empty update region; its bounds into rect.
     virtual bool updateRect(WindowHandle window, PixelRect* rect) = 0;
     virtual DeviceContextHandle beginPaint(WindowHandle window, PaintSession& paint) = 0;

@@ -1,7 +1,8 @@
 // A test effect of the host layer that owns its editor as the plug-in's effect
 // does: it is the editor's EditorOwner, with the host layer's own operations
-// behind it (begin and end of an edit and the host idle reach the recording
-// host as audioMasterBeginEdit, audioMasterEndEdit and audioMasterIdle).
+// behind it (begin and end of an edit, the host idle and the window size reach
+// the recording host as audioMasterBeginEdit, audioMasterEndEdit,
+// audioMasterIdle and audioMasterSizeWindow).
 #pragma once
 
 #include "gui/EditorOwner.h"
@@ -18,4 +19,5 @@ public:
     bool beginEdit(int32_t index) override { return ExtendedEffectBase::beginEdit(index); }
     bool endEdit(int32_t index) override { return ExtendedEffectBase::endEdit(index); }
     void hostIdle() override { masterIdle(); }
+    bool resizeEditor(int32_t width, int32_t height) override { return sizeWindow(width, height); }
 };

@@ -9,13 +9,18 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <lv2/ui/ui.h>
 #include <memory>
+#include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 // Xlib last: its macros (None, Bool, ...) clash with names in other headers.
@@ -203,10 +208,9 @@ protected:
         return false;
     }
 
-    std::vector<uint32_t> shown(Window parent) {
+    std::vector<uint32_t> shown(Window parent, int width = kPanelWidth, int height = kPanelHeight) {
         std::vector<Window> kids = host.children(parent);
-        return kids.size() == 1 ? host.capture(kids[0], kPanelWidth, kPanelHeight)
-                                : std::vector<uint32_t>();
+        return kids.size() == 1 ? host.capture(kids[0], width, height) : std::vector<uint32_t>();
     }
 
     using Values = std::vector<std::pair<int32_t, float>>;
@@ -214,6 +218,7 @@ protected:
     // The VST 2.x editor's picture: opened with `values` (parameter, value)
     // set, then `changes` set by the host while it is open, as the panel
     // redraws only the controls that changed.
+    // It is made at the size the editor announces, as a host makes it.
     std::vector<uint32_t> vstPicture(const Values& values, const Values& changes = {}) {
         VstEditor vst;
         if (!vst.effect) {
@@ -223,14 +228,18 @@ protected:
         for (const auto& v : values) {
             vst.effect->setParameter(vst.effect, v.first, v.second);
         }
-        Window window = host.createHostWindow(0, 0, kPanelWidth, kPanelHeight);
+        ERect* size = nullptr;
+        vst.dispatch(effEditGetRect, &size);
+        const int width = size ? size->right : kPanelWidth;
+        const int height = size ? size->bottom : kPanelHeight;
+        Window window = host.createHostWindow(0, 0, width, height);
         vst.dispatch(effEditOpen, reinterpret_cast<void*>(window));
-        std::vector<uint32_t> picture = settled(vst, window);
+        std::vector<uint32_t> picture = settled(vst, window, width, height);
         if (!changes.empty()) {
             for (const auto& v : changes) {
                 vst.effect->setParameter(vst.effect, v.first, v.second);
             }
-            picture = settled(vst, window);
+            picture = settled(vst, window, width, height);
         }
         vst.dispatch(effEditClose);
         host.destroyWindow(window);
@@ -238,12 +247,13 @@ protected:
     }
 
     // Idles until two captures a few idles apart agree: the panel is drawn.
-    std::vector<uint32_t> settled(VstEditor& vst, Window window) {
+    std::vector<uint32_t> settled(VstEditor& vst, Window window, int width = kPanelWidth,
+                                  int height = kPanelHeight) {
         std::vector<uint32_t> previous, current;
         for (int i = 0; i < 100; ++i) {
             vst.dispatch(effEditIdle);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            current = shown(window);
+            current = shown(window, width, height);
             if (!current.empty() && current == previous && i > 5) {
                 break;
             }
@@ -266,6 +276,37 @@ const std::vector<std::pair<int32_t, float>> kSomeValues = {
     {kMode, 0.4f},          {kRoomSize, 0.3f},       {kPreDelay, 0.7f},
     {kLowpassCutoff, 0.1f}, {kHighpassCutoff, 0.9f}, {kStereoSeparation, 0.25f},
     {kReverbLevel, 0.5f},   {kDryLevel, 1.0f},
+};
+
+// A settings folder of a test's own (XDG_CONFIG_HOME), put back at the end.
+class OwnSettings {
+public:
+    explicit OwnSettings(const std::string& content = std::string())
+        : folder(testing::TempDir() + "fumara-lv2-zoom-" + std::to_string(getpid())),
+          saved(std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "") {
+        EXPECT_EQ(
+            std::system(("rm -rf '" + folder + "' && mkdir -p '" + folder + "/fumara'").c_str()),
+            0);
+        if (!content.empty()) {
+            std::ofstream(folder + "/fumara/settings") << content;
+        }
+        setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    }
+    ~OwnSettings() {
+        if (saved.empty()) {
+            unsetenv("XDG_CONFIG_HOME");
+        } else {
+            setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+        }
+        std::system(("rm -rf '" + folder + "'").c_str());
+    }
+    std::string file() const {
+        std::ifstream in(folder + "/fumara/settings");
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+
+private:
+    std::string folder, saved;
 };
 
 TEST_F(Lv2UiTest, ThePanelIsTheVstEditorsPanelPixelForPixel) {
@@ -470,6 +511,74 @@ TEST_F(Lv2UiTest, IdleAnswersNonZeroOnceTheHostsWindowIsGone) {
     EXPECT_TRUE(idleUntil({}, [&] { return ui.idle() != 0; }));
     ui.portEvent(portOfParameter(kRoomSize), 0.1f); // harmless
     ui.close();
+}
+
+TEST_F(Lv2UiTest, TheRememberedZoomIsAnnouncedAndShownAsTheVstEditorShowsIt) {
+    OwnSettings settings("zoom = 200\n");
+    const std::vector<uint32_t> reference = vstPicture(kSomeValues);
+    ASSERT_EQ(reference.size(), size_t(600 * 490));
+    Window parent = host.createHostWindow(320, 0, 600, 490);
+    HostedUi ui(*library, parent);
+    ASSERT_NE(ui.handle, nullptr);
+    EXPECT_EQ(ui.log.sizes, (std::vector<std::pair<int, int>>{{600, 490}}));
+    std::vector<Window> kids = host.children(parent);
+    ASSERT_EQ(kids.size(), 1u);
+    int x = -1, y = -1, w = 0, h = 0;
+    ASSERT_TRUE(host.geometry(kids[0], x, y, w, h));
+    EXPECT_EQ(w, 600);
+    EXPECT_EQ(h, 490);
+    for (int32_t i = 0; i < kNamedParameterCount; ++i) {
+        ui.portEvent(portOfParameter(i), kNamedParameters[i].defaultValue);
+    }
+    for (const auto& v : kSomeValues) {
+        ui.portEvent(portOfParameter(v.first), v.second);
+    }
+    EXPECT_TRUE(
+        idleUntil({&ui}, [&] { return countDifferences(shown(parent, 600, 490), reference) == 0; }))
+        << countDifferences(shown(parent, 600, 490), reference) << " pixels differ";
+}
+
+TEST_F(Lv2UiTest, AZoomChosenInThePanelsMenuIsAnnouncedAndGrowsTheSameWindow) {
+    if (!host.hasXTest()) {
+        GTEST_SKIP() << "the X server has no XTest extension";
+    }
+    OwnSettings settings;
+    const std::vector<uint32_t> small = vstPicture({});
+    Window parent = host.createHostWindow(320, 0, 600, 490);
+    HostedUi ui(*library, parent);
+    ASSERT_NE(ui.handle, nullptr);
+    ASSERT_TRUE(showsPicture(ui, parent, small));
+    const Window panel = host.children(parent).at(0);
+    int hx = 0, hy = 0;
+    ASSERT_TRUE(host.screenOrigin(parent, hx, hy));
+    // A right click on the title plate opens the menu; its third item is 200%
+    // (the menu sits at (235, 5), moved inside the panel; items 14 pixels high
+    // below a 16-pixel title).
+    host.movePointer(hx + 240, hy + 5);
+    host.button(3, true);
+    host.button(3, false);
+    ASSERT_TRUE(idleUntil({&ui}, [&] { return countDifferences(shown(parent), small) > 0; }));
+    host.movePointer(hx + 260, hy + 5 + 16 + 2 * 14 + 5);
+    host.button(1, true);
+    host.button(1, false);
+    ASSERT_TRUE(idleUntil({&ui}, [&] { return ui.log.sizes.size() == 2; }));
+    EXPECT_EQ(ui.log.sizes.back(), std::make_pair(600, 490));
+    // The same window, grown.
+    ASSERT_EQ(host.children(parent).size(), 1u);
+    EXPECT_EQ(host.children(parent)[0], panel);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(ui.widget), panel);
+    int x = -1, y = -1, w = 0, h = 0;
+    ASSERT_TRUE(host.geometry(panel, x, y, w, h));
+    EXPECT_EQ(w, 600);
+    EXPECT_EQ(h, 490);
+    // Remembered: the VST 2.x editor opens at 200% too, and both look the same.
+    EXPECT_NE(settings.file().find("zoom = 200"), std::string::npos) << settings.file();
+    const std::vector<uint32_t> large = vstPicture({});
+    ASSERT_EQ(large.size(), size_t(600 * 490));
+    EXPECT_TRUE(
+        idleUntil({&ui}, [&] { return countDifferences(shown(parent, 600, 490), large) == 0; }))
+        << countDifferences(shown(parent, 600, 490), large) << " pixels differ";
+    EXPECT_TRUE(ui.log.events.empty()) << "no parameter changed";
 }
 
 } // namespace

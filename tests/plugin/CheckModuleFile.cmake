@@ -3,10 +3,10 @@
 #   cmake -DMODULE=path -DKIND=elf -DREADELF=readelf -P CheckModuleFile.cmake
 #   cmake -DMODULE=path -DKIND=pe -DOBJDUMP=<triple>-objdump -P CheckModuleFile.cmake
 # ELF (Linux): needs only the C library, libm, X11, cairo, fontconfig and
-# freetype (the C++ runtime is inside); exports exactly VSTPluginMain, main and
-# FumaraEditorSnapshot; full RELRO with immediate binding, a stack that is not
-# executable, no text relocations. PE (Windows): imports only system DLLs and
-# exports exactly the same three names.
+# freetype (the C++ runtime is inside); exports exactly VSTPluginMain, main,
+# FumaraEditorSnapshot and FumaraEditorSnapshotAtZoom; full RELRO with
+# immediate binding, a stack that is not executable, no text relocations. PE
+# (Windows): imports only system DLLs and exports exactly the same four names.
 cmake_minimum_required(VERSION 3.20)
 
 set(failures "")
@@ -22,7 +22,7 @@ function(run out)
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
-set(expected_exports FumaraEditorSnapshot VSTPluginMain main)
+set(expected_exports FumaraEditorSnapshot FumaraEditorSnapshotAtZoom VSTPluginMain main)
 
 if(NOT EXISTS "${MODULE}")
   message(FATAL_ERROR "No module at ${MODULE}")

@@ -97,6 +97,8 @@ public:
                          int32_t sourceY, ColourRef transparent) override;
     ObjectHandle loadBitmapResource(ModuleHandle module, uint16_t id) override;
     bool resolveShortcut(char* path, size_t bufferSize) override;
+    // The scripted desktop's scale, the same for every window.
+    int32_t desktopScale(WindowHandle) override { return desktopPercent; }
 
     // ----- The script -----
     void setModuleHandle(ModuleHandle handle) { module = handle; }
@@ -135,6 +137,8 @@ public:
     // System. Without the platform's transparent copy, transparent copies go
     // through a one-bit mask, as on a system without the optional library.
     void setPlatformTransparentCopy(bool available) { platformCopy = available; }
+    // The desktop's scale in percent that desktopScale answers (0: unknown).
+    void setDesktopScale(int32_t percent) { desktopPercent = percent; }
     // While set, creating a pen, brush or font fails (answers null).
     void setObjectCreationFails(bool fails) { failCreations = fails; }
     // A shortcut file and the path it points to, for resolveShortcut.
@@ -224,6 +228,7 @@ private:
     uint32_t doubleClick = 500;
     bool platformCopy = true;
     bool failCreations = false;
+    int32_t desktopPercent = 100;
     int32_t ole = 0;
     int32_t transparentCalls = 0;
     int32_t blockCalls = 0;

@@ -1,10 +1,12 @@
-// The editor's bitmaps: the committed resource files (sizes, depths, the
-// transparent corners of the handle, troughs lined up under the sliders), the
-// bitmap file reader and writer, and the generator itself.
+// The editor's bitmaps at every zoom: the committed resource files (sizes,
+// depths, the transparent corners of the handle, troughs lined up under the
+// sliders), the bitmap file reader and writer, and the generator itself.
 #include "tools/make-artwork/Artwork.h"
 
+#include "resources/ResourceIds.h"
 #include "tools/make-artwork/Bmp.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +14,7 @@
 #include <iterator>
 #include <string>
 #include <unistd.h>
+#include <utility>
 
 using namespace artwork;
 
@@ -36,83 +39,165 @@ const uint32_t kWhite = rgb(255, 255, 255);
 
 } // namespace
 
-TEST(CommittedBitmaps, SizesAndDepths) {
-    struct Expect {
-        const char* name;
-        int width, height, bits;
-    } expected[] = {
-        {"panel.bmp", 300, 245, 16}, {"handle.bmp", 22, 17, 16}, {"trough.bmp", 182, 27, 24}};
-    for (const Expect& e : expected) {
-        SCOPED_TRACE(e.name);
-        BmpInfo info = load(e.name);
-        EXPECT_EQ(info.width, e.width);
-        EXPECT_EQ(info.height, e.height);
-        EXPECT_EQ(info.bitsPerPixel, e.bits);
-        EXPECT_EQ(info.compression, 0u); // BI_RGB: 5-5-5 for 16 bits per pixel
-        EXPECT_EQ(info.fileSize, bytesOf(kResources + e.name).size());
-        // Every 16-bit word is 5-5-5 with the unused top bit clear.
-        for (uint16_t w : info.raw16) {
-            ASSERT_EQ(w & 0x8000, 0);
-        }
-    }
-}
+// The files of one zoom, and the device sizes the editor copies from them:
+// the panel is the window, the trough a slider's rectangle (7, 31)-(189, 58),
+// the handle its 22 x 17 pixels wherever the handle stands.
+struct ZoomFiles {
+    int percent;
+    std::string panel, handle, trough;
+    int panelW, panelH, handleW, handleH, troughW, troughH;
+};
+const ZoomFiles kZoomFiles[] = {
+    {100, "panel.bmp", "handle.bmp", "trough.bmp", 300, 245, 22, 17, 182, 27},
+    {150, "panel-150.bmp", "handle-150.bmp", "trough-150.bmp", 450, 367, 33, 26, 273, 41},
+    {200, "panel-200.bmp", "handle-200.bmp", "trough-200.bmp", 600, 490, 44, 34, 364, 54},
+    {300, "panel-300.bmp", "handle-300.bmp", "trough-300.bmp", 900, 735, 66, 51, 546, 81},
+};
 
-TEST(CommittedBitmaps, HandleCornersArePureWhiteAndOnlyOutsideTheOutline) {
-    BmpInfo h = load("handle.bmp");
-    ASSERT_EQ(h.raw16.size(), 22u * 17u);
-    const int corners[4][2] = {{0, 0}, {21, 0}, {0, 16}, {21, 16}};
-    for (const auto& c : corners) {
-        EXPECT_EQ(h.raw16[size_t(c[1]) * 22 + c[0]], 0x7FFF) << c[0] << "," << c[1];
-        EXPECT_EQ(h.image.at(c[0], c[1]), kWhite);
-    }
-    // Inside the rounded outline nothing may be the transparent colour: the
-    // edges away from the corners and the whole middle are opaque.
-    for (int y = 0; y < 17; ++y) {
-        for (int x = 0; x < 22; ++x) {
-            const bool nearCorner = (x < 2 || x > 19) && (y < 2 || y > 14);
-            if (!nearCorner) {
-                EXPECT_NE(h.image.at(x, y), kWhite) << x << "," << y;
+TEST(CommittedBitmaps, SizesAndDepthsAtEveryZoom) {
+    for (const ZoomFiles& z : kZoomFiles) {
+        struct Expect {
+            const std::string& name;
+            int width, height, bits;
+        } expected[] = {{z.panel, z.panelW, z.panelH, 16},
+                        {z.handle, z.handleW, z.handleH, 16},
+                        {z.trough, z.troughW, z.troughH, 24}};
+        for (const Expect& e : expected) {
+            SCOPED_TRACE(e.name);
+            BmpInfo info = load(e.name);
+            EXPECT_EQ(info.width, e.width);
+            EXPECT_EQ(info.height, e.height);
+            EXPECT_EQ(info.bitsPerPixel, e.bits);
+            EXPECT_EQ(info.compression, 0u); // BI_RGB: 5-5-5 for 16 bits per pixel
+            EXPECT_EQ(info.fileSize, bytesOf(kResources + e.name).size());
+            // Every 16-bit word is 5-5-5 with the unused top bit clear.
+            for (uint16_t w : info.raw16) {
+                ASSERT_EQ(w & 0x8000, 0);
             }
         }
+        // The sizes are the blocks the editor copies at that zoom.
+        const Zoom zoom(z.percent);
+        EXPECT_EQ(z.panelW, zoom.toDevice(300));
+        EXPECT_EQ(z.panelH, zoom.toDevice(245));
+        EXPECT_EQ(z.troughW, zoom.toDevice(189) - zoom.toDevice(7));
+        EXPECT_EQ(z.troughH, zoom.toDevice(58) - zoom.toDevice(31));
+        for (int left = 6; left <= 154; ++left) {
+            ASSERT_LE(zoom.deviceLength(7 + left, 22), z.handleW);
+        }
+        EXPECT_EQ(z.handleH, zoom.deviceLength(37, 17));
     }
-    // A dark red body.
-    const uint32_t body = h.image.at(3, 10);
-    EXPECT_GT(red(body), 2 * green(body));
-    EXPECT_LT(red(body), 200);
 }
 
-TEST(CommittedBitmaps, PanelTroughsMatchTheTroughBitmapUnderEverySlider) {
-    BmpInfo panel = load("panel.bmp");
-    BmpInfo trough = load("trough.bmp");
-    ASSERT_EQ(panel.width, 300);
-    ASSERT_EQ(trough.width, 182);
-    // Slider i covers (7, 31 + 26 i) to (189, 58 + 26 i); the next slider's top
-    // row covers this one's bottom row.
-    for (int i = 0; i < 7; ++i) {
-        const int rows = i == 6 ? 27 : 26;
-        for (int y = 0; y < rows; ++y) {
-            for (int x = 0; x < 182; ++x) {
-                ASSERT_EQ(panel.image.at(7 + x, 31 + 26 * i + y),
-                          unpack555(pack555(trough.image.at(x, y))))
-                    << "slider " << i << " at " << x << "," << y;
+TEST(CommittedBitmaps, HandleIsTransparentOnlyOutsideItsOutlineWithoutALightFringe) {
+    for (const ZoomFiles& z : kZoomFiles) {
+        SCOPED_TRACE(z.handle);
+        BmpInfo h = load(z.handle);
+        const int w = h.width, ht = h.height;
+        ASSERT_EQ(h.raw16.size(), size_t(w) * ht);
+        const int corners[4][2] = {{0, 0}, {w - 1, 0}, {0, ht - 1}, {w - 1, ht - 1}};
+        for (const auto& c : corners) {
+            EXPECT_EQ(h.raw16[size_t(c[1]) * w + c[0]], 0x7FFF) << c[0] << "," << c[1];
+            EXPECT_EQ(h.image.at(c[0], c[1]), kWhite);
+        }
+        // Inside the rounded outline nothing may be the transparent colour: the
+        // edges away from the corners (two panel pixels) and the whole middle.
+        const int c = (2 * z.percent + 99) / 100;
+        int transparent = 0;
+        for (int y = 0; y < ht; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const bool nearCorner = (x < c || x >= w - c) && (y < c || y >= ht - c);
+                const bool clear = h.image.at(x, y) == kWhite;
+                transparent += clear;
+                if (!nearCorner) {
+                    EXPECT_NE(h.image.at(x, y), kWhite) << x << "," << y;
+                }
+                // The edge is blended into the dark trough, never into white:
+                // an opaque pixel beside a transparent one or at the border is dark.
+                bool edge = false;
+                for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+                    const int nx = x + dx, ny = y + dy;
+                    edge = edge || nx < 0 || ny < 0 || nx >= w || ny >= ht ||
+                           h.image.at(nx, ny) == kWhite;
+                }
+                if (edge && !clear) {
+                    const uint32_t p = h.image.at(x, y);
+                    EXPECT_LT(std::max({red(p), green(p), blue(p)}), 128) << x << "," << y;
+                }
             }
         }
+        EXPECT_GE(transparent, 4);
+        // A dark red body.
+        const uint32_t body = h.image.at(w / 7, ht * 10 / 17);
+        EXPECT_GT(red(body), 2 * green(body));
+        EXPECT_LT(red(body), 200);
     }
-    // The face around the sliders is not trough: the plate colour differs from
-    // at least part of the first column left of the sliders.
-    int different = 0;
-    for (int y = 31; y < 214; ++y) {
-        different += panel.image.at(3, y) != panel.image.at(7, y);
-    }
-    EXPECT_GT(different, 0);
 }
 
-TEST(CommittedBitmaps, ResourceScriptNamesTheThreeFilesById) {
+TEST(CommittedBitmaps, PanelTroughsMatchTheTroughBitmapUnderEverySliderAtEveryZoom) {
+    for (const ZoomFiles& z : kZoomFiles) {
+        SCOPED_TRACE(z.panel);
+        const Zoom zoom(z.percent);
+        BmpInfo panel = load(z.panel);
+        BmpInfo trough = load(z.trough);
+        ASSERT_EQ(trough.width, z.troughW);
+        // Slider i covers (7, 31 + 26 i) to (189, 58 + 26 i); the next slider's
+        // rows cover this one's bottom row.
+        for (int i = 0; i < 7; ++i) {
+            const int left = zoom.toDevice(7), top = zoom.toDevice(31 + 26 * i);
+            const int rows = i == 6 ? trough.height : zoom.toDevice(57 + 26 * i) - top;
+            for (int y = 0; y < rows; ++y) {
+                for (int x = 0; x < trough.width; ++x) {
+                    ASSERT_EQ(panel.image.at(left + x, top + y),
+                              unpack555(pack555(trough.image.at(x, y))))
+                        << "slider " << i << " at " << x << "," << y;
+                }
+            }
+        }
+        // The face around the sliders is not trough: the plate colour differs
+        // from at least part of the first column left of the sliders.
+        int different = 0;
+        for (int y = zoom.toDevice(31); y < zoom.toDevice(214); ++y) {
+            different += panel.image.at(zoom.toDevice(3), y) != panel.image.at(zoom.toDevice(7), y);
+        }
+        EXPECT_GT(different, 0);
+    }
+}
+
+TEST(CommittedBitmaps, OnePixelDetailsStayOnWholeDevicePixels) {
+    // The trough's guide slot is two panel rows of (18, 18, 20) with a light
+    // row below; at every zoom, 150% included, those rows are whole device
+    // rows of exactly those colours, not blended with their neighbours.
+    for (const ZoomFiles& z : kZoomFiles) {
+        SCOPED_TRACE(z.trough);
+        const Zoom zoom(z.percent);
+        BmpInfo t = load(z.trough);
+        auto row = [&](int panelRow) { return zoom.deviceLength(31, panelRow); };
+        const int x = t.width / 2;
+        for (int y = row(13); y < row(15); ++y) {
+            EXPECT_EQ(t.image.at(x, y), rgb(18, 18, 20)) << y;
+        }
+        for (int y = row(15); y < row(16); ++y) {
+            EXPECT_EQ(t.image.at(x, y), rgb(128, 131, 138)) << y;
+        }
+        EXPECT_NE(t.image.at(x, row(13) - 1), rgb(18, 18, 20));
+        EXPECT_NE(t.image.at(x, row(16)), rgb(128, 131, 138));
+    }
+}
+
+TEST(CommittedBitmaps, ResourceScriptNamesEveryFileById) {
     std::vector<uint8_t> rc = bytesOf(kResources + "fumara.rc");
     std::string text(rc.begin(), rc.end());
-    EXPECT_NE(text.find("101 BITMAP \"panel.bmp\""), std::string::npos);
-    EXPECT_NE(text.find("102 BITMAP \"handle.bmp\""), std::string::npos);
-    EXPECT_NE(text.find("103 BITMAP \"trough.bmp\""), std::string::npos);
+    for (const ZoomFiles& z : kZoomFiles) {
+        for (auto [id, name] : {std::pair{kPanelBitmapId, z.panel},
+                                {kHandleBitmapId, z.handle},
+                                {kTroughBitmapId, z.trough}}) {
+            const std::string line =
+                std::to_string(Zoom(z.percent).bitmapId(id)) + " BITMAP \"" + name + "\"";
+            EXPECT_NE(text.find(line), std::string::npos) << line;
+        }
+    }
+    EXPECT_EQ(Zoom(100).bitmapId(kPanelBitmapId), 101);
+    EXPECT_EQ(Zoom(300).bitmapId(kTroughBitmapId), 30103);
 }
 
 TEST(Bmp, FiveBitLevelsExpandToTheFullRange) {
@@ -203,25 +288,21 @@ TEST(Artwork, HandlePositionsFollowTheSliderGeometry) {
     EXPECT_EQ(handleLeft(1.0f), 154);
 }
 
-TEST(Artwork, GeneratorWritesTheResourceFiles) {
+TEST(Artwork, GeneratorWritesTheResourceFilesOfEveryZoom) {
     const std::string dir = testing::TempDir() + "artwork-" + std::to_string(getpid());
     ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
     const std::string cmd =
         std::string("'") + FUMARA_MAKE_ARTWORK + "' '" + dir + "' --preview '" + dir + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    // Same sizes and depths as the committed files; the handle and the trough
-    // contain no text, so they come out byte for byte as committed.
-    for (const char* name : {"panel.bmp", "handle.bmp", "trough.bmp"}) {
-        BmpInfo made, committed;
-        ASSERT_TRUE(readBmp(dir + "/" + name, made)) << name;
-        committed = load(name);
-        EXPECT_EQ(made.width, committed.width) << name;
-        EXPECT_EQ(made.height, committed.height) << name;
-        EXPECT_EQ(made.bitsPerPixel, committed.bitsPerPixel) << name;
+    // Every bitmap comes out byte for byte as committed: the 100% ones as they
+    // were before the editor had zooms, and the others from the same description.
+    for (const ZoomFiles& z : kZoomFiles) {
+        for (const std::string& name : {z.panel, z.handle, z.trough}) {
+            EXPECT_EQ(bytesOf(dir + "/" + name), bytesOf(kResources + name)) << name;
+        }
     }
-    EXPECT_EQ(bytesOf(dir + "/handle.bmp"), bytesOf(kResources + "handle.bmp"));
-    EXPECT_EQ(bytesOf(dir + "/trough.bmp"), bytesOf(kResources + "trough.bmp"));
-    for (const char* png : {"panel.png", "handle.png", "trough.png", "editor.png"}) {
+    for (const char* png : {"panel.png", "handle.png", "trough.png", "editor.png", "editor-150.png",
+                            "editor-200.png", "editor-300.png"}) {
         EXPECT_FALSE(bytesOf(dir + "/" + png).empty()) << png;
     }
     std::system(("rm -rf '" + dir + "'").c_str());

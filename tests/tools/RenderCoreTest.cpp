@@ -66,6 +66,16 @@ TEST(RenderOptions, EveryOptionInBothSpellings) {
     EXPECT_EQ(files.output, "-out.wav");
     EXPECT_TRUE(parsed({"--list"}).list);
     EXPECT_TRUE(parsed({"-h"}).help);
+    // The snapshot's zoom, as a factor.
+    EXPECT_EQ(parsed({"--snapshot", "p.png"}).zoomPercent, 100);
+    const struct {
+        const char* factor;
+        int32_t percent;
+    } zooms[] = {{"1", 100}, {"1.5", 150}, {"2", 200}, {"3", 300}, {"2.0", 200}};
+    for (const auto& z : zooms) {
+        EXPECT_EQ(parsed({"--snapshot", "p.png", "--zoom", z.factor}).zoomPercent, z.percent);
+    }
+    EXPECT_EQ(parsed({"--zoom=3", "--snapshot=p.png"}).zoomPercent, 300);
 }
 
 TEST(RenderOptions, RefusalsNameTheOption) {
@@ -93,6 +103,11 @@ TEST(RenderOptions, RefusalsNameTheOption) {
     EXPECT_EQ(refusal({"--tail"}), "--tail: missing value");
     EXPECT_EQ(refusal({"--quiet=yes", "o.wav"}), "--quiet: takes no value");
     EXPECT_EQ(refusal({"-x", "o.wav"}), "-x: unknown option");
+    for (const char* zoom : {"1.25", "4", "200", "0", "-2", "two", ""}) {
+        EXPECT_EQ(refusal({"--snapshot", "p.png", "--zoom", zoom}),
+                  std::string("--zoom ") + zoom + ": the editor's zooms are 1, 1.5, 2 and 3");
+    }
+    EXPECT_EQ(refusal({"--zoom", "2", "o.wav"}), "--zoom: only the --snapshot picture has a zoom");
     EXPECT_EQ(refusal({"a", "b", "c"}), "c: too many arguments (expected [INPUT] OUTPUT)");
 }
 

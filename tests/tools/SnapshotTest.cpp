@@ -193,6 +193,37 @@ TEST(EditorSnapshot, DrawsThePanelWithTheEffectsValuesAndLeavesTheEffectAsItWas)
     platform::setCurrent(nullptr);
 }
 
+TEST(EditorSnapshot, DrawsEveryZoomWhateverTheDesktopAndTheSettingsSay) {
+    platform::headless::HeadlessPlatform own;
+    platform::setCurrent(&own);
+    {
+        Instance effect;
+        ASSERT_NE(effect.record, nullptr);
+        const struct {
+            int32_t percent, width, height;
+        } zooms[] = {{100, 300, 245}, {150, 450, 367}, {200, 600, 490}, {300, 900, 735}};
+        for (const auto& z : zooms) {
+            Surface pixels;
+            ASSERT_TRUE(drawEditorSnapshot(effect.record, pixels, z.percent)) << z.percent;
+            EXPECT_EQ(pixels.width, z.width);
+            EXPECT_EQ(pixels.height, z.height);
+        }
+        // At 200% the title plate is the 200% artwork's.
+        Surface large;
+        ASSERT_TRUE(drawEditorSnapshot(effect.record, large, 200));
+        const platform::DecodedImage panel = artwork("panel-200.bmp");
+        for (auto [x, y] : {std::pair{300, 30}, {200, 20}, {500, 470}}) {
+            EXPECT_EQ(large.at(x, y), panel.pixels[size_t(y) * panel.width + x]) << x << "," << y;
+        }
+        Surface none;
+        for (int32_t bad : {0, 125, 400, -200}) {
+            EXPECT_FALSE(drawEditorSnapshot(effect.record, none, bad)) << bad;
+        }
+        EXPECT_EQ(none.width, 0);
+    }
+    platform::setCurrent(nullptr);
+}
+
 TEST(EditorSnapshot, RefusesRecordsThatAreNotALiveEffect) {
     Surface pixels;
     EXPECT_FALSE(drawEditorSnapshot(nullptr, pixels));
@@ -238,4 +269,23 @@ TEST_F(SnapshotTool, RendersAudioToo_AndReportsBadPaths) {
     EXPECT_EQ(render({"--snapshot", path("missing/p.png")}), 1);
     EXPECT_NE(errors().find("--snapshot"), std::string::npos) << errors();
     EXPECT_FALSE(fs::exists(path("missing")));
+}
+
+TEST_F(SnapshotTool, DrawsTheZoomItIsAskedFor) {
+    ASSERT_EQ(render({"--quiet", "--snapshot", path("panel-200.png"), "--zoom", "2"}), 0)
+        << errors();
+    const Surface png = readPng(path("panel-200.png"));
+    ASSERT_EQ(png.width, 600);
+    ASSERT_EQ(png.height, 490);
+    // The plug-in's own process draws what this one draws at 200%.
+    Instance effect;
+    platform::headless::HeadlessPlatform own;
+    platform::setCurrent(&own);
+    Surface here;
+    ASSERT_TRUE(drawEditorSnapshot(effect.record, here, 200));
+    platform::setCurrent(nullptr);
+    EXPECT_TRUE(sameRegion(png, here, 0, 0, 600, 490));
+    EXPECT_EQ(render({"--snapshot", path("p.png"), "--zoom", "2.5"}), 2);
+    EXPECT_NE(errors().find("--zoom 2.5"), std::string::npos) << errors();
+    EXPECT_FALSE(fs::exists(path("p.png")));
 }

@@ -74,6 +74,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options,
                   std::string& error) {
     std::vector<std::string> positional;
     bool optionsEnded = false;
+    bool zoomGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
@@ -167,6 +168,19 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options,
                 return false;
             }
             options.snapshot = value;
+        } else if (name == "--zoom") {
+            if (!takeValue(args, i, inlineValue, hasInline, name, value, error)) {
+                return false;
+            }
+            double factor = 0.0;
+            const bool known = parseNumber(value, factor) &&
+                               (factor == 1.0 || factor == 1.5 || factor == 2.0 || factor == 3.0);
+            if (!known) {
+                error = "--zoom " + value + ": the editor's zooms are 1, 1.5, 2 and 3";
+                return false;
+            }
+            options.zoomPercent = static_cast<int32_t>(factor * 100.0);
+            zoomGiven = true;
         } else if (name == "--block-size" || name == "--block") {
             if (!takeValue(args, i, inlineValue, hasInline, name, value, error)) {
                 return false;
@@ -196,6 +210,10 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options,
     }
     if (options.help) {
         return true;
+    }
+    if (zoomGiven && options.snapshot.empty()) {
+        error = "--zoom: only the --snapshot picture has a zoom";
+        return false;
     }
     if (positional.size() > 2) {
         error = positional[2] + ": too many arguments (expected [INPUT] OUTPUT)";
@@ -252,6 +270,8 @@ std::string usageText() {
            "                       showing the values after --program and --set, drawn\n"
            "                       off-screen; without INPUT and OUTPUT no audio is\n"
            "                       rendered\n"
+           "  --zoom FACTOR        the snapshot's zoom: 1 (default), 1.5, 2 or 3 (600 x 490\n"
+           "                       at 2)\n"
            "  --list               list the parameters (index, name, display text and\n"
            "                       label, after --program and --set) and the programs,\n"
            "                       then exit without rendering\n"
@@ -262,6 +282,7 @@ std::string usageText() {
            "  fumara-render demo.wav\n"
            "  fumara-render --set \"Room Size=0.9\" --set 7=0.8 voice.flac voice-hall.flac\n"
            "  fumara-render --snapshot panel.png --program 3\n"
+           "  fumara-render --snapshot panel.png --zoom 2\n"
            "\n"
            "Exit status: 0 done, 1 the render failed, 2 bad option, file, name or value\n"
            "(nothing is written), 130 interrupted.\n";

@@ -33,9 +33,10 @@ struct RenderOptions {
     bool list = false;
     bool quiet = false;
     bool help = false;
-    std::string snapshot; // --snapshot: a PNG picture of the editor
-    std::string input;    // empty: the built-in demo input
-    std::string output;   // empty only with --list or --snapshot: no audio
+    std::string snapshot;      // --snapshot: a PNG picture of the editor
+    int32_t zoomPercent = 100; // --zoom: the snapshot's zoom
+    std::string input;         // empty: the built-in demo input
+    std::string output;        // empty only with --list or --snapshot: no audio
 };
 
 // Parses the arguments after the program name. On failure answers false with

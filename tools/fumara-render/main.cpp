@@ -30,6 +30,7 @@ namespace {
 
 // The plug-in's export that draws its editor into a PNG file.
 constexpr const char* kSnapshotExport = "FumaraEditorSnapshot";
+constexpr const char* kZoomedSnapshotExport = "FumaraEditorSnapshotAtZoom";
 
 // "fumara-render: message" on one line of stderr.
 int fail(int status, const std::string& message) {
@@ -106,20 +107,29 @@ void listPlugin(PluginHost& plugin) {
 // the entry point) with the values it holds now.
 int takeSnapshot(PluginHost& plugin, const std::string& pluginPath, const RenderOptions& options) {
     using SnapshotFunction = int32_t (*)(AEffect*, const char*);
+    using ZoomedSnapshotFunction = int32_t (*)(AEffect*, const char*, int32_t);
     if (!plugin.effect()) {
         return fail(kExitBadInput, "--snapshot: the editor's picture comes from the VST 2.x "
                                    "module; " +
                                        pluginPath + " is an LV2 bundle");
     }
     auto snapshot = reinterpret_cast<SnapshotFunction>(plugin.symbol(kSnapshotExport));
-    if (!snapshot) {
+    auto zoomed = reinterpret_cast<ZoomedSnapshotFunction>(plugin.symbol(kZoomedSnapshotExport));
+    if (!snapshot && !zoomed) {
         return fail(kExitFailure, "--snapshot: " + pluginPath + " does not export " +
                                       kSnapshotExport + "; it cannot draw its editor off-screen");
+    }
+    if (!zoomed && options.zoomPercent != 100) {
+        return fail(kExitFailure, "--zoom: " + pluginPath + " does not export " +
+                                      kZoomedSnapshotExport + "; it draws its editor at 100% only");
     }
     if (isFolder(options.snapshot)) {
         return fail(kExitBadInput, options.snapshot + ": is a folder");
     }
-    if (snapshot(plugin.effect(), options.snapshot.c_str()) != 1) {
+    const int32_t drawn =
+        zoomed ? zoomed(plugin.effect(), options.snapshot.c_str(), options.zoomPercent)
+               : snapshot(plugin.effect(), options.snapshot.c_str());
+    if (drawn != 1) {
         return fail(kExitFailure, "--snapshot " + options.snapshot +
                                       ": the plug-in could not draw its editor or write the file");
     }

@@ -1,11 +1,13 @@
 #include "tools/make-artwork/Artwork.h"
 
+#include "tools/make-artwork/Canvas.h"
+
 #include <algorithm>
 #include <cairo.h>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <vector>
 
 namespace artwork {
 
@@ -14,138 +16,18 @@ const char* const kLabels[kRows] = {"ROOM SIZE", "PREDELAY",   "LOWCUT",   "HIGH
 
 namespace {
 
-constexpr const char* kFace = "Liberation Sans";
 constexpr double kPi = 3.14159265358979323846;
-
-// A small deterministic generator, so that the artwork is the same on every run.
-class Noise {
-public:
-    explicit Noise(uint32_t seed) : state(seed ? seed : 1) {}
-    // Uniform in [-1, 1).
-    double next() {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return double(state) / 2147483648.0 - 1.0;
-    }
-
-private:
-    uint32_t state;
-};
-
-// An owned cairo image surface with its context.
-struct Canvas {
-    cairo_surface_t* surface;
-    cairo_t* cr;
-    Canvas(int w, int h, cairo_format_t format = CAIRO_FORMAT_RGB24)
-        : surface(cairo_image_surface_create(format, w, h)), cr(cairo_create(surface)) {
-        cairo_font_options_t* options = cairo_font_options_create();
-        cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
-        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
-        cairo_set_font_options(cr, options);
-        cairo_font_options_destroy(options);
-    }
-    ~Canvas() {
-        cairo_destroy(cr);
-        cairo_surface_destroy(surface);
-    }
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
-
-    void load(const Image& image) {
-        cairo_surface_flush(surface);
-        unsigned char* data = cairo_image_surface_get_data(surface);
-        const int stride = cairo_image_surface_get_stride(surface);
-        for (int y = 0; y < image.height; ++y) {
-            std::memcpy(data + size_t(y) * stride, &image.pixels[size_t(y) * image.width],
-                        size_t(image.width) * 4);
-        }
-        cairo_surface_mark_dirty(surface);
-    }
-    Image image() {
-        cairo_surface_flush(surface);
-        const int w = cairo_image_surface_get_width(surface);
-        const int h = cairo_image_surface_get_height(surface);
-        const unsigned char* data = cairo_image_surface_get_data(surface);
-        const int stride = cairo_image_surface_get_stride(surface);
-        Image out(w, h);
-        for (int y = 0; y < h; ++y) {
-            const uint32_t* row = reinterpret_cast<const uint32_t*>(data + size_t(y) * stride);
-            for (int x = 0; x < w; ++x) {
-                out.at(x, y) = row[x] & 0xFFFFFF;
-            }
-        }
-        return out;
-    }
-};
-
-void setRgb(cairo_t* cr, int r, int g, int b, double a = 1.0) {
-    cairo_set_source_rgba(cr, r / 255.0, g / 255.0, b / 255.0, a);
-}
-
-void roundedRect(cairo_t* cr, double x, double y, double w, double h, double r) {
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, x + w - r, y + r, r, -kPi / 2, 0);
-    cairo_arc(cr, x + w - r, y + h - r, r, 0, kPi / 2);
-    cairo_arc(cr, x + r, y + h - r, r, kPi / 2, kPi);
-    cairo_arc(cr, x + r, y + r, r, kPi, 3 * kPi / 2);
-    cairo_close_path(cr);
-}
-
-// One-pixel line between pixel centres, for crisp horizontal and vertical lines.
-void pixelLine(cairo_t* cr, double x0, double y0, double x1, double y1) {
-    cairo_set_line_width(cr, 1.0);
-    cairo_move_to(cr, x0 + 0.5, y0 + 0.5);
-    cairo_line_to(cr, x1 + 0.5, y1 + 0.5);
-    cairo_stroke(cr);
-}
-
-void selectFont(cairo_t* cr, double size, bool bold, bool italic = false) {
-    cairo_select_font_face(cr, kFace, italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
-                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, size);
-}
-
-// Width of a text drawn with extra spacing between its letters.
-double spacedWidth(cairo_t* cr, const std::string& text, double tracking) {
-    double w = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char one[2] = {text[i], 0};
-        cairo_text_extents_t e;
-        cairo_text_extents(cr, one, &e);
-        w += e.x_advance + (i + 1 < text.size() ? tracking : 0);
-    }
-    return w;
-}
-
-void showSpaced(cairo_t* cr, const std::string& text, double x, double baseline, double tracking) {
-    for (char c : text) {
-        char one[2] = {c, 0};
-        cairo_text_extents_t e;
-        cairo_text_extents(cr, one, &e);
-        cairo_move_to(cr, x, baseline);
-        cairo_show_text(cr, one);
-        x += e.x_advance + tracking;
-    }
-}
-
-double capHeight(cairo_t* cr) {
-    cairo_text_extents_t e;
-    cairo_text_extents(cr, "H", &e);
-    return -e.y_bearing;
-}
 
 // Text cut into the metal: a light edge below, the dark letters above it.
 void engraved(cairo_t* cr, const std::string& text, double x, double baseline, double tracking,
-              int shade) {
+              double edge, int shade) {
     setRgb(cr, 255, 255, 255, 0.75);
-    showSpaced(cr, text, x, baseline + 1, tracking);
+    showSpaced(cr, text, x, baseline + edge, tracking);
     setRgb(cr, shade, shade, shade + 3);
     showSpaced(cr, text, x, baseline, tracking);
 }
 
-// A countersunk cross-head screw.
+// A countersunk cross-head screw, in panel coordinates.
 void screw(cairo_t* cr, double cx, double cy) {
     const double r = 4.5;
     // Countersink: dark above-left, light below-right.
@@ -185,22 +67,22 @@ void screw(cairo_t* cr, double cx, double cy) {
     cairo_restore(cr);
 }
 
-// The brushed face: a light-to-darker fall from top to bottom, a broad sheen
-// and fine horizontal streaks.
-Image brushedFace(int w, int h) {
+// The brushed face, w x h device pixels at `scale` device pixels per panel
+// pixel: a light-to-darker fall from top to bottom, a broad sheen and fine
+// horizontal streaks (as fine as the device pixels).
+Image brushedFace(int w, int h, double scale) {
     Noise noise(0x5EEDF00D);
     std::vector<double> rowShift(static_cast<size_t>(h));
     for (double& v : rowShift) {
         v = 1.4 * noise.next();
     }
+    const int len = int(std::lround(24 * scale)); // long horizontal box blur: streaks along x
     std::vector<double> streak(size_t(w) * h);
-    std::vector<double> raw(size_t(w) + 64);
+    std::vector<double> raw(size_t(w) + size_t(len) + 40);
     for (int y = 0; y < h; ++y) {
         for (double& v : raw) {
             v = noise.next();
         }
-        // Long horizontal box blur of white noise: streaks along x.
-        const int len = 24;
         for (int x = 0; x < w; ++x) {
             double s = 0;
             for (int k = 0; k < len; ++k) {
@@ -209,13 +91,15 @@ Image brushedFace(int w, int h) {
             streak[size_t(y) * w + x] = s / std::sqrt(double(len));
         }
     }
+    const double panelW = w / scale; // the panel's width in panel pixels
     Image out(w, h);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
+            const double px = x / scale, py = y / scale; // where on the panel
             const double fall = 219.0 - 26.0 * y / (h - 1);
-            const double d = (x * 0.55 + y - 70.0) / 95.0;
+            const double d = (px * 0.55 + py - 70.0) / 95.0;
             const double sheen =
-                7.0 * std::exp(-d * d) - 2.0 * std::exp(-std::pow((x - w) / 60.0, 2));
+                7.0 * std::exp(-d * d) - 2.0 * std::exp(-std::pow((px - panelW) / 60.0, 2));
             const double v = fall + sheen + rowShift[size_t(y)] + 1.3 * streak[size_t(y) * w + x];
             auto clamp8 = [](double c) { return int(std::lround(std::clamp(c, 0.0, 255.0))); };
             out.at(x, y) = rgb(clamp8(v - 2.0), clamp8(v - 0.5), clamp8(v + 2.5));
@@ -224,46 +108,28 @@ Image brushedFace(int w, int h) {
     return out;
 }
 
-// Error-diffusion to 5-5-5 levels: smooth shades keep their tone instead of banding.
-Image dither555(const Image& in) {
-    Image out(in.width, in.height);
-    std::vector<double> err(size_t(in.width + 2) * 3 * 2, 0.0);
-    auto row = [&](int which) { return &err[size_t(which & 1) * (in.width + 2) * 3]; };
-    for (int y = 0; y < in.height; ++y) {
-        double* cur = row(y);
-        double* nxt = row(y + 1);
-        std::fill(nxt, nxt + (in.width + 2) * 3, 0.0);
-        for (int x = 0; x < in.width; ++x) {
-            const uint32_t c = in.at(x, y);
-            const int ch[3] = {red(c), green(c), blue(c)};
-            int q[3];
-            for (int k = 0; k < 3; ++k) {
-                const double want = std::clamp(ch[k] + cur[(x + 1) * 3 + k], 0.0, 255.0);
-                q[k] = nearest5(int(std::lround(want)));
-                const double e = want - expand5(q[k]);
-                cur[(x + 2) * 3 + k] += e * 7 / 16;
-                nxt[(x + 0) * 3 + k] += e * 3 / 16;
-                nxt[(x + 1) * 3 + k] += e * 5 / 16;
-                nxt[(x + 2) * 3 + k] += e * 1 / 16;
-            }
-            out.at(x, y) = rgb(expand5(q[0]), expand5(q[1]), expand5(q[2]));
-        }
-    }
-    return out;
-}
-
-Image round555(const Image& in) {
-    Image out(in.width, in.height);
-    for (size_t i = 0; i < in.pixels.size(); ++i) {
-        out.pixels[i] = unpack555(pack555(in.pixels[i]));
-    }
-    return out;
-}
-
 // The recess of the trough, in trough coordinates.
 constexpr double kChannelX = 3, kChannelY = 4, kChannelW = 176, kChannelH = 21, kChannelR = 4;
+// Where the handle's colours under its edge are taken from the trough.
+constexpr int kHandleSampleLeft = 60;
 
 } // namespace
+
+Sizes sizesAt(Zoom zoom) {
+    Sizes s{};
+    s.panelWidth = zoom.toDevice(kPanelWidth);
+    s.panelHeight = zoom.toDevice(kPanelHeight);
+    s.troughWidth = zoom.deviceLength(kSliderLeft, kTroughWidth);
+    s.troughHeight = zoom.deviceLength(kSliderTop, kTroughHeight);
+    // Across the travel the handle's block is as wide as 22 panel pixels at
+    // their widest; every row of sliders puts it at the same device phase.
+    s.handleWidth = 0;
+    for (int x = 0; x < Zoom::kFactors[Zoom::kFactorCount - 1]; ++x) {
+        s.handleWidth = std::max(s.handleWidth, zoom.deviceLength(x, kHandleWidth));
+    }
+    s.handleHeight = zoom.deviceLength(kSliderTop + kHandleTop, kHandleHeight);
+    return s;
+}
 
 int handleLeft(float value) {
     // 1 + truncation of 153 x value, never left of 6 and never right of 181 - 22.
@@ -273,12 +139,15 @@ int handleLeft(float value) {
     return left;
 }
 
-Image drawTrough() {
-    Canvas c(kTroughWidth, kTroughHeight);
+Image drawTrough(Zoom zoom) {
+    const Sizes sizes = sizesAt(zoom);
+    const Place at(zoom, kSliderLeft, kSliderTop);
+    Canvas c(sizes.troughWidth, sizes.troughHeight);
     cairo_t* cr = c.cr;
     // Plate the trough is cut into.
     setRgb(cr, 190, 192, 197);
     cairo_paint(cr);
+    at.apply(cr);
     // Light lip below and right of the recess.
     roundedRect(cr, kChannelX - 0.5, kChannelY - 0.5, kChannelW + 2, kChannelH + 2, kChannelR + 1);
     setRgb(cr, 246, 247, 249);
@@ -305,36 +174,44 @@ Image drawTrough() {
     cairo_stroke(cr);
     cairo_restore(cr);
     // Guide slot along the middle of the handle's path, with a light lower edge.
-    const double slotL = 10, slotR = kTroughWidth - 10;
+    const int slotL = 10, slotR = kTroughWidth - 10;
     setRgb(cr, 18, 18, 20);
-    cairo_rectangle(cr, slotL, 13, slotR - slotL, 2);
-    cairo_fill(cr);
+    at.fillBlock(cr, slotL, 13, slotR - slotL, 2);
     setRgb(cr, 128, 131, 138);
-    cairo_rectangle(cr, slotL, 15, slotR - slotL, 1);
-    cairo_fill(cr);
+    at.fillBlock(cr, slotL, 15, slotR - slotL, 1);
     return c.image();
 }
 
-Image drawHandle(const Image& trough) {
+Image drawHandle(const Image& trough, Zoom zoom) {
+    const Sizes sizes = sizesAt(zoom);
+    const int dw = sizes.handleWidth, dh = sizes.handleHeight;
+    // The handle stands at the same vertical phase in every row; horizontally
+    // its picture starts on a whole device pixel.
+    const Place at(zoom, 0, kSliderTop + kHandleTop);
+    const double w = kHandleWidth, h = kHandleHeight;
+
     // Shape coverage decides which pixels are transparent.
-    Canvas shape(kHandleWidth, kHandleHeight, CAIRO_FORMAT_A8);
-    roundedRect(shape.cr, 0, 0, kHandleWidth, kHandleHeight, 3.5);
+    Canvas shape(dw, dh, CAIRO_FORMAT_A8);
+    at.apply(shape.cr);
+    roundedRect(shape.cr, 0, 0, w, h, 3.5);
     cairo_set_source_rgba(shape.cr, 0, 0, 0, 1);
     cairo_fill(shape.cr);
     cairo_surface_flush(shape.surface);
 
     // The handle over the trough where it travels, so that its anti-aliased edge
     // blends into the colours it will be drawn over.
-    Image under(kHandleWidth, kHandleHeight);
-    for (int y = 0; y < kHandleHeight; ++y) {
-        for (int x = 0; x < kHandleWidth; ++x) {
-            under.at(x, y) = trough.at(60 + x, kHandleTop + y);
+    const Place inTrough(zoom, kSliderLeft, kSliderTop);
+    const int sampleX = inTrough.blockX(kHandleSampleLeft), sampleY = inTrough.blockY(kHandleTop);
+    Image under(dw, dh);
+    for (int y = 0; y < dh; ++y) {
+        for (int x = 0; x < dw; ++x) {
+            under.at(x, y) = trough.at(sampleX + x, sampleY + y);
         }
     }
-    Canvas c(kHandleWidth, kHandleHeight);
+    Canvas c(dw, dh);
     c.load(under);
     cairo_t* cr = c.cr;
-    const double w = kHandleWidth, h = kHandleHeight;
+    at.apply(cr);
     roundedRect(cr, 0, 0, w, h, 3.5);
     cairo_pattern_t* body = cairo_pattern_create_linear(0, 0, 0, h);
     cairo_pattern_add_color_stop_rgb(body, 0.0, 196 / 255.0, 58 / 255.0, 52 / 255.0);
@@ -350,22 +227,22 @@ Image drawHandle(const Image& trough) {
     setRgb(cr, 54, 4, 4, 0.9);
     cairo_set_line_width(cr, 1.0);
     cairo_stroke(cr);
+    const int iw = kHandleWidth, ih = kHandleHeight;
     setRgb(cr, 244, 150, 138, 0.75);
-    pixelLine(cr, 3, 1, w - 4, 1);
+    at.pixelLine(cr, 3, 1, iw - 4, 1);
     // Grip grooves either side of a light index line at the centre.
-    for (double gx : {5.0, 15.0}) {
+    for (int gx : {5, 15}) {
         setRgb(cr, 70, 6, 6, 0.85);
-        pixelLine(cr, gx, 4, gx, h - 5);
+        at.pixelLine(cr, gx, 4, gx, ih - 5);
         setRgb(cr, 226, 110, 100, 0.55);
-        pixelLine(cr, gx + 1, 4, gx + 1, h - 5);
+        at.pixelLine(cr, gx + 1, 4, gx + 1, ih - 5);
     }
     setRgb(cr, 60, 4, 4, 0.9);
-    pixelLine(cr, 9, 3, 9, h - 4);
+    at.pixelLine(cr, 9, 3, 9, ih - 4);
     setRgb(cr, 246, 236, 228);
-    cairo_rectangle(cr, 10, 3, 2, h - 6);
-    cairo_fill(cr);
+    at.fillBlock(cr, 10, 3, 2, ih - 6);
     setRgb(cr, 60, 4, 4, 0.9);
-    pixelLine(cr, 12, 3, 12, h - 4);
+    at.pixelLine(cr, 12, 3, 12, ih - 4);
     cairo_restore(cr);
 
     Image out = round555(c.image());
@@ -373,8 +250,8 @@ Image drawHandle(const Image& trough) {
     const int covStride = cairo_image_surface_get_stride(shape.surface);
     const uint32_t white = rgb(255, 255, 255);
     const uint32_t nearWhite = rgb(expand5(31), expand5(31), expand5(30));
-    for (int y = 0; y < kHandleHeight; ++y) {
-        for (int x = 0; x < kHandleWidth; ++x) {
+    for (int y = 0; y < dh; ++y) {
+        for (int x = 0; x < dw; ++x) {
             if (cov[size_t(y) * covStride + x] < 20) {
                 out.at(x, y) = white;
             } else if (out.at(x, y) == white) {
@@ -385,33 +262,38 @@ Image drawHandle(const Image& trough) {
     return out;
 }
 
-Image drawPanel(const Image& trough) {
+Image drawPanel(const Image& trough, Zoom zoom) {
+    const Sizes sizes = sizesAt(zoom);
+    const Place at(zoom, 0, 0);
+    const double z = at.factor(), unit = at.unit();
     const int w = kPanelWidth, h = kPanelHeight;
-    Canvas c(w, h);
-    c.load(brushedFace(w, h));
+    const double deviceW = at.x(w); // the panel's width in device pixels
+    Canvas c(sizes.panelWidth, sizes.panelHeight);
+    c.load(brushedFace(sizes.panelWidth, sizes.panelHeight, z));
     cairo_t* cr = c.cr;
 
     // Outer edge of the panel: a light bevel above and left, dark below and right.
     setRgb(cr, 255, 255, 255, 0.85);
-    pixelLine(cr, 0, 0, w - 1, 0);
-    pixelLine(cr, 0, 0, 0, h - 1);
+    at.pixelLine(cr, 0, 0, w - 1, 0);
+    at.pixelLine(cr, 0, 0, 0, h - 1);
     setRgb(cr, 255, 255, 255, 0.35);
-    pixelLine(cr, 1, 1, w - 2, 1);
-    pixelLine(cr, 1, 1, 1, h - 2);
+    at.pixelLine(cr, 1, 1, w - 2, 1);
+    at.pixelLine(cr, 1, 1, 1, h - 2);
     setRgb(cr, 70, 72, 78);
-    pixelLine(cr, 0, h - 1, w - 1, h - 1);
-    pixelLine(cr, w - 1, 0, w - 1, h - 1);
+    at.pixelLine(cr, 0, h - 1, w - 1, h - 1);
+    at.pixelLine(cr, w - 1, 0, w - 1, h - 1);
     setRgb(cr, 70, 72, 78, 0.4);
-    pixelLine(cr, 1, h - 2, w - 2, h - 2);
-    pixelLine(cr, w - 2, 1, w - 2, h - 2);
+    at.pixelLine(cr, 1, h - 2, w - 2, h - 2);
+    at.pixelLine(cr, w - 2, 1, w - 2, h - 2);
 
+    // Screws and the title plate at the top centre: shapes in panel coordinates.
+    const double plateW = 150, plateH = 22, plateX = (w - plateW) / 2, plateY = 4;
+    cairo_save(cr);
+    at.apply(cr);
     screw(cr, 10.5, 10.5);
     screw(cr, w - 10.5, 10.5);
     screw(cr, 10.5, h - 10.5);
     screw(cr, w - 10.5, h - 10.5);
-
-    // Title plate at the top centre.
-    const double plateW = 150, plateH = 22, plateX = (w - plateW) / 2, plateY = 4;
     roundedRect(cr, plateX - 0.5, plateY + 0.5, plateW + 2, plateH + 1.5, 3.5);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.18);
     cairo_fill(cr);
@@ -430,79 +312,86 @@ Image drawPanel(const Image& trough) {
     setRgb(cr, 40, 3, 4, 0.9);
     cairo_set_line_width(cr, 1.0);
     cairo_stroke(cr);
+    cairo_restore(cr);
     setRgb(cr, 230, 120, 110, 0.6);
-    pixelLine(cr, plateX + 3, plateY + 1, plateX + plateW - 4, plateY + 1);
+    at.pixelLine(cr, int(plateX) + 3, int(plateY) + 1, int(plateX + plateW) - 4, int(plateY) + 1);
     {
         const std::string maker = "KDLV", name = "Fumara";
-        selectFont(cr, 14, true);
-        const double makerW = spacedWidth(cr, maker, 1.0);
+        const double tracking = 1.0 * z;
+        selectFont(cr, 14 * z, true);
+        const double makerW = spacedWidth(cr, maker, tracking);
         const double cap = capHeight(cr);
-        selectFont(cr, 14, false);
-        const double nameW = spacedWidth(cr, name, 1.0);
-        const double gap = 6;
-        double x = std::round((w - (makerW + gap + nameW)) / 2);
-        const double base = std::round(plateY + plateH / 2 + cap / 2);
-        selectFont(cr, 14, true);
+        selectFont(cr, 14 * z, false);
+        const double nameW = spacedWidth(cr, name, tracking);
+        const double gap = 6 * z;
+        double x = std::round((deviceW - (makerW + gap + nameW)) / 2);
+        const double base = std::round(at.y(plateY) + z * plateH / 2 + cap / 2);
+        selectFont(cr, 14 * z, true);
         cairo_set_source_rgba(cr, 0, 0, 0, 0.55);
-        showSpaced(cr, maker, x, base + 1, 1.0);
+        showSpaced(cr, maker, x, base + unit, tracking);
         setRgb(cr, 246, 238, 226);
-        showSpaced(cr, maker, x, base, 1.0);
-        selectFont(cr, 14, false);
+        showSpaced(cr, maker, x, base, tracking);
+        selectFont(cr, 14 * z, false);
         cairo_set_source_rgba(cr, 0, 0, 0, 0.55);
-        showSpaced(cr, name, x + makerW + gap, base + 1, 1.0);
+        showSpaced(cr, name, x + makerW + gap, base + unit, tracking);
         setRgb(cr, 232, 206, 196);
-        showSpaced(cr, name, x + makerW + gap, base, 1.0);
+        showSpaced(cr, name, x + makerW + gap, base, tracking);
     }
 
     // Inset frame around the column of sliders.
     const int colL = kSliderLeft, colT = kSliderTop, colR = kSliderLeft + kTroughWidth;
     const int colB = kSliderTop + kRowStep * (kRows - 1) + kTroughHeight;
     setRgb(cr, 96, 98, 104);
-    pixelLine(cr, colL - 1, colT - 1, colR, colT - 1);
-    pixelLine(cr, colL - 1, colT - 1, colL - 1, colB);
+    at.pixelLine(cr, colL - 1, colT - 1, colR, colT - 1);
+    at.pixelLine(cr, colL - 1, colT - 1, colL - 1, colB);
     setRgb(cr, 255, 255, 255, 0.9);
-    pixelLine(cr, colL - 1, colB, colR, colB);
-    pixelLine(cr, colR, colT - 1, colR, colB);
+    at.pixelLine(cr, colL - 1, colB, colR, colB);
+    at.pixelLine(cr, colR, colT - 1, colR, colB);
 
     // Seats of the value boxes and the labels beside them.
-    selectFont(cr, 9, true);
+    selectFont(cr, 9 * z, true);
     const double labelCap = capHeight(cr);
     for (int i = 0; i < kRows; ++i) {
         const int top = kBoxTop + kRowStep * i, bottom = kBoxBottom + kRowStep * i;
         setRgb(cr, 98, 100, 106);
-        pixelLine(cr, kBoxLeft - 1, top - 1, kBoxRight + 1, top - 1);
-        pixelLine(cr, kBoxLeft - 1, top - 1, kBoxLeft - 1, bottom + 1);
+        at.pixelLine(cr, kBoxLeft - 1, top - 1, kBoxRight + 1, top - 1);
+        at.pixelLine(cr, kBoxLeft - 1, top - 1, kBoxLeft - 1, bottom + 1);
         setRgb(cr, 255, 255, 255, 0.9);
-        pixelLine(cr, kBoxLeft - 1, bottom + 1, kBoxRight + 1, bottom + 1);
-        pixelLine(cr, kBoxRight + 1, top - 1, kBoxRight + 1, bottom + 1);
-        const double centre = (top + bottom) / 2.0 + 0.5;
-        engraved(cr, kLabels[i], kBoxRight + 6, std::round(centre + labelCap / 2), 0.6, 44);
+        at.pixelLine(cr, kBoxLeft - 1, bottom + 1, kBoxRight + 1, bottom + 1);
+        at.pixelLine(cr, kBoxRight + 1, top - 1, kBoxRight + 1, bottom + 1);
+        // The middle of the box's rows, top to bottom included.
+        const double centre = (at.blockY(top) + at.blockY(bottom + 1)) / 2.0;
+        engraved(cr, kLabels[i], std::round(at.x(kBoxRight + 6)), std::round(centre + labelCap / 2),
+                 0.6 * z, unit, 44);
     }
 
     // Maker's name along the bottom edge, between two engraved rules.
     {
-        selectFont(cr, 11, true, true);
+        selectFont(cr, 11 * z, true, true);
         const std::string maker = "Tarnwick";
-        const double tw = spacedWidth(cr, maker, 1.5);
-        const double base = h - 8;
-        const double x = std::round((w - tw) / 2);
-        const double ruleY = base - capHeight(cr) / 2 - 1;
-        for (auto [x0, x1] : {std::pair<double, double>{24, x - 10}, {x + tw + 10, w - 25.0}}) {
+        const double tracking = 1.5 * z;
+        const double tw = spacedWidth(cr, maker, tracking);
+        const double base = std::round(z * (h - 8));
+        const double x = std::round((deviceW - tw) / 2);
+        const double ruleY = base - capHeight(cr) / 2 - unit;
+        for (auto [x0, x1] :
+             {std::pair<double, double>{z * 24, x - z * 10}, {x + tw + z * 10, z * (w - 25.0)}}) {
             setRgb(cr, 120, 122, 128);
-            pixelLine(cr, x0, ruleY, x1, ruleY);
+            deviceLine(cr, x0, ruleY, x1, ruleY, unit);
             setRgb(cr, 255, 255, 255, 0.85);
-            pixelLine(cr, x0, ruleY + 1, x1, ruleY + 1);
+            deviceLine(cr, x0, ruleY + unit, x1, ruleY + unit, unit);
         }
-        engraved(cr, maker, x, base, 1.5, 60);
+        engraved(cr, maker, x, base, tracking, unit, 60);
     }
 
     Image out = dither555(c.image());
     // The troughs, exactly as the sliders will draw them, top to bottom.
     const Image troughQ = round555(trough);
     for (int i = 0; i < kRows; ++i) {
-        for (int y = 0; y < kTroughHeight; ++y) {
-            for (int x = 0; x < kTroughWidth; ++x) {
-                out.at(kSliderLeft + x, kSliderTop + kRowStep * i + y) = troughQ.at(x, y);
+        const int left = at.blockX(kSliderLeft), top = at.blockY(kSliderTop + kRowStep * i);
+        for (int y = 0; y < troughQ.height; ++y) {
+            for (int x = 0; x < troughQ.width; ++x) {
+                out.at(left + x, top + y) = troughQ.at(x, y);
             }
         }
     }
@@ -510,21 +399,26 @@ Image drawPanel(const Image& trough) {
 }
 
 Image composePreview(const Image& panel, const Image& trough, const Image& handle,
-                     const float values[kRows]) {
+                     const float values[kRows], Zoom zoom) {
+    const Place at(zoom, 0, 0);
+    const double z = at.factor();
     Image out = panel;
     const uint32_t white = rgb(255, 255, 255);
     for (int i = 0; i < kRows; ++i) {
         const int sx = kSliderLeft, sy = kSliderTop + kRowStep * i;
-        for (int y = 0; y < kTroughHeight; ++y) {
-            for (int x = 0; x < kTroughWidth; ++x) {
-                out.at(sx + x, sy + y) = trough.at(x, y);
+        for (int y = 0; y < trough.height; ++y) {
+            for (int x = 0; x < trough.width; ++x) {
+                out.at(at.blockX(sx) + x, at.blockY(sy) + y) = trough.at(x, y);
             }
         }
+        // The block the slider copies the handle into.
         const int hx = sx + handleLeft(values[i]), hy = sy + kHandleTop;
-        for (int y = 0; y < kHandleHeight; ++y) {
-            for (int x = 0; x < kHandleWidth; ++x) {
+        const int bw = zoom.deviceLength(hx, kHandleWidth);
+        const int bh = zoom.deviceLength(hy, kHandleHeight);
+        for (int y = 0; y < std::min(bh, handle.height); ++y) {
+            for (int x = 0; x < std::min(bw, handle.width); ++x) {
                 if (handle.at(x, y) != white) {
-                    out.at(hx + x, hy + y) = handle.at(x, y);
+                    out.at(at.blockX(hx) + x, at.blockY(hy) + y) = handle.at(x, y);
                 }
             }
         }
@@ -532,25 +426,26 @@ Image composePreview(const Image& panel, const Image& trough, const Image& handl
     Canvas c(out.width, out.height);
     c.load(out);
     cairo_t* cr = c.cr;
-    cairo_select_font_face(cr, kFace, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, 11);
+    selectFont(cr, 11 * z, false);
     for (int i = 0; i < kRows; ++i) {
         const int top = kBoxTop + kRowStep * i, bottom = kBoxBottom + kRowStep * i;
-        setRgb(cr, 230, 230, 230);
-        cairo_rectangle(cr, kBoxLeft + 1, top + 1, kBoxRight - kBoxLeft - 1, bottom - top - 1);
-        cairo_fill(cr);
+        const int width = kBoxRight - kBoxLeft, height = bottom - top;
+        // A grey box inside a black one-pixel outline, right and bottom included.
         setRgb(cr, 0, 0, 0);
-        cairo_rectangle(cr, kBoxLeft + 0.5, top + 0.5, kBoxRight - kBoxLeft, bottom - top);
-        cairo_set_line_width(cr, 1);
-        cairo_stroke(cr);
+        at.fillBlock(cr, kBoxLeft, top, width + 1, height + 1);
+        setRgb(cr, 230, 230, 230);
+        at.fillBlock(cr, kBoxLeft + 1, top + 1, width - 1, height - 1);
+        setRgb(cr, 0, 0, 0);
         char text[32];
         std::snprintf(text, sizeof text, "%2.2f", double(values[i]));
         cairo_text_extents_t e;
         cairo_text_extents(cr, text, &e);
         cairo_font_extents_t fe;
         cairo_font_extents(cr, &fe);
-        const double x = std::round((kBoxLeft + kBoxRight + 1 - e.x_advance) / 2);
-        const double base = std::round((top + bottom + 1) / 2.0 + (fe.ascent - fe.descent) / 2);
+        const double x =
+            std::round((at.blockX(kBoxLeft) + at.blockX(kBoxRight + 1) - e.x_advance) / 2);
+        const double base = std::round((at.blockY(top) + at.blockY(bottom + 1)) / 2.0 +
+                                       (fe.ascent - fe.descent) / 2);
         cairo_move_to(cr, x, base);
         cairo_show_text(cr, text);
     }

@@ -1,11 +1,13 @@
-// make-artwork: draws the editor's bitmaps and writes them as the resource
-// files of the plug-in.
+// make-artwork: draws the editor's bitmaps at every zoom of the editor and
+// writes them as the resource files of the plug-in.
 //
 //   make-artwork OUTPUT_DIR [--preview PREVIEW_DIR]
 //
 // OUTPUT_DIR receives panel.bmp (16 bits per pixel), handle.bmp (16 bits per
-// pixel) and trough.bmp (24 bits per pixel). With --preview, PNG pictures of the
-// three bitmaps (as stored) and of the panel with its controls are written too.
+// pixel) and trough.bmp (24 bits per pixel) for 100%, and the same three
+// pictures for every other zoom as panel-150.bmp, handle-150.bmp and so on.
+// With --preview, PNG pictures of the bitmaps (as stored) and of the panel
+// with its controls are written too (panel.png, editor.png, editor-200.png...).
 #include "tools/make-artwork/Artwork.h"
 
 #include <cairo.h>
@@ -55,32 +57,41 @@ int main(int argc, char** argv) {
         return usage();
     }
 
-    const artwork::Image trough = artwork::drawTrough();
-    const artwork::Image handle = artwork::drawHandle(trough);
-    const artwork::Image panel = artwork::drawPanel(trough);
+    for (int32_t percent : Zoom::kFactors) {
+        const Zoom zoom(percent);
+        const std::string suffix = zoom.isIdentity() ? "" : "-" + std::to_string(percent);
+        const artwork::Image trough = artwork::drawTrough(zoom);
+        const artwork::Image handle = artwork::drawHandle(trough, zoom);
+        const artwork::Image panel = artwork::drawPanel(trough, zoom);
 
-    bool ok = artwork::writeBmp16(outDir + "/panel.bmp", panel);
-    ok = artwork::writeBmp16(outDir + "/handle.bmp", handle) && ok;
-    ok = artwork::writeBmp24(outDir + "/trough.bmp", trough) && ok;
-    if (!ok) {
-        std::fprintf(stderr, "make-artwork: cannot write the bitmaps into %s\n", outDir.c_str());
-        return 1;
-    }
-    if (!previewDir.empty()) {
+        const std::string panelFile = outDir + "/panel" + suffix + ".bmp";
+        const std::string handleFile = outDir + "/handle" + suffix + ".bmp";
+        const std::string troughFile = outDir + "/trough" + suffix + ".bmp";
+        bool ok = artwork::writeBmp16(panelFile, panel);
+        ok = artwork::writeBmp16(handleFile, handle) && ok;
+        ok = artwork::writeBmp24(troughFile, trough) && ok;
+        if (!ok) {
+            std::fprintf(stderr, "make-artwork: cannot write the bitmaps into %s\n",
+                         outDir.c_str());
+            return 1;
+        }
+        if (previewDir.empty()) {
+            continue;
+        }
         // Read the files back so that the previews show exactly what was stored.
         artwork::BmpInfo p, h, t;
-        if (!artwork::readBmp(outDir + "/panel.bmp", p) ||
-            !artwork::readBmp(outDir + "/handle.bmp", h) ||
-            !artwork::readBmp(outDir + "/trough.bmp", t)) {
+        if (!artwork::readBmp(panelFile, p) || !artwork::readBmp(handleFile, h) ||
+            !artwork::readBmp(troughFile, t)) {
             std::fprintf(stderr, "make-artwork: cannot read the bitmaps back\n");
             return 1;
         }
         const float values[artwork::kRows] = {0.5f, 0.0f, 1.0f, 0.25f, 0.75f, 0.6f, 0.9f};
-        ok = writePng(previewDir + "/panel.png", p.image);
-        ok = writePng(previewDir + "/handle.png", h.image) && ok;
-        ok = writePng(previewDir + "/trough.png", t.image) && ok;
-        ok = writePng(previewDir + "/editor.png",
-                      artwork::composePreview(p.image, t.image, h.image, values)) &&
+        const std::string base = previewDir + "/";
+        ok = writePng(base + "panel" + suffix + ".png", p.image);
+        ok = writePng(base + "handle" + suffix + ".png", h.image) && ok;
+        ok = writePng(base + "trough" + suffix + ".png", t.image) && ok;
+        ok = writePng(base + "editor" + suffix + ".png",
+                      artwork::composePreview(p.image, t.image, h.image, values, zoom)) &&
              ok;
         if (!ok) {
             std::fprintf(stderr, "make-artwork: cannot write the previews into %s\n",

@@ -176,6 +176,23 @@ bool HeadlessPlatform::destroyWindow(WindowHandle handle) {
     return true;
 }
 
+bool HeadlessPlatform::setWindowSize(WindowHandle handle, int32_t width, int32_t height) {
+    Window* w = window(handle);
+    if (!w || w->destroying || width < 0 || height < 0 || width > maxWindowSide ||
+        height > maxWindowSide || !resizeWindowSurface(w->surface, width, height)) {
+        return false;
+    }
+    w->rect.right = w->rect.left + width;
+    w->rect.bottom = w->rect.top + height;
+    w->width = width;
+    w->height = height;
+    // All of it is to be painted again.
+    w->updatePending = width > 0 && height > 0;
+    w->erasePending = w->updatePending;
+    w->update = {0, 0, width, height};
+    return true;
+}
+
 void HeadlessPlatform::setWindowUserData(WindowHandle handle, void* data) {
     if (Window* w = window(handle)) {
         w->userData = data;

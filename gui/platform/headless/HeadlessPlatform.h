@@ -49,6 +49,7 @@ public:
     intptr_t defaultWindowProcedure(WindowHandle window, uint32_t message, uintptr_t wParam,
                                     intptr_t lParam) override;
     bool windowScreenRect(WindowHandle window, PixelRect& screen) override;
+    bool setWindowSize(WindowHandle window, int32_t width, int32_t height) override;
     bool updateRect(WindowHandle window, PixelRect* rect) override;
     DeviceContextHandle beginPaint(WindowHandle window, PaintSession& paint) override;
     void endPaint(WindowHandle window, PaintSession& paint) override;

@@ -371,6 +371,22 @@ void CanvasPlatform::destroyWindowSurface(SurfaceId surface) {
     surfaces.erase(surface);
 }
 
+bool CanvasPlatform::resizeWindowSurface(SurfaceId surface, int32_t width, int32_t height) {
+    WindowSurface* s = findEntry(surfaces, surface);
+    if (!s || width < 0 || height < 0) {
+        return false;
+    }
+    Surface resized(width, height, false, 0);
+    const int32_t w = std::min(width, s->pixels.width), h = std::min(height, s->pixels.height);
+    for (int32_t y = 0; y < h; ++y) {
+        std::copy_n(&s->pixels.pixels[static_cast<size_t>(y) * s->pixels.width], w,
+                    &resized.pixels[static_cast<size_t>(y) * width]);
+    }
+    s->pixels = std::move(resized);
+    s->damage = intersect(s->damage, s->pixels.bounds());
+    return true;
+}
+
 const Surface* CanvasPlatform::surfacePixels(SurfaceId surface) const {
     const WindowSurface* s = findEntry(surfaces, surface);
     return s ? &s->pixels : nullptr;

@@ -119,6 +119,10 @@ protected:
     SurfaceId createWindowSurface(int32_t width, int32_t height);
     // Contexts still open on it draw nothing from then on.
     void destroyWindowSurface(SurfaceId surface);
+    // Gives a window surface a new size: what it showed stays at its place as
+    // far as it fits, anything new is black. Contexts open on it draw on the
+    // new size. False for an unknown surface.
+    bool resizeWindowSurface(SurfaceId surface, int32_t width, int32_t height);
     const Surface* surfacePixels(SurfaceId surface) const;
     // A context drawing on the whole surface; null for an unknown surface.
     DeviceContextHandle surfaceDC(SurfaceId surface);

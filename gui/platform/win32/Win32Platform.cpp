@@ -1,5 +1,6 @@
 #include "gui/platform/win32/Win32Platform.h"
 
+#include "gui/platform/DesktopScale.h"
 #include "gui/platform/MaskedTransparentCopy.h"
 #include "gui/platform/win32/Win32DropTarget.h"
 
@@ -121,6 +122,27 @@ public:
             return;
         }
         OleUninitialize();
+    }
+
+    // The DPI the window is shown at (GetDpiForWindow, looked up at run time:
+    // older systems lack it), else the screen's logical DPI. A host that is
+    // not DPI-aware gets 96 from both: the system then scales its window.
+    int32_t desktopScale(WindowHandle window) override {
+        using DpiForWindow = UINT(WINAPI*)(HWND);
+        static const DpiForWindow dpiForWindow =
+            reinterpret_cast<DpiForWindow>(reinterpret_cast<void*>(
+                GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+        UINT dpi = 0;
+        if (window && dpiForWindow) {
+            dpi = dpiForWindow(windowOf(window));
+        }
+        if (dpi == 0) {
+            if (HDC screen = GetDC(nullptr)) {
+                dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX));
+                ReleaseDC(nullptr, screen);
+            }
+        }
+        return scaleFromDpi(dpi);
     }
 
     // --- Clock ---
@@ -374,6 +396,17 @@ public:
             return false;
         }
         screen = fromRect(r);
+        return true;
+    }
+
+    bool setWindowSize(WindowHandle window, int32_t width, int32_t height) override {
+        // The frame's window has no border: its window size is its client size.
+        if (!window || !IsWindow(windowOf(window)) ||
+            !SetWindowPos(windowOf(window), nullptr, 0, 0, width, height,
+                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE)) {
+            return false;
+        }
+        InvalidateRect(windowOf(window), nullptr, TRUE);
         return true;
     }
 

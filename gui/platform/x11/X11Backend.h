@@ -107,6 +107,8 @@ public:
     bool mouseButtonsSwapped() override;
     // The X protocol has no system-wide setting; the usual value.
     uint32_t doubleClickTime() override { return 500; }
+    // The session's: Xft.dpi, GDK_SCALE, QT_SCALE_FACTOR (X11DesktopScale.h).
+    int32_t desktopScale(WindowHandle window) override;
 
     // ----- Windows (X11Windows.cpp) -----
     bool registerWindowClass(const WindowClassDescription& description) override;
@@ -118,6 +120,9 @@ public:
     void setWindowUserData(WindowHandle window, void* data) override;
     void* windowUserData(WindowHandle window) override;
     bool windowScreenRect(WindowHandle window, PixelRect& screen) override;
+    // Resizes the X window, its surface and its back buffer; all of it is
+    // then to be painted.
+    bool setWindowSize(WindowHandle window, int32_t width, int32_t height) override;
     Diagnostics diagnostics();
 
     // ----- Paints and window contexts (X11Painting.cpp) -----

@@ -1,6 +1,8 @@
 // The display connection and its error traps, and the backend's input: the
-// pointer, its buttons and the modifiers as the toolkit asks for them.
+// pointer, its buttons and the modifiers as the toolkit asks for them, and the
+// desktop's scale.
 #include "gui/platform/x11/X11Backend.h"
+#include "gui/platform/x11/X11DesktopScale.h"
 
 #include <algorithm>
 #include <atomic>
@@ -155,7 +157,21 @@ bool Connection::queryPointer(PointerState& state) {
     return true;
 }
 
+int32_t Connection::desktopScale() {
+    Display* d = handle ? handle : connect();
+    const int32_t scale = sessionScale(d);
+    if (d && d != handle) {
+        XCloseDisplay(d);
+    }
+    return scale;
+}
+
 // ----- Input -----
+
+int32_t X11Backend::desktopScale(WindowHandle) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return connection.desktopScale();
+}
 
 bool X11Backend::queryPointer(PointerState& state) {
     std::lock_guard<std::mutex> lock(mutex);

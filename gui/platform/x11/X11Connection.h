@@ -1,6 +1,6 @@
 // The X11 backend's display connection (opened with its first window, closed
 // with its last), the traps that absorb the X errors of the backend's own
-// requests, and the pointer read over the connection.
+// requests, and the pointer and the desktop's scale read over the connection.
 //
 // Nothing here locks: the backend calls it with its lock held.
 #pragma once
@@ -68,6 +68,10 @@ public:
     // Reads the pointer on the open connection, or on a short-lived one when
     // none is open.
     bool queryPointer(PointerState& state);
+    // The session's scale in percent (X11DesktopScale.h), read on the open
+    // connection, or on a short-lived one when none is open; 0 when the
+    // display cannot be reached and the environment says nothing.
+    int32_t desktopScale();
     // The server announced a new pointer mapping: it is read again at the next query.
     void pointerMappingChanged() { buttonMapCount = -1; }
 

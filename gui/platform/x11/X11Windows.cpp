@@ -311,6 +311,35 @@ void* X11Backend::windowUserData(WindowHandle handle) {
     return w ? w->userData : nullptr;
 }
 
+bool X11Backend::setWindowSize(WindowHandle handle, int32_t width, int32_t height) {
+    std::lock_guard<std::mutex> lock(mutex);
+    WindowRecord* w = window(handle);
+    Display* display = connection.display();
+    if (!w || !w->alive || w->destroying || !display || width < 0 || height < 0 ||
+        width > maxWindowSide || height > maxWindowSide) {
+        return false;
+    }
+    const unsigned int xw = static_cast<unsigned int>(std::max(width, 1));
+    const unsigned int xh = static_cast<unsigned int>(std::max(height, 1));
+    XWindowAttributes own{};
+    {
+        ErrorTrap trap(display);
+        XResizeWindow(display, w->xid, xw, xh);
+        if (!XGetWindowAttributes(display, w->xid, &own) || !trap.succeeded()) {
+            return false;
+        }
+    }
+    w->width = width;
+    w->height = height;
+    resizeWindowSurface(w->buffer.surface, width, height);
+    w->buffer.attach(display, w->xid, own.visual, static_cast<int32_t>(xw),
+                     static_cast<int32_t>(xh));
+    w->events.updatePending = width > 0 && height > 0;
+    w->events.erasePending = w->events.updatePending;
+    w->events.update = {0, 0, width, height};
+    return true;
+}
+
 bool X11Backend::windowScreenRect(WindowHandle handle, PixelRect& screen) {
     std::lock_guard<std::mutex> lock(mutex);
     WindowRecord* w = window(handle);

@@ -1,6 +1,8 @@
 #include "gui/platform/BmpDecoder.h"
 
+#include "gui/Zoom.h"
 #include "gui/platform/EmbeddedResources.h"
+#include "resources/ResourceIds.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>
@@ -135,12 +137,15 @@ TEST(BmpDecoder, RefusesMalformedInput) {
 TEST(EmbeddedResources, UnknownIdsAreAbsentAndPresentOnesDecode) {
     EXPECT_EQ(nullptr, platform::findEmbeddedBitmap(0));
     EXPECT_EQ(nullptr, platform::findEmbeddedBitmap(65535));
-    // Whatever the resource script names must decode.
-    for (uint16_t id : {101, 102, 103}) {
-        if (const platform::EmbeddedResource* r = platform::findEmbeddedBitmap(id)) {
-            DecodedImage image;
-            EXPECT_TRUE(decodeBmp(r->data, r->size, image)) << id;
-            EXPECT_GT(image.width, 0);
+    // Whatever the resource script names must decode, at every zoom.
+    for (int32_t percent : Zoom::kFactors) {
+        for (int base : {kPanelBitmapId, kHandleBitmapId, kTroughBitmapId}) {
+            const auto id = static_cast<uint16_t>(Zoom(percent).bitmapId(base));
+            if (const platform::EmbeddedResource* r = platform::findEmbeddedBitmap(id)) {
+                DecodedImage image;
+                EXPECT_TRUE(decodeBmp(r->data, r->size, image)) << id;
+                EXPECT_GT(image.width, 0);
+            }
         }
     }
 }

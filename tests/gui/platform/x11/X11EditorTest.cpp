@@ -23,6 +23,7 @@
 // Xlib last: its macros (None, Bool, ...) clash with names in other headers.
 // clang-format off
 #include "tests/gui/platform/x11/X11TestHost.h"
+#include <X11/Xatom.h>
 #include <X11/keysym.h>
 // clang-format on
 
@@ -320,6 +321,78 @@ TEST_F(X11EditorTest, HostWindowDestroyedBeforeTheEditorCloses) {
     dispatch(effEditClose);
     EXPECT_EQ(effect->panel()->getFrame(), nullptr);
     EXPECT_EQ(platform::x11::diagnostics().windows, 0);
+}
+
+TEST_F(X11EditorTest, OnADesktopOf192DpiThePanelIsTheHeadlessPanelAt200Percent) {
+    // The same panel drawn headless at 200% (the host asks the size first).
+    const std::vector<uint32_t> zoomed = headlessEditorPicture(600, 490, [&] {
+        auto* made = new StoringEffect(values.data());
+        made->panel()->setFixedZoom(200);
+        ERect* size = nullptr;
+        made->panel()->getRect(&size);
+        return made;
+    });
+    ASSERT_EQ(zoomed.size(), size_t(600 * 490));
+    // The X server's resource database says 192 DPI, as a desktop scaled by 2 does.
+    Display* d = host.connection();
+    const Atom resources = XInternAtom(d, "RESOURCE_MANAGER", False);
+    const std::string database = "Xft.antialias:\t1\nXft.dpi:\t192\n";
+    XChangeProperty(d, DefaultRootWindow(d), resources, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(database.data()),
+                    static_cast<int>(database.size()));
+    XSync(d, False);
+    ERect* size = nullptr;
+    const bool told = dispatch(effEditGetRect, &size) == 1 && size;
+    const int32_t width = told ? size->right - size->left : 0;
+    const int32_t height = told ? size->bottom - size->top : 0;
+    Window big = host.createHostWindow(60, 50, 600, 490);
+    const intptr_t opened = dispatch(effEditOpen, reinterpret_cast<void*>(big));
+    XDeleteProperty(d, DefaultRootWindow(d), resources); // for the tests after this one
+    XSync(d, False);
+    ASSERT_TRUE(told);
+    EXPECT_EQ(width, 600);
+    EXPECT_EQ(height, 490);
+    ASSERT_EQ(opened, 1);
+    std::vector<Window> kids = host.children(big);
+    ASSERT_EQ(kids.size(), 1u);
+    int x = -1, y = -1, w = 0, h = 0;
+    ASSERT_TRUE(host.geometry(kids[0], x, y, w, h));
+    EXPECT_EQ(w, 600);
+    EXPECT_EQ(h, 490);
+    EXPECT_TRUE(idleUntil([&] {
+        return countDifferences(host.capture(kids[0], 600, 490), zoomed) == 0;
+    })) << countDifferences(host.capture(kids[0], 600, 490), zoomed)
+        << " pixels differ from the headless panel at 200%";
+    // Told the size first, the editor needed no resize from the host.
+    for (const HostCall& c : hostCalls) {
+        EXPECT_NE(c.opcode, audioMasterSizeWindow);
+    }
+}
+
+TEST_F(X11EditorTest, AZoomChangeGrowsTheSameWindowAndDrawsThePanelAnew) {
+    const std::vector<uint32_t> zoomed = headlessEditorPicture(600, 490, [&] {
+        auto* made = new StoringEffect(values.data());
+        made->panel()->setFixedZoom(200);
+        ERect* size = nullptr;
+        made->panel()->getRect(&size);
+        return made;
+    });
+    ASSERT_TRUE(openAndShow(reference));
+    const Window before = panelWindow();
+    // What a zoom chosen in the menu does once the host has grown its window.
+    XResizeWindow(host.connection(), hostWindow, 600, 490);
+    host.sync();
+    Frame* frame = effect->panel()->getFrame();
+    ASSERT_TRUE(frame->setZoom(Zoom(200)));
+    EXPECT_EQ(panelWindow(), before);
+    int x = -1, y = -1, w = 0, h = 0;
+    ASSERT_TRUE(host.geometry(before, x, y, w, h));
+    EXPECT_EQ(w, 600);
+    EXPECT_EQ(h, 490);
+    EXPECT_TRUE(idleUntil([&] {
+        return countDifferences(host.capture(before, 600, 490), zoomed) == 0;
+    })) << countDifferences(host.capture(before, 600, 490), zoomed)
+        << " pixels differ from the headless panel at 200%";
 }
 
 #if defined(FUMARA_MODULE_PATH)

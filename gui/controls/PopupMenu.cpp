@@ -1,0 +1,115 @@
+#include "gui/controls/PopupMenu.h"
+
+#include "gui/DrawContext.h"
+#include "gui/Frame.h"
+
+#include <algorithm>
+
+namespace {
+
+// The panel's colours: its metal, its dark edge and light bevel, the
+// engraved letters, and the title plate's red with its light letters.
+constexpr Colour kFace(214, 215, 219);
+constexpr Colour kEdge(70, 72, 78);
+constexpr Colour kBevel(255, 255, 255);
+constexpr Colour kGroove(98, 100, 106);
+constexpr Colour kLetters(44, 44, 47);
+constexpr Colour kPlate(112, 16, 16);
+constexpr Colour kPlateEdge(40, 3, 4);
+constexpr Colour kPlateLetters(246, 238, 226);
+
+constexpr int32_t kTitleFont = 6; // 9 pixels, drawn bold
+constexpr int32_t kItemFont = 4;  // 11 pixels, as the value boxes
+constexpr int32_t kInset = 3;     // items' distance from the menu's edge
+constexpr int32_t kItemsTop = PopupMenu::kTitleHeight + 2;
+
+Rect placeMenu(const Point& where, const Rect& bounds, int32_t itemCount) {
+    const int32_t height = kItemsTop + itemCount * PopupMenu::kItemHeight + 1;
+    Rect r(where.x, where.y, where.x + PopupMenu::kWidth, where.y + height);
+    // Right and bottom edges are drawn too, so they must lie inside as well.
+    r.offset(std::min(0, bounds.right - 1 - r.right), std::min(0, bounds.bottom - 1 - r.bottom));
+    r.offset(std::max(0, bounds.left - r.left), std::max(0, bounds.top - r.top));
+    return r;
+}
+
+} // namespace
+
+PopupMenu::PopupMenu(const Point& where, const Rect& bounds, const char* menuTitle,
+                     const std::vector<std::string>& menuItems, int32_t current,
+                     PopupMenuListener* owner, int32_t menuTag)
+    : View(placeMenu(where, bounds, static_cast<int32_t>(menuItems.size()))),
+      title(menuTitle ? menuTitle : ""), items(menuItems), marked(current), listener(owner),
+      tag(menuTag) {}
+
+Rect PopupMenu::itemRect(int32_t index) const {
+    const int32_t top = size.top + kItemsTop + index * kItemHeight;
+    return Rect(size.left + kInset, top, size.right - kInset, top + kItemHeight - 2);
+}
+
+int32_t PopupMenu::itemAt(const Point& where) const {
+    for (int32_t i = 0; i < getItemCount(); ++i) {
+        if (itemRect(i).contains(where)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void PopupMenu::draw(DrawContext* context) {
+    setDirty(false);
+    if (!context) {
+        return;
+    }
+    // A metal plate with a dark edge and a light bevel above and left.
+    context->setFillColour(kFace);
+    context->fillRect(size);
+    context->setFrameColour(kEdge);
+    context->strokeRect(size);
+    context->setFrameColour(kBevel);
+    context->moveTo(Point(size.left + 1, size.bottom - 1));
+    context->lineTo(Point(size.left + 1, size.top + 1));
+    context->lineTo(Point(size.right, size.top + 1));
+
+    // The title engraved as the panel's labels, over a groove.
+    const Rect titleRect(size.left, size.top + 1, size.right, size.top + kTitleHeight);
+    context->setFont(kTitleFont, 0, FontBold);
+    context->setFontColour(kBevel);
+    context->drawString(title.c_str(), Rect(titleRect).offset(0, 1), false, TextAlignCentre);
+    context->setFontColour(kLetters);
+    context->drawString(title.c_str(), titleRect, false, TextAlignCentre);
+    const int32_t groove = size.top + kTitleHeight;
+    context->setFrameColour(kGroove);
+    context->moveTo(Point(size.left + kInset, groove));
+    context->lineTo(Point(size.right - kInset + 1, groove));
+    context->setFrameColour(kBevel);
+    context->moveTo(Point(size.left + kInset, groove + 1));
+    context->lineTo(Point(size.right - kInset + 1, groove + 1));
+
+    context->setFont(kItemFont);
+    for (int32_t i = 0; i < getItemCount(); ++i) {
+        const Rect r = itemRect(i);
+        if (i == marked) {
+            // The current item on the title plate's red.
+            context->setFillColour(kPlate);
+            context->fillRect(r);
+            context->setFrameColour(kPlateEdge);
+            context->strokeRect(r);
+            context->setFontColour(kPlateLetters);
+        } else {
+            context->setFontColour(kLetters);
+        }
+        context->drawString(items[size_t(i)].c_str(), r, false, TextAlignCentre);
+    }
+}
+
+void PopupMenu::mouseDown(DrawContext* context, Point& where) {
+    const int32_t chosen = itemAt(where);
+    PopupMenuListener* told = listener;
+    // The frame keeps the menu alive until this press has been handled.
+    if (frame) {
+        frame->closePopup(context);
+    }
+    if (chosen >= 0 && told) {
+        told->itemChosen(this, chosen);
+    }
+}
