@@ -66,6 +66,10 @@ public:
 private:
     friend struct DelayProbe; // tests only
 
+    // Lines without feedback this short or shorter run in the short-line loop, which copies
+    // all their cells; longer lines run in chunks.
+    static constexpr int32_t kShortLine = 64;
+
     bool ensureCapacity(int32_t cells);
     // Clears the cells that the next `count` samples may touch for the first time since the
     // last resize.

@@ -14,30 +14,26 @@
 // for it, a parameter read outside 0..1, and a non-finite output sample for
 // a frame whose inputs were finite (|x| <= 1e6) on an instance that never
 // had larger input.
+#include "fuzz/CallWatch.h"
+#include "fuzz/HostWindow.h"
 #include "fuzz/HostileValues.h"
 #include "host/AEffect.h"
 #include "tools/PluginLoader.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 #include <vector>
-
-#if defined(FUMARA_FUZZ_X11)
-// clang-format off
-#include <X11/Xlib.h>
-// clang-format on
-#endif
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using fuzz::Call;
+using fuzz::finding;
+using namespace fuzz::calls;
+using fuzz::drainHostEvents;
+using fuzz::editorParent;
 typedef int32_t (*SnapshotFunction)(AEffect*, const char*);
 
 constexpr int32_t kMaxFrames = 20000;
@@ -47,18 +43,6 @@ constexpr size_t kBufferSize = 64 * 1024;
 constexpr size_t kMaxText = 600; // drawn texts and chunks: far longer than any field
 constexpr float kFiniteInputLimit = 1e6f;
 constexpr uint8_t kCanary = 0xA5;
-constexpr int64_t kHangNanoseconds = 5'000'000'000;
-
-[[noreturn]] void finding(const char* format, ...) {
-    std::fprintf(stderr, "\n== fumara-fuzz finding: ");
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    std::fprintf(stderr, "\n");
-    std::fflush(stderr);
-    std::abort();
-}
 
 // ---- The module and the counters ----------------------------------------
 
@@ -66,134 +50,7 @@ PluginLoader* module = nullptr;
 PluginEntryPoint entryMain = nullptr;
 PluginEntryPoint entryVst = nullptr;
 SnapshotFunction snapshot = nullptr;
-uint64_t pluginCalls = 0; // calls into the plug-in: entry points, callbacks, exports
 uint64_t inputs = 0;
-
-// ---- Hang watchdog: one call in progress at a time ------------------------
-
-std::atomic<int64_t> callStarted{0}; // steady-clock nanoseconds; 0 when no call runs
-std::atomic<int32_t> callOpcode{0};
-
-int64_t now() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
-        .count();
-}
-
-// Pseudo-opcodes that name the other calls in a hang report.
-enum : int32_t {
-    kCallEntry = -1,
-    kCallProcess = -2,
-    kCallProcessReplacing = -3,
-    kCallSetParameter = -4,
-    kCallGetParameter = -5,
-    kCallSnapshot = -6,
-};
-
-// Time spent per kind of call (opcodes, then the pseudo-opcodes below as
-// 100 + their negation), printed at exit when FUMARA_FUZZ_PROFILE is set.
-constexpr int kProfileSlots = 110;
-int64_t profileNanoseconds[kProfileSlots];
-uint64_t profileCalls[kProfileSlots];
-
-int profileSlot(int32_t what) {
-    if (what >= kCallSnapshot && what < 0) {
-        return 100 - what;
-    }
-    return what >= 0 && what < 99 ? what : 99; // 99: opcodes out of the table
-}
-
-// Marks one call into the plug-in for the watchdog, the counter and the profile.
-class Call {
-public:
-    explicit Call(int32_t what) : what(what) {
-        ++pluginCalls;
-        callOpcode.store(what, std::memory_order_relaxed);
-        started = now();
-        callStarted.store(started, std::memory_order_release);
-    }
-    ~Call() {
-        callStarted.store(0, std::memory_order_release);
-        const int slot = profileSlot(what);
-        if (slot < kProfileSlots) {
-            profileNanoseconds[slot] += now() - started;
-            ++profileCalls[slot];
-        }
-    }
-
-private:
-    int32_t what;
-    int64_t started;
-};
-
-void watchdog() {
-    for (;;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        const int64_t started = callStarted.load(std::memory_order_acquire);
-        if (started != 0 && now() - started > kHangNanoseconds) {
-            finding("hang: call %d has run for more than 5 s",
-                    callOpcode.load(std::memory_order_relaxed));
-        }
-    }
-}
-
-// ---- The host's window for the editor -------------------------------------
-
-#if defined(FUMARA_FUZZ_X11)
-Display* display = nullptr;
-Window hostWindow = 0;
-
-void makeHostWindow() {
-    hostWindow = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 400, 300, 0, 0, 0);
-    XMapWindow(display, hostWindow);
-    XSync(display, False);
-}
-
-void openDisplay() {
-    if (std::getenv("DISPLAY") && (display = XOpenDisplay(nullptr))) {
-        makeHostWindow();
-    }
-}
-
-// What a host hands effEditOpen: its window, mostly; sometimes none, a window
-// it destroyed a moment ago or a number that names no window.
-void* editorParent(FuzzedDataProvider& in) {
-    switch (in.ConsumeIntegralInRange<int>(0, 9)) {
-    case 0:
-        return nullptr;
-    case 1:
-        return reinterpret_cast<void*>(static_cast<uintptr_t>(0x7FFFFFF0));
-    case 2:
-        if (display) {
-            // The host replaces its window: the old one is gone for good.
-            const Window old = hostWindow;
-            makeHostWindow();
-            XDestroyWindow(display, old);
-            XSync(display, False);
-            return reinterpret_cast<void*>(static_cast<uintptr_t>(old));
-        }
-        return nullptr;
-    default:
-        return display ? reinterpret_cast<void*>(static_cast<uintptr_t>(hostWindow)) : nullptr;
-    }
-}
-
-// Host events are read and dropped so that the connection's queue stays short.
-void drainHostEvents() {
-    if (!display) {
-        return;
-    }
-    while (XPending(display) > 0) {
-        XEvent event;
-        XNextEvent(display, &event);
-    }
-}
-#else
-void openDisplay() {}
-void* editorParent(FuzzedDataProvider& in) {
-    return in.ConsumeBool() ? nullptr : reinterpret_cast<void*>(static_cast<uintptr_t>(0x1234));
-}
-void drainHostEvents() {}
-#endif
 
 // ---- Instances -------------------------------------------------------------
 
@@ -604,18 +461,9 @@ void restoreLibraryRate() {
 void printTotals() {
     std::fprintf(stderr, "fumara-fuzz: %llu inputs, %llu calls into the plug-in\n",
                  static_cast<unsigned long long>(inputs),
-                 static_cast<unsigned long long>(pluginCalls));
-    if (!std::getenv("FUMARA_FUZZ_PROFILE")) {
-        return;
-    }
-    for (int slot = 0; slot < kProfileSlots; ++slot) {
-        if (profileCalls[slot] != 0) {
-            std::fprintf(stderr, "  %s %3d: %8llu calls, %9.3f s, %8.3f ms each\n",
-                         slot > 100 ? "call" : "opcode", slot > 100 ? 100 - slot : slot,
-                         static_cast<unsigned long long>(profileCalls[slot]),
-                         profileNanoseconds[slot] * 1e-9,
-                         profileNanoseconds[slot] * 1e-6 / profileCalls[slot]);
-        }
+                 static_cast<unsigned long long>(fuzz::pluginCalls()));
+    if (std::getenv("FUMARA_FUZZ_PROFILE")) {
+        fuzz::printCallProfile();
     }
 }
 
@@ -639,8 +487,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     for (std::vector<float>& channel : audio) {
         channel.assign(kMaxFrames, 0.0f);
     }
-    openDisplay();
-    std::thread(watchdog).detach();
+    fuzz::openDisplay();
+    fuzz::startWatchdog();
     std::atexit(printTotals);
     return 0;
 }
