@@ -1,3 +1,5 @@
+// The panel built and taken down, the controls kept in step with the parameters, and the zoom:
+// the one the editor prefers, the menu on the background that chooses it, and the resize.
 #include "editor/ReverbEditor.h"
 
 #include "editor/SettingsFile.h"

@@ -1,3 +1,5 @@
+// Finding, reading and writing the settings file: the zoom line read from it, the file
+// replaced in one step on writing, and the choice this process keeps for itself.
 #include "editor/SettingsFile.h"
 
 #include "gui/Zoom.h"

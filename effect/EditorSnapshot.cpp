@@ -1,3 +1,5 @@
+// Drawing the effect's editor once at a zoom on the headless backend, and writing the picture
+// as a PNG file (through cairo; not in the Windows builds).
 #include "effect/EditorSnapshot.h"
 
 #include "editor/ReverbEditor.h"

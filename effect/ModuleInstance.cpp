@@ -1,3 +1,4 @@
+// Finding the loaded library's handle before any other static initialiser runs.
 #include "effect/ModuleInstance.h"
 
 #if defined(_WIN32)

@@ -1,3 +1,5 @@
+// Creating one effect instance for a host that knows its interface version, with no failure
+// escaping to the host.
 #include "effect/PluginEntry.h"
 
 #include "effect/ReverbEffect.h"

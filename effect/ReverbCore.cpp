@@ -1,3 +1,5 @@
+// The core at work: what each parameter sets, the block with its deferred rebuild, and the
+// engine taken for re-sizing on the control thread while blocks pass the dry signal.
 #include "effect/ReverbCore.h"
 
 #include "engine/SampleRate.h"

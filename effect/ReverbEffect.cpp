@@ -1,3 +1,5 @@
+// The VST 2.x effect's operations: parameters and what its editor asks, blocks, the program
+// bank and its names, the texts the host reads, and the sample rate and block size.
 #include "effect/ReverbEffect.h"
 
 #include "editor/ReverbEditor.h"

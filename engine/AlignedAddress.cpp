@@ -1,3 +1,4 @@
+// Allocating an aligned float block with room to spare, and freeing it.
 #include "engine/AlignedAddress.h"
 
 #include "engine/Trace.h"

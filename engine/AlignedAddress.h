@@ -1,3 +1,4 @@
+// A block of floats aligned to 16 bytes: the storage of a delay line's cells.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// A delay line: the feedback comb with quadratic write and read heads that the reverb's combs,
+// pre-delay and stereo separation are built from.
 #pragma once
 
 #include "engine/AlignedAddress.h"

@@ -1,3 +1,5 @@
+// The delay line's kernels, each one template over a vector width dispatched by the vector
+// level in use.
 #include "engine/DelayKernels.h"
 
 #include "engine/DelayHead.h"

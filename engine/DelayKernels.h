@@ -1,3 +1,5 @@
+// The vector kernels of a delay line: the read, the write curve, the write spans, the output,
+// the single-cell writes and the three filters run side by side.
 #pragma once
 
 #include "engine/Filter.h"

@@ -1,3 +1,5 @@
+// The filter's design from its analogue prototypes (prewarped bilinear transform) and its
+// block processing.
 #include "engine/Filter.h"
 
 #include "engine/SampleRate.h"

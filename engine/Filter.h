@@ -1,3 +1,5 @@
+// The engine's filter: a cascade of second-order sections, low-pass or complementary
+// high-pass, with the forms an owner's loop runs it in.
 #pragma once
 
 #include <cstdint>

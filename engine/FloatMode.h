@@ -1,3 +1,4 @@
+// Flush-to-zero and denormals-are-zero for the audio path, set for a scope and then restored.
 #pragma once
 
 #include <cstdint>

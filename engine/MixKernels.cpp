@@ -1,3 +1,5 @@
+// The mono sum (limiting, non-finite samples to 0, the signal test) and the output mix as
+// vector kernels.
 #include "engine/MixKernels.h"
 
 #include "engine/Simd.h"

@@ -1,3 +1,5 @@
+// The vector kernels of a reverb block's first and last steps: the mono sum of the inputs and
+// the output mix.
 #pragma once
 
 #include <cstdint>

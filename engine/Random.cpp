@@ -1,3 +1,4 @@
+// The shared generator's state: draws, seeding and reading it from any thread.
 #include "engine/Random.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// The library-wide pseudo-random generator, and private copies of its rule for long runs.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// A reflection tap's accumulation as one vector kernel, dispatched by vector level, and its
+// scalar version.
 #include "engine/Reflections.h"
 
 #include "engine/Simd.h"

@@ -1,3 +1,4 @@
+// The inner loop of the reflections: one tap's noise-modulated samples added to the wet signal.
 #pragma once
 
 #include <cstdint>

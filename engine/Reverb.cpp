@@ -1,3 +1,5 @@
+// The reverb engine at work: building and rebuilding the network (noise table, tap layout,
+// delay lengths), its settings, storage for rate and block size, and the block's steps.
 #include "engine/Reverb.h"
 
 #include "engine/FloatMode.h"

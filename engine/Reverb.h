@@ -1,3 +1,5 @@
+// The reverb engine: its network, its settings, which thread may call what, and the values
+// it accepts.
 #pragma once
 
 #include "engine/Delay.h"

@@ -1,3 +1,4 @@
+// The library-wide sample rate and the range of rates an engine accepts.
 #pragma once
 
 #include <atomic>

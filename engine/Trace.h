@@ -1,3 +1,4 @@
+// The lifecycle hook the engine's components call as they are made and set up.
 #pragma once
 
 // Lifecycle hook of the engine's components ("Create Reverb", "Setting Delay", ...).

@@ -1,3 +1,4 @@
+// Finding the processor's vector level at start-up, and the cap on the level in use.
 #include "engine/VectorLevel.h"
 
 #include <atomic>

@@ -1,3 +1,5 @@
+// The vector instruction levels of the engine's kernels: the one the processor supports and
+// the one in use.
 #pragma once
 
 // Which vector instructions the engine's data-parallel kernels use. All levels give identical

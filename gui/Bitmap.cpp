@@ -1,3 +1,5 @@
+// Drawing a bitmap, plainly or with its transparent colour, at a context's zoom: the picture
+// drawn for that zoom, loaded when first needed, or else the 100% one.
 #include "gui/Bitmap.h"
 
 #include "gui/DrawContext.h"

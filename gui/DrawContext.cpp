@@ -1,3 +1,5 @@
+// Drawing at a zoom: panel coordinates to device pixels, lines, rectangles, fonts and text, the
+// mouse's buttons and place, and the state shared by every frame.
 #include "gui/DrawContext.h"
 
 #include "gui/Frame.h"

@@ -1,3 +1,5 @@
+// Accepting a drag, and handing dropped text or file paths (shortcuts resolved) to the frame's
+// views.
 #include "gui/DropTarget.h"
 
 #include "gui/Frame.h"

@@ -1,3 +1,5 @@
+// The editor calls' bindings to the frame: the open and idle calls, keys, and the idle pump
+// that hands the host its idle time while a control tracks the mouse.
 #include "gui/EditorBase.h"
 
 #include "gui/Frame.h"

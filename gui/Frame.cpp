@@ -1,3 +1,5 @@
+// The frame at work: its child window and window class, the views it holds, the popup and the
+// zoom, drawing and idle redraws, presses, keys and drops handed on, and the window procedure.
 #include "gui/Frame.h"
 
 #include "gui/Bitmap.h"

@@ -1,3 +1,5 @@
+// Making the offscreen image at the frame's zoom, filled with the background colour, and
+// copying it to another context.
 #include "gui/OffscreenContext.h"
 
 #include "gui/Frame.h"

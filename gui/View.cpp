@@ -1,3 +1,5 @@
+// A view's default behaviour (drawing nothing, ignoring input), its dirty state and its
+// reference count.
 #include "gui/View.h"
 
 #include "gui/Frame.h"

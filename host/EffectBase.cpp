@@ -1,3 +1,5 @@
+// The record's callbacks that stop every exception at the host's edge, the core opcodes'
+// dispatch, the calls back to the host and the parameter text conversions.
 #include "host/EffectBase.h"
 
 #include "host/HostEditor.h"

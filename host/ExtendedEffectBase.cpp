@@ -1,3 +1,5 @@
+// The extended opcodes' dispatch, their default operations, the calls back to the host they
+// use and the speaker arrangements' allocation and copies.
 #include "host/ExtendedEffectBase.h"
 
 #include "host/HostEditor.h"

@@ -1,3 +1,4 @@
+// Bounded text copies and the fixed-width number formats, cut and not rounded.
 #include "host/ValueText.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// The LV2 instance over the core: the announced block length, the ports connected, control
+// port changes set as parameters before each block, and the descriptor.
 #include "lv2/Lv2Plugin.h"
 
 #include "effect/ReverbCore.h"

@@ -1,3 +1,5 @@
+// The LV2 UI as the editor's owner: the panel in the host's window, its size told to the host,
+// port events moving the controls, slider moves written to the ports, and the descriptor.
 #include "lv2/Lv2Ui.h"
 
 #include "editor/ReverbEditor.h"

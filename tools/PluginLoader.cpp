@@ -1,3 +1,5 @@
+// Loading and unloading a module and finding its exports and its entry point, with Unix paths
+// given to Wine as drive Z:.
 #include "tools/PluginLoader.h"
 
 #if defined(_WIN32)

@@ -1,3 +1,5 @@
+// A control's value, its dirty state, its background picture and the report of a change made
+// by the user.
 #include "gui/controls/Control.h"
 
 #include "gui/Bitmap.h"

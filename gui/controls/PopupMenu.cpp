@@ -1,3 +1,4 @@
+// The menu's placement, its drawing in the panel's look and the choice of an item.
 #include "gui/controls/PopupMenu.h"
 
 #include "gui/DrawContext.h"

@@ -1,3 +1,5 @@
+// The slider's handle and drawing, its mouse tracking (grip, fine mode with Shift, default
+// with Control), and the wheel and arrow keys.
 #include "gui/controls/Slider.h"
 
 #include "gui/Bitmap.h"

@@ -1,3 +1,5 @@
+// The value's text (through a converter or a default format), its drawing over the background,
+// box or bevel, and the display's style setters.
 #include "gui/controls/ValueDisplay.h"
 
 #include "gui/Bitmap.h"

@@ -1,3 +1,5 @@
+// Decoding bitmap files with or without their file header: the header checks, the colour
+// masks and table, and the rows read into 32-bit pixels.
 #include "gui/platform/BmpDecoder.h"
 
 namespace platform {

@@ -1,3 +1,5 @@
+// Parsing the desktop's scale texts, resolutions and factors as percentages, and an X11
+// session's scale as the largest of what its three sources say.
 #include "gui/platform/DesktopScale.h"
 
 #include <algorithm>

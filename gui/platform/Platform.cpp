@@ -1,3 +1,4 @@
+// The backend in use: the build's native one (win32, X11 or headless) unless another was set.
 #include "gui/platform/Platform.h"
 
 #include "gui/platform/headless/HeadlessPlatform.h"

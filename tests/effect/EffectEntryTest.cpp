@@ -1,3 +1,5 @@
+// Creating the effect through the entry point: hosts it refuses, the record it hands out, the
+// library-wide sample rate its instances share, the names it writes and the module's handle.
 #include "effect/ModuleInstance.h"
 #include "effect/PluginEntry.h"
 #include "effect/ReverbEffect.h"

@@ -1,3 +1,5 @@
+// The delay line: its delay for a length and scale, impulses and feedback, mixing, resizing and
+// reserved storage, and its loops against the plain transcription at every vector level.
 #include "engine/Delay.h"
 
 #include "engine/Filter.h"

@@ -1,3 +1,5 @@
+// The filter: magnitudes at known cutoffs, the complementary high-pass, mixing, the type codes,
+// the hold after a design, low rates, and a match with the plain transcription.
 #include "engine/Filter.h"
 
 #include "tests/engine/EngineProbe.h"

@@ -1,3 +1,5 @@
+// The shared generator: its state at load, its first draws after a seed, its range, and the
+// private sequence that advances like it.
 #include "engine/Random.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The plain transcription's filter, delay line and reverb, sample by sample.
 #include "tests/engine/ReferenceReverb.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// The reverb's network as it is built: worked tap layouts, room sizes, the noise table, the
+// shared generator, setters that wait for a rebuild, and the rates an engine sizes for.
 #include "engine/Random.h"
 #include "engine/Reverb.h"
 #include "tests/engine/EngineProbe.h"

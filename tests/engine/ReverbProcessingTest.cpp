@@ -1,3 +1,5 @@
+// The reverb's blocks: the plain transcription matched across settings, rates, block sizes and
+// vector levels, the silence gate, the stereo separation, and odd input from a host.
 #include "engine/FloatMode.h"
 #include "engine/Random.h"
 #include "engine/Reverb.h"

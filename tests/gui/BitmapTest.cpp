@@ -1,3 +1,5 @@
+// Bitmaps (resources, reference counts, plain and transparent drawing) and offscreen contexts
+// (their background, their size and the copy into another context).
 #include "gui/Bitmap.h"
 
 #include "GuiTestSupport.h"

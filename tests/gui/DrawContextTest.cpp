@@ -1,3 +1,5 @@
+// The drawing context on the headless backend: its default state, its origin and offset,
+// lines, fills, pens, brushes, fonts, text and the mouse buttons.
 #include "GuiTestSupport.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// A plain view: its initial state, reference counting, hit tests and overlaps, and updates.
 #include "GuiTestSupport.h"
 
 namespace {

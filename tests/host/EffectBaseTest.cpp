@@ -1,3 +1,5 @@
+// The host layer's core: the record's fields and callbacks, flags, and each core opcode's
+// answer, with the calls back to the host and the numeric helpers.
 #include "tests/host/RecordingHost.h"
 #include "tests/host/TestEffect.h"
 

@@ -1,3 +1,5 @@
+// The extended opcodes' defaults and arguments, the extended calls back to the host in one
+// table, and the speaker arrangements.
 #include "tests/host/RecordingHost.h"
 #include "tests/host/TestEffect.h"
 

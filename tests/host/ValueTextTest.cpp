@@ -1,3 +1,5 @@
+// The texts written into host buffers: the fixed-width number formats, decibels, the sample
+// conversions and bounded copies.
 #include "host/ValueText.h"
 
 #include "tests/host/TestEffect.h"

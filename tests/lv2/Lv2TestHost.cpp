@@ -1,3 +1,5 @@
+// The LV2 test host: URI mapping, the bundle loaded through lilv with its UI library found,
+// and an instance made with the host's features, connected, activated and run.
 #include "tests/lv2/Lv2TestHost.h"
 
 #include <cstdlib>

@@ -1,3 +1,5 @@
+// The input read as stereo blocks, the output's format chosen by its extension and written to
+// a temporary file renamed when complete, and whether two paths name the same file.
 #include "tools/fumara-render/AudioFile.h"
 
 #include <algorithm>

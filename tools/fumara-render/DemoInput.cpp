@@ -1,3 +1,5 @@
+// Synthesizing the demo input: kick, snare, hi-hat and plucked strings placed on two bars and
+// a closing chord, normalised to a peak of 0.8.
 #include "tools/fumara-render/DemoInput.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Driving the LV2 bundle through lilv: loading and finding the plug-in, its names, the control
+// ports as parameters, the instance made at the start, and processing.
 #include "tools/fumara-render/Lv2Host.h"
 
 #include "lv2/Lv2Ports.h"

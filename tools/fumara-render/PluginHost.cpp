@@ -1,3 +1,5 @@
+// Choosing the host for a plug-in path (an LV2 bundle or a VST 2.x module) and finding a
+// parameter by index or by name.
 #include "tools/fumara-render/PluginHost.h"
 
 #include "tools/fumara-render/VstHost.h"

@@ -1,3 +1,4 @@
+// Parsing the renderer's command line with its numbers checked, and its usage text.
 #include "tools/fumara-render/RenderOptions.h"
 
 #include <cerrno>

@@ -1,3 +1,5 @@
+// The render loop: the input, then silence in until a whole output block is zero (or the
+// tail's limit), stopping when asked; and the text of the progress line.
 #include "tools/fumara-render/Renderer.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Driving the VST 2.x module: the offline host callback, loading through the entry point, the
+// texts read from the instance, parameters, programs, and processing.
 #include "tools/fumara-render/VstHost.h"
 
 #include <algorithm>

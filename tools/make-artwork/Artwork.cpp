@@ -1,3 +1,5 @@
+// Drawing the trough, the handle and the panel at a zoom (brushed metal, screws, engraved
+// text, the troughs under the sliders), and a preview of the panel with its controls.
 #include "tools/make-artwork/Artwork.h"
 
 #include "tools/make-artwork/Canvas.h"

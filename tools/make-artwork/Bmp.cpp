@@ -1,3 +1,5 @@
+// Writing 16-bit (5-5-5) and 24-bit bitmap files and reading them back with their header
+// checked.
 #include "tools/make-artwork/Bmp.h"
 
 #include <cstdlib>

@@ -1,3 +1,5 @@
+// The drawing kit's pieces: the cairo image and its conversions, placing on whole device
+// pixels, rounded rectangles, spaced text, and the reductions to 5-5-5 colours.
 #include "tools/make-artwork/Canvas.h"
 
 #include <algorithm>

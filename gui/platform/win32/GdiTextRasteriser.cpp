@@ -1,3 +1,5 @@
+// The GDI text rasteriser: fonts made once per description, their metrics and widths, and text
+// drawn by GDI into a memory bitmap and put back through the surface's own pixel rule.
 #include "gui/platform/win32/GdiTextRasteriser.h"
 
 #include "gui/platform/win32/Win32Platform.h"

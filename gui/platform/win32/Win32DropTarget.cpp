@@ -1,3 +1,5 @@
+// The OLE drop target handing drags to its sink, the dragged data object read as text or a
+// file list, and shortcut files resolved to their targets.
 #include "gui/platform/win32/Win32DropTarget.h"
 
 #include <cstring>

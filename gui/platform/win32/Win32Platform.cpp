@@ -1,3 +1,5 @@
+// The win32 backend: each Platform operation as the GDI, user32 or OLE call of the same
+// meaning, with the optional transparent copy looked up at run time.
 #include "gui/platform/win32/Win32Platform.h"
 
 #include "gui/platform/DesktopScale.h"

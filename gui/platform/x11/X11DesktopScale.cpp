@@ -1,3 +1,4 @@
+// Reading the desktop's scale from the X server's resource database and the environment.
 #include "gui/platform/x11/X11DesktopScale.h"
 
 #include "gui/platform/DesktopScale.h"

@@ -1,3 +1,5 @@
+// The drag-and-drop protocol's pieces: its atoms, the choice of the dragged type, file URIs
+// decoded to local paths, the dropped data the toolkit reads, and the replies to the source.
 #include "gui/platform/x11/Xdnd.h"
 
 #include <X11/Xatom.h>

@@ -1,3 +1,5 @@
+// Decoding bitmap files (24-bit, 16-bit with and without masks, paletted, bare resource data,
+// malformed input), and the embedded resources decoding at every zoom.
 #include "gui/platform/BmpDecoder.h"
 
 #include "gui/Zoom.h"

@@ -1,3 +1,5 @@
+// The win32 test helpers: memory surfaces in 32-bit DIB sections and bitmap pixels read back
+// through GDI.
 #include "Win32TestSupport.h"
 
 namespace win32test {

@@ -1,3 +1,5 @@
+// The test host's X connection, windows, properties, captures and XTest input, and the
+// recording host callback and the headless picture of an editor for comparison.
 #include "gui/EditorBase.h"
 #include "gui/Frame.h"
 #include "gui/platform/headless/HeadlessPlatform.h"
