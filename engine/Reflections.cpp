@@ -21,11 +21,6 @@ struct AccumulateTap {
 
 } // namespace
 
-void accumulateTapScalar(float* wet, const float* source, const float* noise, double gain,
-                         int32_t count) {
-    simd::runScalar<AccumulateTap>(wet, source, noise, gain, count);
-}
-
 void accumulateTap(float* wet, const float* source, const float* noise, double gain,
                    int32_t count) {
     simd::dispatch<AccumulateTap>(wet, source, noise, gain, count);
