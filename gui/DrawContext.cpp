@@ -20,11 +20,6 @@ constexpr int64_t kLongestZoomedLine = 1 << 16;
 
 } // namespace
 
-ToolkitState& toolkitState() {
-    static ToolkitState state;
-    return state;
-}
-
 DrawContext::DrawContext(Frame* owner, DeviceContextHandle dc, void* windowHandle)
     : deviceContext(dc), window(windowHandle), frame(owner) {
     platform::Platform& p = platform::current();

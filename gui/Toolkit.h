@@ -15,4 +15,8 @@ struct ToolkitState {
     bool buttonsSwapped = false;
 };
 
-ToolkitState& toolkitState();
+// The one ToolkitState of the process (of this module, when the toolkit is inside a plug-in).
+inline ToolkitState& toolkitState() {
+    static ToolkitState state;
+    return state;
+}
