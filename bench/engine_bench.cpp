@@ -112,14 +112,23 @@ BENCHMARK(BM_ProcessActive)
     ->ArgNames({"block", "room%"})
     ->ArgsProduct({{64, 256, 512, 1024, 4096}, {50, 100}});
 
-// The same at each vector level (the i686 build has SSE2 at most).
-void BM_ProcessActiveAtVectorLevel(benchmark::State& state) {
+// Limits the kernels to the level named by the benchmark's first argument; skips the
+// benchmark where this processor does not have it.
+bool useVectorLevel(benchmark::State& state) {
     const VectorLevel level = static_cast<VectorLevel>(state.range(0));
     if (static_cast<int>(level) > static_cast<int>(supportedVectorLevel())) {
         state.SkipWithError("vector level not supported here");
-        return;
+        return false;
     }
     limitVectorLevel(level);
+    return true;
+}
+
+// The same at each vector level (the i686 build has SSE2 at most).
+void BM_ProcessActiveAtVectorLevel(benchmark::State& state) {
+    if (!useVectorLevel(state)) {
+        return;
+    }
     currentSampleRate = kRate;
     Reverb reverb;
     reverb.setBlockSize(512);
@@ -247,12 +256,9 @@ struct Stages {
 // Each stage's time per stereo frame at one vector level (counters in ns/frame), best of
 // several runs so that other processes on the machine count as little as possible.
 void BM_Stages(benchmark::State& state) {
-    const VectorLevel level = static_cast<VectorLevel>(state.range(0));
-    if (static_cast<int>(level) > static_cast<int>(supportedVectorLevel())) {
-        state.SkipWithError("vector level not supported here");
+    if (!useVectorLevel(state)) {
         return;
     }
-    limitVectorLevel(level);
     currentSampleRate = kRate;
     Stages stages;
     const Input& in = input();

@@ -9,6 +9,8 @@
 #include "gui/controls/Slider.h"
 #include "gui/platform/BmpDecoder.h"
 #include "tests/gui/controls/ControlWorld.h"
+#include "tests/support/Artwork.h"
+#include "tests/support/Environment.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -29,27 +31,6 @@ constexpr const char* kSettingsFolder = "Fumara";
 constexpr const char* kSettingsVariable = "XDG_CONFIG_HOME";
 constexpr const char* kSettingsFolder = "fumara";
 #endif
-
-void setVariable(const char* name, const std::string& value) {
-#if defined(_WIN32)
-    _putenv_s(name, value.c_str());
-#else
-    if (value.empty()) {
-        unsetenv(name);
-    } else {
-        setenv(name, value.c_str(), 1);
-    }
-#endif
-}
-
-platform::DecodedImage loadArtwork(const std::string& name) {
-    std::ifstream f(std::string(FUMARA_SOURCE_DIR) + "/resources/" + name, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)),
-                               std::istreambuf_iterator<char>());
-    platform::DecodedImage image;
-    EXPECT_TRUE(platform::decodeBmp(bytes.data(), bytes.size(), image)) << name;
-    return image;
-}
 
 uint32_t at(const platform::DecodedImage& image, int32_t x, int32_t y) {
     return image.pixels[size_t(y) * image.width + x];
@@ -121,17 +102,11 @@ protected:
     // for `holdFor` ms with the cursor moved at the given times (device).
     void press(int32_t x, int32_t y, std::vector<std::pair<uint32_t, Point>> moves = {},
                uint32_t holdFor = 60, int32_t button = platform::KeyLeftButton) {
-        const uint32_t start = p.tickCount();
+        std::vector<platform::headless::ScriptedPlatform::Move> script;
         for (const auto& move : moves) {
-            const Point to = move.second;
-            p.schedule(start + move.first, [this, to] { p.setCursor({100 + to.x, 50 + to.y}); });
+            script.push_back({move.first, {move.second.x, move.second.y}});
         }
-        p.schedule(start + holdFor, [this, button] { p.setKeyHeld(button, false); });
-        p.pressButton(window(), button, {x, y});
-        if (p.tickCount() <= start + holdFor) {
-            p.setTickCount(start + holdFor + 1);
-        }
-        p.setKeyHeld(button, false);
+        p.holdButton(window(), button, {x, y}, holdFor, script);
         frame = editor->getFrame(); // a zoom change builds a new one
     }
     std::vector<HostCall> calls(int32_t opcode) const {

@@ -7,6 +7,7 @@
 #include "gui/controls/ValueDisplay.h"
 #include "gui/platform/BmpDecoder.h"
 #include "tests/gui/controls/ControlWorld.h"
+#include "tests/support/Artwork.h"
 
 #include <cstdio>
 #include <cstring>
@@ -19,15 +20,6 @@
 using namespace controltest;
 
 namespace {
-
-platform::DecodedImage loadArtwork(const char* name) {
-    std::ifstream f(std::string(FUMARA_SOURCE_DIR) + "/resources/" + name, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)),
-                               std::istreambuf_iterator<char>());
-    platform::DecodedImage image;
-    EXPECT_TRUE(platform::decodeBmp(bytes.data(), bytes.size(), image)) << name;
-    return image;
-}
 
 uint32_t at(const platform::DecodedImage& image, int32_t x, int32_t y) {
     return image.pixels[size_t(y) * image.width + x];
@@ -113,17 +105,11 @@ protected:
     // Presses the primary button at (x, y), runs the script and lets go.
     void press(int32_t x, int32_t y, std::vector<std::pair<uint32_t, Point>> moves = {},
                uint32_t holdFor = 60, int32_t button = platform::KeyLeftButton) {
-        const uint32_t start = p.tickCount();
+        std::vector<platform::headless::ScriptedPlatform::Move> script;
         for (const auto& move : moves) {
-            const Point to = move.second;
-            p.schedule(start + move.first, [this, to] { p.setCursor({100 + to.x, 50 + to.y}); });
+            script.push_back({move.first, {move.second.x, move.second.y}});
         }
-        p.schedule(start + holdFor, [this, button] { p.setKeyHeld(button, false); });
-        p.pressButton(window(), button, {x, y});
-        if (p.tickCount() <= start + holdFor) {
-            p.setTickCount(start + holdFor + 1);
-        }
-        p.setKeyHeld(button, false);
+        p.holdButton(window(), button, {x, y}, holdFor, script);
     }
     // A click whose button (and keys) are up again before the window
     // procedure gets the press: a tap, or a click shorter than the host's

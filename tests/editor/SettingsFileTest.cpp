@@ -3,6 +3,8 @@
 // and the choice an editor of this process sees.
 #include "editor/SettingsFile.h"
 
+#include "tests/support/Environment.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -14,19 +16,6 @@ namespace fs = std::filesystem;
 using namespace settings;
 
 namespace {
-
-// Sets a variable of this process; an empty value removes it.
-void setVariable(const char* name, const std::string& value) {
-#if defined(_WIN32)
-    _putenv_s(name, value.c_str());
-#else
-    if (value.empty()) {
-        unsetenv(name);
-    } else {
-        setenv(name, value.c_str(), 1);
-    }
-#endif
-}
 
 std::string contentOf(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);

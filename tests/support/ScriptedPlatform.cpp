@@ -118,6 +118,22 @@ intptr_t ScriptedPlatform::pressButton(WindowHandle handle, int32_t physicalButt
     return sendMessage(handle, message, pressState(), position);
 }
 
+void ScriptedPlatform::holdButton(WindowHandle handle, int32_t physicalButton, PixelPoint client,
+                                  uint32_t holdFor, const std::vector<Move>& moves) {
+    const uint32_t start = clock;
+    const PixelPoint origin = screenOrigin(handleValue(handle));
+    for (const Move& move : moves) {
+        const PixelPoint screen{origin.x + move.client.x, origin.y + move.client.y};
+        schedule(start + move.after, [this, screen] { cursor = screen; });
+    }
+    schedule(start + holdFor, [this, physicalButton] { setKeyHeld(physicalButton, false); });
+    pressButton(handle, physicalButton, client);
+    if (clock <= start + holdFor) {
+        setTickCount(start + holdFor + 1);
+    }
+    setKeyHeld(physicalButton, false);
+}
+
 uintptr_t ScriptedPlatform::pressState() const {
     bool left = isHeld(KeyLeftButton);
     bool right = isHeld(KeyRightButton);

@@ -125,6 +125,17 @@ public:
     // held now in its wParam. Answers the procedure's result, or -1 when the
     // window is unknown.
     intptr_t pressButton(WindowHandle window, int32_t physicalButton, PixelPoint client);
+    // A cursor movement during a held press: `after` ms from the press, to a
+    // position in the pressed window's client coordinates.
+    struct Move {
+        uint32_t after;
+        PixelPoint client;
+    };
+    // Presses a physical button as pressButton does, holds it for `holdFor` ms
+    // of the clock while the cursor makes `moves`, and lets go. The clock ends
+    // past the release, whether or not the window procedure waited for it.
+    void holdButton(WindowHandle window, int32_t physicalButton, PixelPoint client,
+                    uint32_t holdFor, const std::vector<Move>& moves = {});
     // The wParam of a button-down message made now: the Press... bits of the
     // buttons (logical) and modifiers held.
     uintptr_t pressState() const;

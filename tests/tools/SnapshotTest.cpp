@@ -4,6 +4,7 @@
 #include "effect/PluginEntry.h"
 #include "gui/platform/BmpDecoder.h"
 #include "host/EffectBase.h"
+#include "tests/support/Artwork.h"
 #include "tests/support/ScriptedPlatform.h"
 
 #include <cairo.h>
@@ -39,15 +40,6 @@ struct Instance {
     }
 };
 
-platform::DecodedImage artwork(const char* name) {
-    std::ifstream f(std::string(FUMARA_SOURCE_DIR) + "/resources/" + name, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)),
-                               std::istreambuf_iterator<char>());
-    platform::DecodedImage image;
-    EXPECT_TRUE(platform::decodeBmp(bytes.data(), bytes.size(), image)) << name;
-    return image;
-}
-
 // A PNG file read back as 0x00BBGGRR pixels (empty on failure).
 Surface readPng(const std::string& path) {
     Surface out;
@@ -74,8 +66,8 @@ Surface readPng(const std::string& path) {
 // Whether the first slider (at 7, 31 on the panel) shows exactly the trough
 // with the handle's opaque pixels at handleLeft inside the slider.
 ::testing::AssertionResult firstSliderShows(const Surface& panel, int32_t handleLeft) {
-    static const platform::DecodedImage trough = artwork("trough.bmp");
-    static const platform::DecodedImage handle = artwork("handle.bmp");
+    static const platform::DecodedImage trough = loadArtwork("trough.bmp");
+    static const platform::DecodedImage handle = loadArtwork("handle.bmp");
     for (int32_t y = 0; y < trough.height - 1; ++y) {
         for (int32_t x = 0; x < trough.width; ++x) {
             uint32_t want = trough.pixels[size_t(y) * trough.width + x];
@@ -211,7 +203,7 @@ TEST(EditorSnapshot, DrawsEveryZoomWhateverTheDesktopAndTheSettingsSay) {
         // At 200% the title plate is the 200% artwork's.
         Surface large;
         ASSERT_TRUE(drawEditorSnapshot(effect.record, large, 200));
-        const platform::DecodedImage panel = artwork("panel-200.bmp");
+        const platform::DecodedImage panel = loadArtwork("panel-200.bmp");
         for (auto [x, y] : {std::pair{300, 30}, {200, 20}, {500, 470}}) {
             EXPECT_EQ(large.at(x, y), panel.pixels[size_t(y) * panel.width + x]) << x << "," << y;
         }
