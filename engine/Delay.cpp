@@ -50,7 +50,7 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
     }
     clearAhead(count);
     if (echoFilterOn) {
-        echoFilter.cutoff = 0.25f;
+        echoFilter.cutoff = tuning::kEchoCutoff;
     }
 
     // Without feedback a written cell is just the new value, and with mix 1 the output is just
@@ -247,7 +247,7 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
         if (Pre) {
             in = pre(in);
         }
-        const double x = static_cast<double>(in) + 1e-10;
+        const double x = static_cast<double>(in) + tuning::kLineInputOffset;
 
         // Read cells k, k + 1 and k + 2 around the head (consecutive thanks to the mirror).
         const int32_t k = static_cast<int32_t>(P);
@@ -261,7 +261,7 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
 
         double Y = delayhead::interpolate<double>(u, cell[k], cell[k + 1], cell[k + 2]);
         if (Echo) {
-            Y = Y - 0.45 * echo(static_cast<float>(Y));
+            Y = Y - tuning::kEchoBlend * echo(static_cast<float>(Y));
         }
         float out = static_cast<float>(Y);
 
@@ -318,7 +318,7 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
     // The writes of sample j of a run that writes several cells, along its curve, each value
     // through store(cell, value); `written` holds the run's inputs.
     auto curveOf = [&](const float* written, int32_t j, auto&& store) FUMARA_INLINE {
-        const double x = static_cast<double>(written[j]) + 1e-10;
+        const double x = static_cast<double>(written[j]) + tuning::kLineInputOffset;
         const double xq = rounded[j + 1];
         const double xqq = rounded[j];
         const double D = delayhead::curveStart<double>(writes[j], heads[j], o, L);
@@ -463,7 +463,7 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
                 inputs[j] = value;
                 double Y = reads[j];
                 if (Echo) {
-                    Y = Y - 0.45 * echo(static_cast<float>(Y));
+                    Y = Y - tuning::kEchoBlend * echo(static_cast<float>(Y));
                 }
                 float result = static_cast<float>(Y);
                 if (!Plain) {
@@ -497,7 +497,8 @@ void Delay::run(const float* input, float* output, int32_t count, double fb, dou
                     for (int32_t j = from; j < from + kTrioLag; ++j) {
                         const float value = pre(in[j]);
                         inputs[j] = value;
-                        const double Y = reads[j] - 0.45 * echo(static_cast<float>(reads[j]));
+                        const double Y =
+                            reads[j] - tuning::kEchoBlend * echo(static_cast<float>(reads[j]));
                         const float result = static_cast<float>(Y);
                         results[j] = static_cast<float>(dryGain * value + wetGain * result);
                     }

@@ -4,6 +4,7 @@
 
 #include "engine/AlignedAddress.h"
 #include "engine/Filter.h"
+#include "engine/Tuning.h"
 
 #include <atomic>
 #include <cstdint>
@@ -89,7 +90,7 @@ private:
     float readPos = 0.0f;
     int32_t lastCell = 0;
     int32_t writeCell = 0;
-    float readOffset = -0.75f;
+    float readOffset = tuning::kReadOffset;
     float lastReadPos = 0.0f;
     float lastInput = 0.0f;
     float olderInput = 0.0f;

@@ -4,6 +4,7 @@
 
 #include "engine/DelayHead.h"
 #include "engine/Simd.h"
+#include "engine/Tuning.h"
 
 namespace {
 
@@ -31,11 +32,12 @@ struct Write {
         // The rounded inputs first: each sample's xp and xpp are earlier samples' x.
         simd::forGroups<N>(count, [&](auto lanes, int32_t i) FUMARA_INLINE_LAMBDA {
             using L = decltype(lanes);
-            L::storeFloats(xf + i + 2, L::narrow(simd::loadWidened(lanes, in + i) + 1e-10));
+            L::storeFloats(xf + i + 2,
+                           L::narrow(simd::loadWidened(lanes, in + i) + tuning::kLineInputOffset));
         });
         simd::forGroups<N>(count, [&](auto lanes, int32_t i) FUMARA_INLINE_LAMBDA {
             using L = decltype(lanes);
-            const auto x = simd::loadWidened(lanes, in + i) + 1e-10;
+            const auto x = simd::loadWidened(lanes, in + i) + tuning::kLineInputOffset;
             const auto D = delayhead::curveStart(simd::loadWidened(lanes, w + i),
                                                  simd::loadWidened(lanes, lastP + i),
                                                  L::splat(k.offset), L::splat(k.length));
@@ -152,7 +154,8 @@ struct FilterTrioLoop {
         V s1{a.s1, e.s1, o.s1, 0.0}, s2{a.s2, e.s2, o.s2, 0.0};
         for (int32_t i = from; i < to; ++i) {
             const double read = Y[i];
-            const V x = V{in[i], static_cast<float>(read), results[i - kTrioLag], 0.0f} + 0.0000001;
+            const V x = V{in[i], static_cast<float>(read), results[i - kTrioLag], 0.0f} +
+                        tuning::kFilterInputOffset;
             const V y0 = g * x;
             const V w = y0 - c0 * s1 - c1 * s2;
             V y = w + c2 * s1 + c3 * s2;
@@ -167,7 +170,7 @@ struct FilterTrioLoop {
             const L::F32 filtered = L::narrow(y);
             const float value = filtered[0];
             inputs[i] = value;
-            float result = static_cast<float>(read - 0.45 * filtered[1]);
+            float result = static_cast<float>(read - tuning::kEchoBlend * filtered[1]);
             result = static_cast<float>(dry * value + wet * result);
             results[i] = result;
             out[i - kTrioLag] = filtered[2];

@@ -21,7 +21,7 @@ void delayRead(const float* P, const int32_t* k, const float* v0, const float* v
                double offset, double* Y, int32_t count);
 
 // The write curve's first value for each sample.
-//   x = in[i] + 1e-10, and xf[i + 2] = x rounded to float;
+//   x = in[i] + kLineInputOffset, and xf[i + 2] = x rounded to float;
 //   xp = xf[i + 1], xpp = xf[i] (xf[0] and xf[1] are the two inputs before the run);
 //   D = (w[i] - lastP[i]) + offset, plus length if below offset; c = q + D;
 //   W[i] = c * (r - D) * xp * a + b * (D * c * x - D * (r - D) * xpp)
@@ -54,7 +54,7 @@ void delayPutSingles(float* cell, int32_t length, const int32_t* writes, const i
 // on the read and the output filter on the result. For samples `from` to `to` - 1
 // (from >= kTrioLag):
 //   inputs[i] = input(in[i]); h = echo(float(Y[i]));
-//   results[i] = float(dry * inputs[i] + wet * float(Y[i] - 0.45 * h));
+//   results[i] = float(dry * inputs[i] + wet * float(Y[i] - kEchoBlend * h));
 //   out[i - kTrioLag] = output(results[i - kTrioLag]): the output filter runs kTrioLag samples
 //   behind, far enough that its input is ready when its lane needs it (the caller fills the
 //   first results and filters the last ones itself).

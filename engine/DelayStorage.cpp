@@ -17,9 +17,9 @@ Delay::~Delay() {
 }
 
 double Delay::nominalDelay(int32_t length, float scale) {
-    const double t = static_cast<double>(scale) * length + 20.0;
-    if (t < 20.0) {
-        return 20.0;
+    const double t = static_cast<double>(scale) * length + tuning::kLineExtraDelay;
+    if (t < tuning::kLineExtraDelay) {
+        return tuning::kLineExtraDelay;
     }
     if (t >= length) {
         return length - 1;
@@ -66,11 +66,11 @@ void Delay::setLength(int32_t requested) {
         L = kMaxLength;
     }
     updating.store(1, std::memory_order_relaxed);
-    echoFilter.setType(Filter::typeCode(Filter::kComplementary, 1), 0.01f);
+    echoFilter.setType(Filter::typeCode(Filter::kComplementary, 1), tuning::kEchoAmount);
     readPos = 0.0f;
     lastCell = 0;
     writeCell = 0;
-    readOffset = -0.75f;
+    readOffset = tuning::kReadOffset;
     lastReadPos = 0.0f;
     lastInput = 0.0f;
     olderInput = 0.0f;

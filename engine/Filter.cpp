@@ -52,10 +52,10 @@ void Filter::reset(uint32_t n) {
         p[2] = 0.0;                    // a2
         p[3] = 1.0;                    // b0
         p[4] = kPrototypeB1[n - 1][j]; // b1
-        p[5] = 1.4;                    // b2
+        p[5] = tuning::kPrototypeB2;   // b2
     }
     sections = n;
-    holdSamples = 4;
+    holdSamples = tuning::kHoldSamples;
     countdown = 1;
     lastCutoff = -1.0f;
     lastDamping = -1.0f;
@@ -94,21 +94,22 @@ void Filter::design() {
     if (f > static_cast<double>(rate / 2)) {
         f = rate / 2;
     }
-    if (f < 80.0) {
-        f = 80.0;
+    if (f < tuning::kMinFrequency) {
+        f = tuning::kMinFrequency;
     }
     // At rates below about 160 Hz the 80 Hz floor lies at or above the Nyquist frequency,
     // where the design has poles on the unit circle; keep the frequency inside the band.
     if (f > 0.49 * fs) {
         f = 0.49 * fs;
     }
-    double gain = 0.9 / (4.0 * sections * (1.15 - static_cast<double>(damping)));
-    if (f < 300.0) {
-        const double ratio = f / 300.0;
+    double gain = tuning::kGainScale /
+                  (4.0 * sections * (tuning::kGainDamping - static_cast<double>(damping)));
+    if (f < tuning::kLowGainFrequency) {
+        const double ratio = f / tuning::kLowGainFrequency;
         gain = gain * (ratio * ratio);
     }
     for (uint32_t j = 0; j < sections; ++j) {
-        const double fj = j == 0 ? f : 1.001 * f;
+        const double fj = j == 0 ? f : tuning::kSectionSpread * f;
         designSection(static_cast<int>(j), fj, fs, gain);
     }
     coefficients[0] = gain;
@@ -160,7 +161,7 @@ void Filter::processSettled(uint32_t count, float* buffer, bool mixing) {
     const double m = mix;
     const double keep = 1.0 - m;
     for (uint32_t i = 0; i < count; ++i) {
-        const double x = static_cast<double>(buffer[i]) + 0.0000001;
+        const double x = static_cast<double>(buffer[i]) + tuning::kFilterInputOffset;
         double y = g * x;
         for (uint32_t j = 0; j < Sections; ++j) {
             const double a = s1[j];

@@ -2,6 +2,8 @@
 // high-pass, with the forms an owner's loop runs it in.
 #pragma once
 
+#include "engine/Tuning.h"
+
 #include <cstdint>
 
 // A cascade of one to three second-order sections designed from an analogue prototype by the
@@ -55,7 +57,7 @@ public:
               m(filter.mix), keep(1.0 - m), s1(filter.state[0]), s2(filter.state[1]),
               complementary(filter.kind == kComplementary), mixing(mixing) {}
         float operator()(float input) {
-            const double x = static_cast<double>(input) + 0.0000001;
+            const double x = static_cast<double>(input) + tuning::kFilterInputOffset;
             const double y0 = g * x;
             const double a = s1;
             const double b = s2;
@@ -132,7 +134,7 @@ private:
     int32_t kind = 0;
     float damping = 0.9f;
     int32_t countdown = 1;
-    int32_t holdSamples = 4;
+    int32_t holdSamples = tuning::kHoldSamples;
     uint32_t sections = 2;
     float state[7] = {};
     double coefficients[13] = {};
@@ -174,7 +176,7 @@ inline double Filter::runSections(double y) {
 
 inline float Filter::filterOne(float input, bool mixing) {
     // The small offset keeps the recursion away from denormal numbers.
-    const double x = static_cast<double>(input) + 0.0000001;
+    const double x = static_cast<double>(input) + tuning::kFilterInputOffset;
     double y = runSections(coefficients[0] * x);
     if (kind == kComplementary) {
         y = x - y;

@@ -3,6 +3,7 @@
 #include "engine/MixKernels.h"
 
 #include "engine/Simd.h"
+#include "engine/Tuning.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -21,8 +22,8 @@ float floatAtOrBelow(double threshold) {
     return f;
 }
 
-const float kLeftThreshold = floatAtOrBelow(0.00001);
-const float kRightThreshold = floatAtOrBelow(0.0001);
+const float kLeftThreshold = floatAtOrBelow(tuning::kLeftSignalThreshold);
+const float kRightThreshold = floatAtOrBelow(tuning::kRightSignalThreshold);
 
 // The selections below compile to blends on vectors; single floats take the library's
 // branch-free forms.
@@ -95,8 +96,10 @@ struct OutputMix {
             // Both inputs are read before either output is written (they may be the same).
             const auto l = simd::loadWidened(lanes, inLeft + i);
             const auto r = simd::loadWidened(lanes, inRight + i);
-            const auto left = dry * l + (wet * simd::loadWidened(lanes, wetLeft + i)) * 0.7;
-            const auto right = dry * r + (wet * simd::loadWidened(lanes, wetRight + i)) * 0.7;
+            const auto left =
+                dry * l + (wet * simd::loadWidened(lanes, wetLeft + i)) * tuning::kWetOutputGain;
+            const auto right =
+                dry * r + (wet * simd::loadWidened(lanes, wetRight + i)) * tuning::kWetOutputGain;
             L::storeFloats(outLeft + i, L::narrow(left));
             L::storeFloats(outRight + i, L::narrow(right));
         });

@@ -8,6 +8,7 @@
 #include "engine/Reflections.h"
 #include "engine/SampleRate.h"
 #include "engine/Trace.h"
+#include "engine/Tuning.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,7 +17,8 @@
 
 namespace {
 
-constexpr float kScale = 0.99f;
+using namespace tuning;
+
 // The engine's two filters: one section each, a low-pass and its complementary high-pass.
 constexpr int32_t kLowpassType = Filter::typeCode(Filter::kLowpass, 1);
 constexpr int32_t kHighpassType = Filter::typeCode(Filter::kComplementary, 1);
@@ -39,14 +41,19 @@ float clampSetting(float value, float low, float high) {
     return value;
 }
 
-// Tap spacing in samples: trunc(2 * roomIndex * rate * 0.0001), at least 5.
+// Tap spacing in samples: trunc(2 * roomIndex * rate * kSpacingPerStep), at least kMinSpacing.
 int32_t spacingFor(int32_t roomIndex, int32_t rate) {
-    const int32_t s = static_cast<int32_t>(2.0 * roomIndex * rate * 0.0001);
-    return s < 5 ? 5 : s;
+    const int32_t s = static_cast<int32_t>(2.0 * roomIndex * rate * kSpacingPerStep);
+    return s < kMinSpacing ? kMinSpacing : s;
 }
 
 int32_t roomIndexFor(float size) {
-    return static_cast<int32_t>(static_cast<double>(size) * 60.0 + 5.0);
+    return static_cast<int32_t>(static_cast<double>(size) * kRoomSteps + kRoomBase);
+}
+
+// A random draw as a fraction in 0..1 (steps of 1 / kDrawSteps).
+double drawFraction(int32_t draw) {
+    return (draw % kDrawSteps) / static_cast<double>(kDrawSteps);
 }
 
 } // namespace
@@ -70,7 +77,7 @@ Reverb::Reverb(int32_t rate) : sampleRate(isUsableSampleRate(rate) ? rate : kDef
     combLine1.reset(new Delay(40));
     combLine2.reset(new Delay(40));
 
-    noiseLength = static_cast<int32_t>(sampleRate * 2.134554);
+    noiseLength = static_cast<int32_t>(sampleRate * kNoiseSeconds);
     if (noiseLength < 1) {
         noiseLength = 1;
     }
@@ -86,7 +93,7 @@ Reverb::Reverb(int32_t rate) : sampleRate(isUsableSampleRate(rate) ? rate : kDef
 
     setBlockSize(kDefaultBlockSize);
 
-    historyLength = 2 * sampleRate;
+    historyLength = kHistorySeconds * sampleRate;
     history = allocateZeroed(historyLength);
     historyPos = 0;
 
@@ -105,7 +112,7 @@ void Reverb::buildNoiseTable() {
     const int32_t n = noiseLength;
     RandomSequence draws(randomState());
     for (int32_t i = 0; i < n; ++i) {
-        const float value = static_cast<float>((draws.next() % 16384) / 16384.0 * 0.4);
+        const float value = static_cast<float>(drawFraction(draws.next()) * kNoiseAmplitude);
         if (table) {
             table[i] = value;
         }
@@ -115,24 +122,25 @@ void Reverb::buildNoiseTable() {
         return;
     }
 
-    // Smooth the noise with the engine's low-pass at 3% of the Nyquist frequency.
-    lowpass.setType(kLowpassType, 0.001f);
-    highpass.setType(kHighpassType, 0.001f);
-    lowpass.cutoff = 0.03f;
+    // Smooth the noise with the engine's low-pass.
+    lowpass.setType(kLowpassType, kFilterAmount);
+    highpass.setType(kHighpassType, kFilterAmount);
+    lowpass.cutoff = kNoiseSmoothing;
     lowpass.process(static_cast<uint32_t>(n), table, false);
 
     // Fade both ends so the loop point does not click (limited to the table for tiny rates).
-    for (int32_t i = 0; i < 100 && i < n; ++i) {
-        table[i] = static_cast<float>(table[i] * (i / 100.0));
+    const double fade = kNoiseFade;
+    for (int32_t i = 0; i < kNoiseFade && i < n; ++i) {
+        table[i] = static_cast<float>(table[i] * (i / fade));
     }
-    for (int32_t i = std::max(n - 100, 0); i < n; ++i) {
-        table[i] = static_cast<float>(table[i] * ((n - i) / 100.0));
+    for (int32_t i = std::max(n - kNoiseFade, 0); i < n; ++i) {
+        table[i] = static_cast<float>(table[i] * ((n - i) / fade));
     }
     for (int32_t i = 0; i < n; ++i) {
-        table[i] = static_cast<float>(table[i] + 0.8);
+        table[i] = static_cast<float>(table[i] + kNoiseOffset);
     }
 
-    lowpass.setType(kLowpassType, 0.001f);
+    lowpass.setType(kLowpassType, kFilterAmount);
 }
 
 void Reverb::reserveDelays() {
@@ -141,8 +149,8 @@ void Reverb::reserveDelays() {
     const int32_t widest = spacingFor(roomIndexFor(kMaxRoomSize), sampleRate);
     const int32_t lastTap = 32 * widest;
     const int32_t comb1 = lastTap + widest;
-    const int32_t comb2 = static_cast<int32_t>(comb1 * 2.01) + 1;
-    const int32_t preDelayMax = static_cast<int32_t>(1.0 * 0.3 * sampleRate) + 1;
+    const int32_t comb2 = static_cast<int32_t>(comb1 * kComb2Ratio) + 1;
+    const int32_t preDelayMax = static_cast<int32_t>(1.0 * kPreDelaySeconds * sampleRate) + 1;
     separationLine->reserve(widest + 1);
     preDelayLine->reserve(preDelayMax);
     combLine1->reserve(comb1);
@@ -158,18 +166,18 @@ void Reverb::setLength(float value) {
     updating.store(1, std::memory_order_relaxed);
     const int32_t rate = sampleRate;
     const double pre = preDelay.load(std::memory_order_relaxed);
-    preDelayLine->setLength(static_cast<int32_t>(pre * 0.3 * rate));
+    preDelayLine->setLength(static_cast<int32_t>(pre * kPreDelaySeconds * rate));
     const double sep = separation.load(std::memory_order_relaxed);
     separationLine->setLength(static_cast<int32_t>(tapDelay[0] * sep));
-    lowpass.setType(kLowpassType, 0.001f);
-    highpass.setType(kHighpassType, 0.001f);
+    lowpass.setType(kLowpassType, kFilterAmount);
+    highpass.setType(kHighpassType, kFilterAmount);
     const int32_t combLength = tapDelay[kTaps - 1] + tapDelay[0];
     combLine1->setLength(combLength);
-    combLine2->setLength(static_cast<int32_t>(combLength * 2.01));
+    combLine2->setLength(static_cast<int32_t>(combLength * kComb2Ratio));
     combLine1->setEchoFilter(true);
-    const float p = static_cast<float>(std::pow(roomIndex / 200.0, 4.0));
-    feedback1 = static_cast<float>(p + 0.01);
-    feedback2 = static_cast<float>(p * 0.5 + 0.01);
+    const float p = static_cast<float>(std::pow(roomIndex / kFeedbackRoomScale, kFeedbackPower));
+    feedback1 = static_cast<float>(p + kFeedbackFloor);
+    feedback2 = static_cast<float>(p * kFeedback2Share + kFeedbackFloor);
     updating.store(0, std::memory_order_relaxed);
 }
 
@@ -190,9 +198,9 @@ void Reverb::layOutTaps(float size) {
     for (int j = 0; j < kTaps; ++j) {
         tapDelay[j] = t;
         t = t + half + draws.next() % half;
-        float g = static_cast<float>((draws.next() % 16384) / 16384.0);
-        g = static_cast<float>(g * 0.4);
-        g = static_cast<float>(g + 0.6);
+        float g = static_cast<float>(drawFraction(draws.next()));
+        g = static_cast<float>(g * kTapGainSpread);
+        g = static_cast<float>(g + kTapGainBase);
         if (j & 1) {
             g = -g;
         }
@@ -213,14 +221,14 @@ void Reverb::setLowpassCutoff(float value) {
     if (std::isnan(value)) {
         value = 0.0f;
     }
-    lowpassCutoff.store(static_cast<float>(value * 0.8), std::memory_order_relaxed);
+    lowpassCutoff.store(static_cast<float>(value * kCutoffScale), std::memory_order_relaxed);
 }
 
 void Reverb::setHighpassCutoff(float value) {
     if (std::isnan(value)) {
         value = 0.0f;
     }
-    highpassCutoff.store(static_cast<float>(value * 0.8), std::memory_order_relaxed);
+    highpassCutoff.store(static_cast<float>(value * kCutoffScale), std::memory_order_relaxed);
 }
 
 void Reverb::setSeparation(float value) {
@@ -239,12 +247,12 @@ bool Reverb::setSampleRate(int32_t rate) {
     if (!isUsableSampleRate(rate)) {
         return rate == sampleRate;
     }
-    std::unique_ptr<float[]> fresh = allocateZeroed(2 * rate);
+    std::unique_ptr<float[]> fresh = allocateZeroed(kHistorySeconds * rate);
     if (!fresh) {
         return rate == sampleRate; // keep the storage and rate we have
     }
     history = std::move(fresh);
-    historyLength = 2 * rate;
+    historyLength = kHistorySeconds * rate;
     sampleRate = rate;
     lowpass.setSampleRate(rate);
     highpass.setSampleRate(rate);
@@ -314,7 +322,7 @@ void Reverb::processBlock(int32_t frames, const float* inLeft, const float* inRi
                           float* outRight, float dry, float wet) {
     const size_t bytes = sizeof(float) * static_cast<size_t>(frames);
     // The threshold is the float 0.00001, so a wet gain of exactly 0.00001 is still processed.
-    if (updating.load(std::memory_order_relaxed) != 0 || wet < 0.00001f) {
+    if (updating.load(std::memory_order_relaxed) != 0 || wet < kWetSkipThreshold) {
         std::memset(outLeft, 0, bytes);
         std::memset(outRight, 0, bytes);
         return;
@@ -326,8 +334,9 @@ void Reverb::processBlock(int32_t frames, const float* inLeft, const float* inRi
 
     // 2. Tail gate: 2 seconds plus 6 seconds per unit of room size after the last signal.
     if (signal) {
-        tailCounter = static_cast<int32_t>(2.0 * sampleRate +
-                                           static_cast<double>(sampleRate) * roomSize * 6.0);
+        tailCounter =
+            static_cast<int32_t>(kTailSeconds * sampleRate +
+                                 static_cast<double>(sampleRate) * roomSize * kTailSecondsPerRoom);
     } else {
         tailCounter -= frames;
         if (tailCounter <= 0) {
@@ -342,24 +351,24 @@ void Reverb::processBlock(int32_t frames, const float* inLeft, const float* inRi
     float* right = wetRight.get();
 
     // 3. Pre-delay, in place.
-    preDelayLine->process(sum, sum, frames, kScale, 0.0f, 1.0f);
+    preDelayLine->process(sum, sum, frames, kLineScale, 0.0f, 1.0f);
     // 4. Reflections into the left work buffer.
     computeReflections(frames);
     // 5. to 7. Low-pass (blended with its input), first comb with its echo filter, high-pass.
     // The two filters run inside the comb's loop, sample by sample, with the same result as
     // three passes over the block.
-    lowpass.mix = 0.7f;
+    lowpass.mix = kLowpassMix;
     lowpass.cutoff = lowpassCutoff.load(std::memory_order_relaxed);
     highpass.cutoff = highpassCutoff.load(std::memory_order_relaxed);
     Delay::Chain filters;
     filters.inputFilter = &lowpass;
     filters.inputMixing = true;
     filters.outputFilter = &highpass;
-    combLine1->process(left, right, frames, kScale, feedback1, 0.3f, filters);
+    combLine1->process(left, right, frames, kLineScale, feedback1, kComb1Mix, filters);
     // 8. Second comb: the left wet signal.
-    combLine2->process(right, left, frames, kScale, feedback2, 0.1f);
+    combLine2->process(right, left, frames, kLineScale, feedback2, kComb2Mix);
     // 9. Stereo separation: the right wet signal is the left one, a little later.
-    separationLine->process(left, right, frames, kScale, 0.0f, 1.0f);
+    separationLine->process(left, right, frames, kLineScale, 0.0f, 1.0f);
 
     // 10. Output mix.
     outputMix(inLeft, inRight, left, right, outLeft, outRight, dry, wet, frames);
