@@ -9,6 +9,10 @@
 #include <atomic>
 #include <cstdint>
 
+namespace delayloop {
+struct Line;
+}
+
 // A circular buffer of `length` cells read by a head that advances length / d cells per
 // sample, so that a cell written as the head passes it is read again d samples later. Each
 // input sample is spread over the cells just passed by a quadratic through the last three
@@ -77,9 +81,13 @@ private:
     // Clears the cells that the next `count` samples may touch for the first time since the
     // last resize.
     void clearAhead(int32_t count);
-    template <bool Echo, bool Plain, bool Pre, bool Post>
+    // A call while the line is busy: the chain's filters still see their samples.
+    void skipBusy(const float* input, float* output, int32_t count, const Chain& chain);
+    // The samples of one call, with the loop that suits the line; F is a delayloop::Flavour.
+    template <class F>
     void run(const float* input, float* output, int32_t count, double feedback, double mix,
              const Chain& chain);
+    void storeState(const delayloop::Line& line);
 
     Filter echoFilter;
     int32_t length = kMinLength;

@@ -1,0 +1,227 @@
+// What a delay line's loops share: the line as one call sees it (cells, step, write-curve
+// coefficients, gains, the heads' running state), the cell writes along a curve, the filters of
+// the chain as a loop runs them, and one sample start to end. Private to Delay.cpp.
+#pragma once
+
+#include "engine/Delay.h"
+#include "engine/DelayHead.h"
+#include "engine/Simd.h"
+#include "engine/Tuning.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace delayloop {
+
+// Which work a loop does, fixed at compile time: the echo filter, the filters before and after
+// the line, and the plain case (no feedback, mix 1, no filters), where a written cell is just
+// the new value and the output just the delayed one (both exact for finite signals).
+template <bool EchoOn, bool PlainOn, bool PreOn, bool PostOn> struct Flavour {
+    static constexpr bool echo = EchoOn;
+    static constexpr bool plain = PlainOn;
+    static constexpr bool pre = PreOn;
+    static constexpr bool post = PostOn;
+    static constexpr bool filtered = EchoOn || PreOn || PostOn;
+};
+
+// The line as the loops of one call see it. Each loop copies it into a local, so that the
+// running state stays in registers, and hands it back when done. The last inputs and head
+// positions are kept as doubles: exact copies of the floats the line stores.
+struct Line {
+    float* cell;
+    int32_t length;
+    float lengthF;
+    float step;    // r: cells the head advances per sample
+    double stepD;  // r as a double
+    double a, b;   // the write curve's coefficients (coefA, coefB)
+    double offset; // the read offset
+    double feedback;
+    double wet; // mix
+    double dry; // 1 - mix
+    // Running state.
+    float P;      // the read head
+    int32_t last; // the head's cell at the previous sample
+    int32_t w;    // the first cell written at the current sample
+    double lastP; // the head at the previous sample
+    double xp;    // the last input, with its offset
+    double xpp;   // the input before
+    double q;     // the step of the previous sample
+};
+
+// Zero or denormal (all float exponent bits clear) write increments are flushed to 0.
+FUMARA_ALWAYS_INLINE float flushTiny(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return (bits & 0x7f800000u) == 0 ? 0.0f : value;
+}
+
+// Writes one cell, keeping the mirror of cells 0 and 1 past the end.
+FUMARA_ALWAYS_INLINE void put(float* cell, int32_t length, int32_t j, float value) {
+    cell[j] = value;
+    if (j < 2) {
+        cell[j + length] = value;
+    }
+}
+
+// One written cell: the curve's value, plus feedback times the cell's content.
+template <class F> FUMARA_ALWAYS_INLINE void putCell(const Line& s, int32_t j, double value) {
+    put(s.cell, s.length, j,
+        F::plain ? static_cast<float>(value) : static_cast<float>(s.cell[j] * s.feedback + value));
+}
+
+// Writes n cells from `from` on along the curve W, dW, ddW, each through store(cell, W): at
+// most two runs, wrapping once at the length, each run starting with tiny increments flushed.
+template <class Store>
+FUMARA_ALWAYS_INLINE void curveRuns(int32_t length, int32_t from, int32_t n, double W, float dW,
+                                    float ddW, Store&& store) {
+    int32_t j = from;
+    int32_t remaining = n;
+    while (remaining > 0) {
+        int32_t run = remaining;
+        if (j + run > length) {
+            run = length - j;
+        }
+        dW = flushTiny(dW);
+        ddW = flushTiny(ddW);
+        for (int32_t m = 0; m < run; ++m, ++j) {
+            store(j, W);
+            W = W + dW;
+            dW = dW + ddW;
+        }
+        remaining -= run;
+        j = 0;
+    }
+}
+
+// A filter stepped through Filter::step, with its change checks, until it settles.
+struct Checked {
+    Filter* filter;
+    bool mixing;
+    bool settled = false;
+    float operator()(float value) { return filter->step(value, mixing, settled); }
+};
+
+// A settled filter held in registers, or nothing for a filter the loop does not use.
+template <bool Use> struct MaybeHeld {
+    MaybeHeld(Filter* filter, bool mixing) : held(*filter, mixing) {}
+    float operator()(float value) { return held(value); }
+    void release() { held.release(); }
+    Filter::Held held;
+};
+template <> struct MaybeHeld<false> {
+    MaybeHeld(Filter*, bool) {}
+    float operator()(float value) { return value; }
+    void release() {}
+};
+
+// The chain's filters and the echo filter as a loop runs them: with change checks until all of
+// them have settled (nothing can change during a call, so once settled they stay so), then,
+// when each has one section, held in registers.
+template <class F> class LoopFilters {
+public:
+    LoopFilters(const Delay::Chain& chain, Filter& echoFilter)
+        : chain(chain), echoFilter(echoFilter), pre{chain.inputFilter, chain.inputMixing},
+          echo{&echoFilter, false}, post{chain.outputFilter, false},
+          singleSections((!F::pre || chain.inputFilter->getSections() == 1) &&
+                         (!F::echo || echoFilter.getSections() == 1) &&
+                         (!F::post || chain.outputFilter->getSections() == 1)) {}
+
+    bool settled() const {
+        return (!F::pre || pre.settled) && (!F::echo || echo.settled) && (!F::post || post.settled);
+    }
+
+    // Runs body(i, pre, echo, post) for i in [from, to), each filter a callable on one value.
+    template <class Body> FUMARA_ALWAYS_INLINE void run(int32_t from, int32_t to, Body&& body) {
+        int32_t i = from;
+        if (F::filtered) {
+            for (; i < to && !settled(); ++i) {
+                body(i, pre, echo, post);
+            }
+            if (i < to && !singleSections) {
+                for (; i < to; ++i) {
+                    body(i, pre, echo, post);
+                }
+            }
+        }
+        if (i < to) {
+            MaybeHeld<F::pre> heldPre(chain.inputFilter, chain.inputMixing);
+            MaybeHeld<F::echo> heldEcho(&echoFilter, false);
+            MaybeHeld<F::post> heldPost(chain.outputFilter, false);
+            for (; i < to; ++i) {
+                body(i, heldPre, heldEcho, heldPost);
+            }
+            heldPre.release();
+            heldEcho.release();
+            heldPost.release();
+        }
+    }
+
+    const Delay::Chain& chain;
+    Filter& echoFilter;
+    Checked pre, echo, post;
+    const bool singleSections;
+};
+
+// The echo filter's share taken from a value read: Y - kEchoBlend * echo(float(Y)).
+template <class Echo> FUMARA_ALWAYS_INLINE double echoed(double Y, Echo& echo) {
+    return Y - tuning::kEchoBlend * echo(static_cast<float>(Y));
+}
+
+// One sample through the line, start to end: the input filter, the read, the echo filter, the
+// write curve over the cells the head passed, the head's step, the mix and the output filter.
+template <class F, class Pre, class Echo, class Post>
+FUMARA_ALWAYS_INLINE void stepSample(Line& s, const float* input, float* output, int32_t i,
+                                     Pre& pre, Echo& echo, Post& post) {
+    float in = input[i];
+    if (F::pre) {
+        in = pre(in);
+    }
+    const double x = static_cast<double>(in) + tuning::kLineInputOffset;
+
+    // Read cells k, k + 1 and k + 2 around the head (consecutive thanks to the mirror).
+    const int32_t k = static_cast<int32_t>(s.P);
+    const double Pd = s.P;
+    // The fraction of P plus 0.75 (P - k is never negative, so u is never below 0.75).
+    const double u = Pd - k - s.offset;
+
+    // Cells the head has passed since the previous sample.
+    const delayhead::WriteSpan span = delayhead::writeSpan(s.last, k, s.length);
+    s.w = span.first;
+
+    double Y = delayhead::interpolate<double>(u, s.cell[k], s.cell[k + 1], s.cell[k + 2]);
+    if (F::echo) {
+        Y = echoed(Y, echo);
+    }
+    float out = static_cast<float>(Y);
+
+    if (span.count > 0) {
+        const double D = delayhead::curveStart<double>(s.w, s.lastP, s.offset, s.length);
+        const double W = delayhead::curveValue(D, s.q, s.stepD, s.a, s.b, x, s.xp, s.xpp);
+        if (span.count == 1) {
+            putCell<F>(s, s.w, W);
+        } else {
+            curveRuns(s.length, s.w, span.count, W,
+                      delayhead::curveSlope(D, s.q, s.stepD, s.a, s.b, x, s.xp, s.xpp),
+                      delayhead::curveBend(s.a, s.b, x, s.xp, s.xpp),
+                      [&s](int32_t j, double value)
+                          FUMARA_INLINE_LAMBDA { putCell<F>(s, j, value); });
+        }
+    }
+
+    s.last = k;
+    s.xpp = s.xp;
+    s.xp = static_cast<float>(x);
+    s.lastP = Pd;
+    s.q = s.stepD;
+    s.P = delayhead::advance(s.P, s.step, s.lengthF);
+
+    if (!F::plain) {
+        out = static_cast<float>(s.dry * in + s.wet * out);
+    }
+    if (F::post) {
+        out = post(out);
+    }
+    output[i] = out;
+}
+
+} // namespace delayloop
