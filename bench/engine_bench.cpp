@@ -1,6 +1,7 @@
 // Cost of the reverb engine: processing per frame for several block sizes (active and with
 // the gate closed), the plain sample-by-sample transcription side by side, the spread of
-// block times, a rebuild and a sample-rate change.
+// block times, a rebuild (one, and through the three rebuilding setters) and a sample-rate
+// change.
 //
 // BM_Stages times each stage of the signal path on its own, at each vector level, with the
 // default program's lengths, and BM_EngineAgainstPlainTranscription runs the engine at every
@@ -410,9 +411,7 @@ void BM_BlockTimeSpread(benchmark::State& state) {
         // Blocks that start with a structural change, as the effect applies it.
         for (int k = 0; k < 16; ++k) {
             const double t0 = threadNanoseconds();
-            reverb.setLength(0.5f);
-            reverb.setMode(0);
-            reverb.setRoomSize(1.0f);
+            reverb.rebuild(0.5f, 0, 1.0f);
             reverb.process(block, in.left.data() + k * block, in.right.data() + k * block,
                            outL.data(), outR.data(), 1.0f, 0.125f);
             rebuildBlock = std::min(rebuildBlock, threadNanoseconds() - t0);
@@ -442,8 +441,19 @@ BENCHMARK(BM_BlockTimeSpread)
     ->Arg(1024)
     ->Iterations(7);
 
-// One structural change as the effect applies it: setLength, setMode, setRoomSize.
+// One structural change as the effect applies it (one rebuild), and the same through the three
+// rebuilding setters.
 void BM_Rebuild(benchmark::State& state) {
+    currentSampleRate = kRate;
+    Reverb reverb;
+    configure(reverb, 1.0f);
+    for (auto _ : state) {
+        reverb.rebuild(0.5f, 0, 1.0f);
+    }
+}
+BENCHMARK(BM_Rebuild)->Unit(benchmark::kMicrosecond);
+
+void BM_RebuildThroughThreeSetters(benchmark::State& state) {
     currentSampleRate = kRate;
     Reverb reverb;
     configure(reverb, 1.0f);
@@ -453,7 +463,7 @@ void BM_Rebuild(benchmark::State& state) {
         reverb.setRoomSize(1.0f);
     }
 }
-BENCHMARK(BM_Rebuild)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RebuildThroughThreeSetters)->Unit(benchmark::kMicrosecond);
 
 void BM_SampleRateChanged(benchmark::State& state) {
     currentSampleRate = kRate;

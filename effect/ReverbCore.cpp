@@ -130,9 +130,9 @@ void ReverbCore::rebuildEngine() {
     const float length = values[kLength].load(std::memory_order_relaxed);
     const float mode = values[kMode].load(std::memory_order_relaxed);
     const float roomSize = values[kRoomSize].load(std::memory_order_relaxed);
-    engine.setLength(length);
-    engine.setMode(truncated(static_cast<double>(mode) * 16.0));
-    engine.setRoomSize(roomSize);
+    // One rebuild with all three settings, equal to setLength, setMode and setRoomSize in
+    // this order, each of which would rebuild the whole network.
+    engine.rebuild(length, truncated(static_cast<double>(mode) * 16.0), roomSize);
 }
 
 bool ReverbCore::setSampleRate(int32_t rate) {

@@ -98,8 +98,7 @@ Reverb::Reverb(int32_t rate) : sampleRate(isUsableSampleRate(rate) ? rate : kDef
     historyPos = 0;
 
     reserveDelays();
-    setMode(0);
-    setRoomSize(0.5f);
+    rebuild(length, 0, 0.5f);
     updating.store(0, std::memory_order_relaxed);
 }
 
@@ -184,6 +183,12 @@ void Reverb::setLength(float value) {
 void Reverb::setMode(int32_t value) {
     mode = value < 0 ? 0 : (value > 2 ? 2 : value);
     setRoomSize(roomSize);
+}
+
+void Reverb::rebuild(float lengthValue, int32_t modeValue, float size) {
+    length = lengthValue;
+    mode = modeValue < 0 ? 0 : (modeValue > 2 ? 2 : modeValue);
+    setRoomSize(size);
 }
 
 void Reverb::layOutTaps(float size) {

@@ -48,6 +48,12 @@ public:
     void setMode(int32_t mode);
     // Lays out the 32 taps for `size` and rebuilds.
     void setRoomSize(float size);
+    // Each of the three above ends in a full rebuild. rebuild() stores all three settings and
+    // rebuilds once, leaving exactly what setLength, setMode and setRoomSize called in this
+    // order leave: the earlier rebuilds' results are all replaced by the last one, and every
+    // tap layout reseeds the shared generator with 0 and takes the same 64 draws whatever the
+    // room size, so its history (from which the next engine's noise is drawn) is the same.
+    void rebuild(float length, int32_t mode, float roomSize);
     void setLowpassCutoff(float value);
     void setHighpassCutoff(float value);
     // Take effect at the next rebuild.

@@ -173,6 +173,38 @@ TEST_F(ReverbNetwork, ModeIsClampedAndRebuildsWithTheCurrentRoom) {
     EXPECT_EQ(probe(reverb).getCombLine1().getLength(), 14455);
 }
 
+TEST_F(ReverbNetwork, OneRebuildLeavesWhatTheThreeRebuildingSettersLeave) {
+    struct Row {
+        float length;
+        int32_t mode;
+        float room;
+    };
+    for (const Row& row : {Row{0.3f, 2, 0.8f}, Row{0.5f, -3, NAN}, Row{1.0f, 16, 2.5f}}) {
+        SCOPED_TRACE(row.room);
+        const uint32_t seed = randomState();
+        Reverb three;
+        randomSeed(seed);
+        Reverb once;
+        randomSeed(12345);
+        three.setLength(row.length);
+        three.setMode(row.mode);
+        three.setRoomSize(row.room);
+        const uint32_t afterThree = randomState();
+        randomSeed(12345);
+        once.rebuild(row.length, row.mode, row.room);
+        EXPECT_EQ(randomState(), afterThree);
+        enginetest::Noise noise(5);
+        for (int block = 0; block < 40; ++block) {
+            const std::vector<float> l = noise.block(256, 0.5f), r = noise.block(256, 0.5f);
+            std::vector<float> a(256), b(256), c(256), d(256);
+            three.process(256, l.data(), r.data(), a.data(), b.data(), 1.0f, 0.5f);
+            once.process(256, l.data(), r.data(), c.data(), d.data(), 1.0f, 0.5f);
+            ASSERT_EQ(a, c);
+            ASSERT_EQ(b, d);
+        }
+    }
+}
+
 TEST_F(ReverbNetwork, LayoutAt8000Hertz) {
     currentSampleRate = 8000;
     Reverb reverb;
