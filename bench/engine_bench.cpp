@@ -3,13 +3,16 @@
 // block times, a rebuild (one, and through the three rebuilding setters) and a sample-rate
 // change.
 //
-// BM_Stages times each stage of the signal path on its own, at each vector level, with the
-// default program's lengths, and BM_EngineAgainstPlainTranscription runs the engine at every
-// level and the plain transcription side by side and reports the ratios.
+// BM_BlockSizes prints the engine and the plain transcription side by side at blocks of 1 to
+// 4096 frames with the engine's fixed cost per call; BM_Stages times each stage of the signal
+// path on its own, at each vector level and at blocks of 1, 32 and 512 frames (bench/
+// EngineStages.h); BM_EngineAgainstPlainTranscription runs the engine at every level and the
+// plain transcription side by side and reports the ratios.
 //
 // Counters: ns/frame is the cost of one stereo frame; xRealtime how many times faster than
 // real time at 44.1 kHz one core processes a stereo stream. Vector levels: 0 scalar, 1 SSE2,
 // 2 AVX2, 3 AVX-512.
+#include "bench/EngineStages.h"
 #include "engine/Delay.h"
 #include "engine/Filter.h"
 #include "engine/FloatMode.h"
@@ -24,6 +27,7 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -139,151 +143,41 @@ void BM_ProcessActiveAtVectorLevel(benchmark::State& state) {
 }
 BENCHMARK(BM_ProcessActiveAtVectorLevel)->ArgName("level")->DenseRange(0, 3);
 
-// The calling thread's processor time in nanoseconds (see threadNanoseconds below).
-double threadNanoseconds();
-
-// The stages of a run of blocks, each stage timed over the whole run (so that reading the
-// clock costs nothing per block), with the default program's lengths at 44.1 kHz (room size
-// 0.5): pre-delay line 7 cells, combs 7545 and 15165 cells, separation line 151 cells, taps
-// 308 to 7237 samples back.
-struct Stages {
-    static constexpr int32_t kBlock = 512;
-    static constexpr int32_t kBlocks = 40;
-    static constexpr int32_t kRun = kBlock * kBlocks;
-    static constexpr int kCount = 8;
-    static constexpr const char* kNames[kCount] = {"mono",  "preDelay",   "reflections", "comb1",
-                                                   "comb2", "separation", "mix",         "sum"};
-
-    Stages()
-        : preDelay(7), comb1(7545), comb2(15165), separation(151), history(88200, 0.0f),
-          noise(94133, 0.0f), mono(kRun), wetLeft(kRun), wetRight(kRun), outLeft(kRun),
-          outRight(kRun) {
-        comb1.setEchoFilter(true);
-        lowpass.setType(Filter::typeCode(Filter::kLowpass, 1), 0.001f);
-        highpass.setType(Filter::typeCode(Filter::kComplementary, 1), 0.001f);
-        lowpass.mix = 0.7f;
-        lowpass.cutoff = 0.64f;
-        highpass.cutoff = 0.0f;
-        uint32_t s = 99;
-        for (float& v : noise) {
-            s = s * 1664525u + 1013904223u;
-            v = 0.8f + static_cast<float>(s >> 8) / (1 << 24) * 0.3f;
-        }
-        // Taps spread like the default layout: 224 samples apart on average.
-        for (int j = 0; j < Reverb::kTaps; ++j) {
-            reach[j] = 308 + j * 224;
-            gain[j] = (j & 1) ? -0.8 : 0.8;
-            noisePos[j] = (j * 2917) % 94133;
-        }
-    }
-
-    // Runs kBlocks blocks of input from inL and inR, adding each stage's time to `spent`.
-    void run(const float* inL, const float* inR, double* spent) {
-        ScopedFlushDenormals flush;
-        double t = threadNanoseconds();
-        auto lap = [&](int stage) {
-            const double now = threadNanoseconds();
-            spent[stage] += now - t;
-            t = now;
-        };
-        auto blocks = [&](auto&& stage) {
-            for (int32_t at = 0; at < kRun; at += kBlock) {
-                stage(at);
-            }
-        };
-        blocks([&](int32_t at) {
-            monoSum(inL + at, inR + at, mono.data() + at, kBlock, Reverb::kInputLimit);
-        });
-        lap(0);
-        blocks([&](int32_t at) {
-            preDelay.process(mono.data() + at, mono.data() + at, kBlock, 0.99f, 0.0f, 1.0f);
-        });
-        lap(1);
-        blocks([&](int32_t at) { reflections(at); });
-        lap(2);
-        Delay::Chain chain;
-        chain.inputFilter = &lowpass;
-        chain.inputMixing = true;
-        chain.outputFilter = &highpass;
-        blocks([&](int32_t at) {
-            comb1.process(wetLeft.data() + at, wetRight.data() + at, kBlock, 0.99f, 0.0109379f,
-                          0.3f, chain);
-        });
-        lap(3);
-        blocks([&](int32_t at) {
-            comb2.process(wetRight.data() + at, wetLeft.data() + at, kBlock, 0.99f, 0.0104689f,
-                          0.1f);
-        });
-        lap(4);
-        blocks([&](int32_t at) {
-            separation.process(wetLeft.data() + at, wetRight.data() + at, kBlock, 0.99f, 0.0f,
-                               1.0f);
-        });
-        lap(5);
-        blocks([&](int32_t at) {
-            outputMix(inL + at, inR + at, wetLeft.data() + at, wetRight.data() + at,
-                      outLeft.data() + at, outRight.data() + at, 1.0, 0.125, kBlock);
-        });
-        lap(6);
-    }
-
-    // 32 taps over the history and the block at `at`, then the block appended to the history.
-    void reflections(int32_t at) {
-        float* wet = wetLeft.data() + at;
-        std::fill(wet, wet + kBlock, 0.0f);
-        const int32_t H = static_cast<int32_t>(history.size());
-        for (int j = 0; j < Reverb::kTaps; ++j) {
-            int32_t from = historyPos - reach[j];
-            if (from < 0) {
-                from += H;
-            }
-            const int32_t n = std::min(kBlock, H - from);
-            accumulateTap(wet, history.data() + from, noise.data() + noisePos[j], gain[j], n);
-            noisePos[j] = (noisePos[j] + kBlock) % (94133 - kBlock);
-        }
-        std::copy(mono.begin() + at, mono.begin() + at + kBlock, history.begin() + historyPos);
-        historyPos = (historyPos + kBlock) % (H - kBlock);
-    }
-
-    Delay preDelay, comb1, comb2, separation;
-    Filter lowpass, highpass;
-    std::vector<float> history, noise, mono, wetLeft, wetRight, outLeft, outRight;
-    int32_t historyPos = 20000;
-    int32_t reach[Reverb::kTaps];
-    double gain[Reverb::kTaps];
-    int32_t noisePos[Reverb::kTaps];
-};
-
-// Each stage's time per stereo frame at one vector level (counters in ns/frame), best of
-// several runs so that other processes on the machine count as little as possible.
+// Each stage's time per stereo frame at one vector level and block size (counters in
+// ns/frame), best of several runs so that other processes on the machine count as little as
+// possible.
 void BM_Stages(benchmark::State& state) {
     if (!useVectorLevel(state)) {
         return;
     }
     currentSampleRate = kRate;
-    Stages stages;
+    enginebench::Stages stages(static_cast<int32_t>(state.range(1)));
     const Input& in = input();
-    double best[Stages::kCount];
-    std::fill(best, best + Stages::kCount, 1e300);
-    double warm[Stages::kCount] = {};
+    constexpr int kCount = enginebench::Stages::kCount;
+    double best[kCount];
+    std::fill(best, best + kCount, 1e300);
+    double warm[kCount] = {};
     stages.run(in.left.data(), in.right.data(), warm);
     for (auto _ : state) {
-        double spent[Stages::kCount] = {};
+        double spent[kCount] = {};
         stages.run(in.left.data(), in.right.data(), spent);
-        for (int k = 0; k + 1 < Stages::kCount; ++k) {
-            best[k] = std::min(best[k], spent[k] / Stages::kRun);
+        for (int k = 0; k + 1 < kCount; ++k) {
+            best[k] = std::min(best[k], spent[k] / stages.frames());
         }
     }
-    best[Stages::kCount - 1] = 0.0;
-    for (int k = 0; k + 1 < Stages::kCount; ++k) {
-        best[Stages::kCount - 1] += best[k];
+    best[kCount - 1] = 0.0;
+    for (int k = 0; k + 1 < kCount; ++k) {
+        best[kCount - 1] += best[k];
     }
-    for (int k = 0; k < Stages::kCount; ++k) {
-        state.counters[Stages::kNames[k]] = best[k];
+    for (int k = 0; k < kCount; ++k) {
+        state.counters[enginebench::Stages::kNames[k]] = best[k];
     }
     limitVectorLevel(supportedVectorLevel());
 }
-BENCHMARK(BM_Stages)->ArgName("level")->DenseRange(0, 3)->Iterations(30);
+BENCHMARK(BM_Stages)
+    ->ArgNames({"level", "block"})
+    ->ArgsProduct({{0, 1, 2, 3}, {1, 32, 512}})
+    ->Iterations(30);
 
 void BM_ProcessGateClosed(benchmark::State& state) {
     currentSampleRate = kRate;
@@ -294,20 +188,6 @@ void BM_ProcessGateClosed(benchmark::State& state) {
     runBlocks(state, reverb, block, true);
 }
 BENCHMARK(BM_ProcessGateClosed)->ArgName("block")->Arg(64)->Arg(512)->Arg(4096);
-
-// The calling thread's processor time in nanoseconds where the platform measures it (so that
-// time spent descheduled on a busy machine does not count), else the wall clock.
-double threadNanoseconds() {
-#if defined(__linux__)
-    timespec t;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec * 1e9 + t.tv_nsec;
-#else
-    return std::chrono::duration<double, std::nano>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-#endif
-}
 
 #ifdef FUMARA_BENCH_REFERENCE
 // The plain transcription that the tests compare the engine with, for the speed ratio.
@@ -344,7 +224,7 @@ void BM_EngineAgainstPlainTranscription(benchmark::State& state) {
     configure(plain, 0.5f);
     std::vector<float> outL(kBlock), outR(kBlock);
     auto timeBlocks = [&](auto& reverb, int32_t& pos, int32_t blocks) {
-        const double t0 = threadNanoseconds();
+        const double t0 = enginebench::threadNanoseconds();
         for (int32_t b = 0; b < blocks; ++b) {
             if (pos + kBlock > kRate) {
                 pos = 0;
@@ -354,7 +234,7 @@ void BM_EngineAgainstPlainTranscription(benchmark::State& state) {
             pos += kBlock;
         }
         benchmark::DoNotOptimize(outL.data());
-        return (threadNanoseconds() - t0) / (static_cast<double>(blocks) * kBlock);
+        return (enginebench::threadNanoseconds() - t0) / (static_cast<double>(blocks) * kBlock);
     };
     std::vector<int32_t> positions(static_cast<size_t>(levels) + 1, 0);
     std::vector<double> best(static_cast<size_t>(levels) + 1, 1e300);
@@ -378,6 +258,99 @@ void BM_EngineAgainstPlainTranscription(benchmark::State& state) {
     state.counters["plain"] = best[levels];
 }
 BENCHMARK(BM_EngineAgainstPlainTranscription)->Iterations(40);
+
+// The engine (at the highest vector level) and the plain transcription at blocks of 1, 8, 32,
+// 64, 512 and 4096 frames: default program, room size 0.5, block capacity 4096 (a host that
+// announces its largest block and splits it), noise input. Every round runs each of the twelve
+// for kRoundFrames frames, the two of a size in turns (which one goes first alternates); each
+// figure is the median of the rounds, in ns per stereo frame. The engine's fixed cost per call
+// and its cost per frame are fitted to its times per call at blocks 1 to 64 (least squares).
+// Prints the table; counters carry the same figures.
+void BM_BlockSizes(benchmark::State& state) {
+    constexpr int32_t kSizes[] = {1, 8, 32, 64, 512, 4096};
+    constexpr int kCount = 6;
+    constexpr int32_t kCapacity = 4096;
+    constexpr int32_t kRoundFrames = 16384;
+    currentSampleRate = kRate;
+    const Input& in = input();
+    std::vector<std::unique_ptr<Reverb>> engines;
+    std::vector<std::unique_ptr<reference::Reverb>> plains;
+    reference::Generator generator;
+    for (int k = 0; k < kCount; ++k) {
+        engines.push_back(std::make_unique<Reverb>());
+        engines.back()->setBlockSize(kCapacity);
+        configure(*engines.back(), 0.5f);
+        plains.push_back(std::make_unique<reference::Reverb>(generator, kRate));
+        plains.back()->setBlockSize(kCapacity);
+        configure(*plains.back(), 0.5f);
+    }
+    std::vector<float> outL(kCapacity), outR(kCapacity);
+    std::vector<int32_t> positions(2 * kCount, 0);
+    auto timeFrames = [&](auto& reverb, int32_t& pos, int32_t block, int32_t frames) {
+        const double t0 = enginebench::threadNanoseconds();
+        for (int32_t done = 0; done < frames; done += block) {
+            if (pos + block > kRate) {
+                pos = 0;
+            }
+            reverb.process(block, in.left.data() + pos, in.right.data() + pos, outL.data(),
+                           outR.data(), 1.0f, 0.125f);
+            pos += block;
+        }
+        benchmark::DoNotOptimize(outL.data());
+        return (enginebench::threadNanoseconds() - t0) / frames;
+    };
+    for (int k = 0; k < kCount; ++k) { // fill the combs
+        timeFrames(*engines[k], positions[2 * k], kSizes[k], kRate);
+        timeFrames(*plains[k], positions[2 * k + 1], kSizes[k], kRate);
+    }
+    std::vector<std::vector<double>> times(2 * kCount);
+    bool engineFirst = true;
+    for (auto _ : state) {
+        for (int k = 0; k < kCount; ++k) {
+            for (int turn = 0; turn < 2; ++turn) {
+                if ((turn == 0) == engineFirst) {
+                    times[2 * k].push_back(
+                        timeFrames(*engines[k], positions[2 * k], kSizes[k], kRoundFrames));
+                } else {
+                    times[2 * k + 1].push_back(
+                        timeFrames(*plains[k], positions[2 * k + 1], kSizes[k], kRoundFrames));
+                }
+            }
+        }
+        engineFirst = !engineFirst;
+    }
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    double engine[kCount], plain[kCount];
+    std::printf("\n  block  engine ns/frame  plain ns/frame  plain/engine  engine ns/call\n");
+    for (int k = 0; k < kCount; ++k) {
+        engine[k] = median(times[2 * k]);
+        plain[k] = median(times[2 * k + 1]);
+        std::printf("  %5d  %15.1f  %14.1f  %12.2f  %14.0f\n", kSizes[k], engine[k], plain[k],
+                    plain[k] / engine[k], engine[k] * kSizes[k]);
+        state.counters["e" + std::to_string(kSizes[k])] = engine[k];
+        state.counters["p" + std::to_string(kSizes[k])] = plain[k];
+    }
+    // Least squares of ns per call against frames per call over blocks 1 to 64.
+    double sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
+    for (int k = 0; k < 4; ++k) {
+        const double x = kSizes[k], y = engine[k] * kSizes[k];
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+    }
+    const double perFrame = (4 * sxy - sx * sy) / (4 * sxx - sx * sx);
+    const double fixed = (sy - perFrame * sx) / 4;
+    std::printf("  fixed cost per call %.0f ns, then %.1f ns per frame (blocks 1 to 64); "
+                "32-frame blocks cost %.2fx the per-frame cost of 512-frame ones\n\n",
+                fixed, perFrame, engine[2] / engine[4]);
+    state.counters["fixed_ns"] = fixed;
+    state.counters["e32/e512"] = engine[2] / engine[4];
+}
+BENCHMARK(BM_BlockSizes)->Iterations(15)->Unit(benchmark::kMillisecond);
 #endif
 
 // Spread of single block times over two seconds of audio. The same work is repeated from a
@@ -402,19 +375,19 @@ void BM_BlockTimeSpread(benchmark::State& state) {
             if (pos + block > kRate) {
                 pos = 0;
             }
-            const double t0 = threadNanoseconds();
+            const double t0 = enginebench::threadNanoseconds();
             reverb.process(block, in.left.data() + pos, in.right.data() + pos, outL.data(),
                            outR.data(), 1.0f, 0.125f);
-            fastest[b] = std::min(fastest[b], threadNanoseconds() - t0);
+            fastest[b] = std::min(fastest[b], enginebench::threadNanoseconds() - t0);
             pos += block;
         }
         // Blocks that start with a structural change, as the effect applies it.
         for (int k = 0; k < 16; ++k) {
-            const double t0 = threadNanoseconds();
+            const double t0 = enginebench::threadNanoseconds();
             reverb.rebuild(0.5f, 0, 1.0f);
             reverb.process(block, in.left.data() + k * block, in.right.data() + k * block,
                            outL.data(), outR.data(), 1.0f, 0.125f);
-            rebuildBlock = std::min(rebuildBlock, threadNanoseconds() - t0);
+            rebuildBlock = std::min(rebuildBlock, enginebench::threadNanoseconds() - t0);
         }
     }
     state.counters["worst_block"] =

@@ -1,0 +1,150 @@
+// The engine's stages one by one, for the benchmark: each stage of the signal path run over a
+// stretch of audio in blocks of a given size and timed on its own, and the thread's processor
+// clock it is timed with.
+#pragma once
+
+#include "engine/Delay.h"
+#include "engine/Filter.h"
+#include "engine/FloatMode.h"
+#include "engine/MixKernels.h"
+#include "engine/Reflections.h"
+#include "engine/Reverb.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <vector>
+
+namespace enginebench {
+
+// The calling thread's processor time in nanoseconds where the platform measures it (so that
+// time spent descheduled on a busy machine does not count), else the wall clock.
+inline double threadNanoseconds() {
+#if defined(__linux__)
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e9 + t.tv_nsec;
+#else
+    return std::chrono::duration<double, std::nano>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+#endif
+}
+
+// The stages of a run of blocks, each stage timed over the whole run (so that reading the
+// clock costs nothing per block), with the default program's lengths at 44.1 kHz (room size
+// 0.5): pre-delay line 7 cells, combs 7545 and 15165 cells, separation line 151 cells, taps
+// 308 to 7237 samples back.
+class Stages {
+public:
+    static constexpr int32_t kRun = 20480;
+    static constexpr int kCount = 8;
+    static constexpr const char* kNames[kCount] = {"mono",  "preDelay",   "reflections", "comb1",
+                                                   "comb2", "separation", "mix",         "sum"};
+
+    explicit Stages(int32_t block)
+        : block(block), preDelay(7), comb1(7545), comb2(15165), separation(151),
+          history(88200, 0.0f), noise(94133, 0.0f), mono(kRun), wetLeft(kRun), wetRight(kRun),
+          outLeft(kRun), outRight(kRun) {
+        comb1.setEchoFilter(true);
+        lowpass.setType(Filter::typeCode(Filter::kLowpass, 1), 0.001f);
+        highpass.setType(Filter::typeCode(Filter::kComplementary, 1), 0.001f);
+        lowpass.mix = 0.7f;
+        lowpass.cutoff = 0.64f;
+        highpass.cutoff = 0.0f;
+        uint32_t s = 99;
+        for (float& v : noise) {
+            s = s * 1664525u + 1013904223u;
+            v = 0.8f + static_cast<float>(s >> 8) / (1 << 24) * 0.3f;
+        }
+        // Taps spread like the default layout: 224 samples apart on average.
+        for (int j = 0; j < Reverb::kTaps; ++j) {
+            reach[j] = 308 + j * 224;
+            gain[j] = (j & 1) ? -0.8 : 0.8;
+            noisePos[j] = (j * 2917) % 94133;
+        }
+    }
+
+    int32_t frames() const { return kRun; }
+
+    // Runs kRun frames of input from inL and inR in blocks, adding each stage's time to `spent`.
+    void run(const float* inL, const float* inR, double* spent) {
+        ScopedFlushDenormals flush;
+        double t = threadNanoseconds();
+        auto lap = [&](int stage) {
+            const double now = threadNanoseconds();
+            spent[stage] += now - t;
+            t = now;
+        };
+        const int32_t n = block;
+        auto blocks = [&](auto&& stage) {
+            for (int32_t at = 0; at + n <= kRun; at += n) {
+                stage(at);
+            }
+        };
+        blocks([&](int32_t at) {
+            monoSum(inL + at, inR + at, mono.data() + at, n, Reverb::kInputLimit);
+        });
+        lap(0);
+        blocks([&](int32_t at) {
+            preDelay.process(mono.data() + at, mono.data() + at, n, 0.99f, 0.0f, 1.0f);
+        });
+        lap(1);
+        blocks([&](int32_t at) { reflections(at); });
+        lap(2);
+        Delay::Chain chain;
+        chain.inputFilter = &lowpass;
+        chain.inputMixing = true;
+        chain.outputFilter = &highpass;
+        blocks([&](int32_t at) {
+            comb1.process(wetLeft.data() + at, wetRight.data() + at, n, 0.99f, 0.0109379f, 0.3f,
+                          chain);
+        });
+        lap(3);
+        blocks([&](int32_t at) {
+            comb2.process(wetRight.data() + at, wetLeft.data() + at, n, 0.99f, 0.0104689f, 0.1f);
+        });
+        lap(4);
+        blocks([&](int32_t at) {
+            separation.process(wetLeft.data() + at, wetRight.data() + at, n, 0.99f, 0.0f, 1.0f);
+        });
+        lap(5);
+        blocks([&](int32_t at) {
+            outputMix(inL + at, inR + at, wetLeft.data() + at, wetRight.data() + at,
+                      outLeft.data() + at, outRight.data() + at, 1.0, 0.125, n);
+        });
+        lap(6);
+    }
+
+private:
+    // 32 taps over the history and the block at `at`, then the block appended to the history.
+    void reflections(int32_t at) {
+        const int32_t n = block;
+        float* wet = wetLeft.data() + at;
+        std::fill(wet, wet + n, 0.0f);
+        const int32_t H = static_cast<int32_t>(history.size());
+        for (int j = 0; j < Reverb::kTaps; ++j) {
+            int32_t from = historyPos - reach[j];
+            if (from < 0) {
+                from += H;
+            }
+            const int32_t m = std::min(n, H - from);
+            accumulateTap(wet, history.data() + from, noise.data() + noisePos[j], gain[j], m);
+            noisePos[j] = (noisePos[j] + n) % (94133 - n);
+        }
+        std::copy(mono.begin() + at, mono.begin() + at + n, history.begin() + historyPos);
+        historyPos = (historyPos + n) % (H - n);
+    }
+
+    int32_t block;
+    Delay preDelay, comb1, comb2, separation;
+    Filter lowpass, highpass;
+    std::vector<float> history, noise, mono, wetLeft, wetRight, outLeft, outRight;
+    int32_t historyPos = 20000;
+    int32_t reach[Reverb::kTaps];
+    double gain[Reverb::kTaps];
+    int32_t noisePos[Reverb::kTaps];
+};
+
+} // namespace enginebench
