@@ -412,8 +412,8 @@ void Delay::run(const float* input, float* output, int32_t count, double feedbac
     LoopFilters<F> filters(chain, echoFilter);
 
     // The loops of runs pay for their separate passes only with wide vectors.
-    const bool wideVectors =
-        static_cast<int>(activeVectorLevel()) >= static_cast<int>(VectorLevel::Avx2);
+    const bool wideVectors = static_cast<int>(kernelLevel(KernelGroup::DelayLine)) >=
+                             static_cast<int>(VectorLevel::Avx2);
     // A chunk of m samples reads no cell that one of its own samples writes when the head
     // moves fewer than length - 3 cells during it.
     int32_t chunk = static_cast<int32_t>((length - 4) / line.stepD) - 1;

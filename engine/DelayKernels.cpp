@@ -9,6 +9,7 @@
 namespace {
 
 struct Read {
+    static constexpr KernelGroup group = KernelGroup::DelayLine;
     template <int W>
     static FUMARA_ALWAYS_INLINE void run(const float* P, const int32_t* k, const float* v0,
                                          const float* v1, const float* v2, double offset, double* Y,
@@ -25,6 +26,7 @@ struct Read {
 };
 
 struct Write {
+    static constexpr KernelGroup group = KernelGroup::DelayLine;
     template <int W>
     static FUMARA_ALWAYS_INLINE void run(const float* in, const float* lastP, const int32_t* w,
                                          float* xf, WriteCurve k, double* curve, int32_t count) {
@@ -50,6 +52,7 @@ struct Write {
 };
 
 struct Spans {
+    static constexpr KernelGroup group = KernelGroup::DelayLine;
     template <int W>
     static FUMARA_ALWAYS_INLINE void run(const int32_t* cells, int32_t length, int32_t* writes,
                                          int32_t* counts, int32_t count) {
@@ -69,6 +72,7 @@ struct Spans {
 };
 
 struct Output {
+    static constexpr KernelGroup group = KernelGroup::DelayLine;
     template <int W>
     static FUMARA_ALWAYS_INLINE void run(const double* Y, const float* in, float* out, double dry,
                                          double wet, bool plain, int32_t count) {
@@ -86,6 +90,7 @@ struct Output {
 };
 
 struct PutSingles {
+    static constexpr KernelGroup group = KernelGroup::DelayLine;
     template <int W>
     static FUMARA_ALWAYS_INLINE void run(float* cell, int32_t length, const int32_t* writes,
                                          const int32_t* counts, const double* curve,
@@ -136,6 +141,7 @@ struct PutSingles {
 };
 
 struct FilterTrioLoop {
+    static constexpr KernelGroup group = KernelGroup::Filters;
     template <int W>
     static FUMARA_ALWAYS_INLINE void run(FilterTrio* trio, const float* in, const double* Y,
                                          float* inputs, float* results, float* out, double dry,

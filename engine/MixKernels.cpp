@@ -55,6 +55,7 @@ template <class V> FUMARA_ALWAYS_INLINE V limited(V x, float limit) {
 }
 
 struct MonoSum {
+    static constexpr KernelGroup group = KernelGroup::Mix;
     template <int W>
     static FUMARA_ALWAYS_INLINE bool run(const float* left, const float* right, float* mono,
                                          int32_t count, float limit, float leftThreshold,
@@ -87,6 +88,7 @@ struct MonoSum {
 };
 
 struct OutputMix {
+    static constexpr KernelGroup group = KernelGroup::Mix;
     template <int W>
     static FUMARA_ALWAYS_INLINE void
     run(const float* inLeft, const float* inRight, const float* wetLeft, const float* wetRight,

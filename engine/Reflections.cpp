@@ -7,6 +7,7 @@
 namespace {
 
 struct AccumulateTap {
+    static constexpr KernelGroup group = KernelGroup::Reflections;
     template <int W>
     static FUMARA_ALWAYS_INLINE void run(float* wet, const float* source, const float* noise,
                                          double gain, int32_t count) {

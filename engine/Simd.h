@@ -170,9 +170,9 @@ template <int N, class Group> FUMARA_ALWAYS_INLINE void forGroups(int32_t count,
 }
 
 // A kernel is a struct K with `template <int W> static R run(...)`, always inlined, where W is
-// the register width in bytes: 8 for the scalar level (one double), then 16, 32 and 64. It
-// processes kDoubles<W> doubles or kFloats<W> floats per operation. dispatch<K>(...) runs the
-// version compiled for the active vector level.
+// the register width in bytes: 8 for the scalar level (one double), then 16, 32 and 64, and
+// `static constexpr KernelGroup group`. It processes kDoubles<W> doubles or kFloats<W> floats
+// per operation. dispatch<K>(...) runs the version compiled for its group's level.
 template <int W> constexpr int kDoubles = W / 8;
 template <int W> constexpr int kFloats = W == 8 ? 1 : W / 4;
 
@@ -192,7 +192,7 @@ template <class K, class... A> FUMARA_TARGET_AVX512 FUMARA_FLATTEN auto runAvx51
 #endif
 
 template <class K, class... A> FUMARA_ALWAYS_INLINE auto dispatch(A... a) {
-    switch (activeVectorLevel()) {
+    switch (kernelLevel(K::group)) {
 #ifdef FUMARA_X86_KERNELS
     case VectorLevel::Avx512:
         return runAvx512<K>(a...);
