@@ -22,6 +22,11 @@ constexpr int32_t kChunk = 128;
 constexpr int32_t kFlatCells = 512;
 // Chunks shorter than this are not worth their separate passes.
 constexpr int32_t kMinChunk = 16;
+// Calls shorter than this run sample by sample, whatever the line: the passes of the other
+// loops cost more to set up than these samples take one at a time (the crossing points
+// measured at the AVX2 and AVX-512 levels: about 12 samples for a line with filters, 24
+// without).
+template <class F> constexpr int32_t kShortCall = F::filtered ? 12 : 24;
 
 // The per-sample values of one run of samples, pass by pass.
 struct Run {
@@ -322,13 +327,26 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
         skipBusy(input, output, count, chain);
         return;
     }
-    const int32_t L = length;
-    const double d = nominalDelay(L, scale);
-    const float r = static_cast<float>(L / d);
-    step = r;
-    const double q0 = lastStep;
-    coefA = static_cast<float>(1.0 / (q0 * r));
-    coefB = static_cast<float>(1.0 / (q0 * r + static_cast<double>(r) * r));
+    // The step for this length and scale, and the write curve's coefficients for it and the
+    // previous sample's step: the same every call once the line runs steadily.
+    if (!(scale == stepScale)) {
+        const int32_t L = length;
+        const double d = nominalDelay(L, scale);
+        step = static_cast<float>(L / d);
+        stepScale = scale;
+        coefStep = kNone;
+        // A chunk of m samples reads no cell that one of its own samples writes when the head
+        // moves fewer than length - 3 cells during it.
+        const int32_t most = static_cast<int32_t>((L - 4) / static_cast<double>(step)) - 1;
+        chunk = most > kChunk ? kChunk : most;
+    }
+    if (!(lastStep == coefStep)) {
+        const float r = step;
+        const double q0 = lastStep;
+        coefA = static_cast<float>(1.0 / (q0 * r));
+        coefB = static_cast<float>(1.0 / (q0 * r + static_cast<double>(r) * r));
+        coefStep = lastStep;
+    }
     if (count <= 0 || input == nullptr || output == nullptr) {
         return;
     }
@@ -411,15 +429,14 @@ void Delay::run(const float* input, float* output, int32_t count, double feedbac
               lastStep};
     LoopFilters<F> filters(chain, echoFilter);
 
+    if (count < kShortCall<F>) {
+        runSamples(line, filters, input, output, 0, count);
+        storeState(line);
+        return;
+    }
     // The loops of runs pay for their separate passes only with wide vectors.
     const bool wideVectors = static_cast<int>(kernelLevel(KernelGroup::DelayLine)) >=
                              static_cast<int>(VectorLevel::Avx2);
-    // A chunk of m samples reads no cell that one of its own samples writes when the head
-    // moves fewer than length - 3 cells during it.
-    int32_t chunk = static_cast<int32_t>((length - 4) / line.stepD) - 1;
-    if (chunk > kChunk) {
-        chunk = kChunk;
-    }
     if constexpr (F::plain) {
         if (chunk < kMinChunk && length <= kShortLine && wideVectors) {
             runShortLine(line, filters, input, output, count);

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 
 namespace delayloop {
 struct Line;
@@ -77,10 +78,17 @@ private:
     // all their cells; longer lines run in chunks.
     static constexpr int32_t kShortLine = 64;
 
+    static constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
+
     bool ensureCapacity(int32_t cells);
     // Clears the cells that the next `count` samples may touch for the first time since the
-    // last resize.
-    void clearAhead(int32_t count);
+    // last resize (none once the whole line is).
+    void clearAhead(int32_t count) {
+        if (cleared < length + 2) {
+            clearMore(count);
+        }
+    }
+    void clearMore(int32_t count);
     // A call while the line is busy: the chain's filters still see their samples.
     void skipBusy(const float* input, float* output, int32_t count, const Chain& chain);
     // The samples of one call, with the loop that suits the line; F is a delayloop::Flavour.
@@ -106,5 +114,11 @@ private:
     float lastStep = 1.0f;
     float coefA = 0.0f;
     float coefB = 0.0f;
+    // What process computes from the length and scale, kept while they stay: the scale `step`
+    // was computed for (NaN for none), the chunked loop's chunk length, and the previous step
+    // that coefA and coefB were computed with (NaN for none).
+    float stepScale = kNone;
+    int32_t chunk = 0;
+    float coefStep = kNone;
     std::atomic<uint8_t> updating{0};
 };

@@ -78,6 +78,8 @@ void Delay::setLength(int32_t requested) {
     coefA = 0.0f;
     coefB = 0.0f;
     lastStep = 1.0f;
+    stepScale = kNone;
+    coefStep = kNone;
     length = L;
     // Cells 0 to L + 1 are cleared: the line and the mirror of its first two cells.
     if (!ensureCapacity(L + 8)) {
@@ -91,11 +93,8 @@ void Delay::setLength(int32_t requested) {
     traceHook("Setting Delay Done", 0);
 }
 
-void Delay::clearAhead(int32_t count) {
+void Delay::clearMore(int32_t count) {
     const int32_t L = length;
-    if (cleared >= L + 2) {
-        return;
-    }
     // Lines short enough for the laid-out loop copy all their cells; longer ones touch no cell
     // beyond the head's last position plus 3 (the head moves at most step plus the float
     // spacing below the length per sample). Cells 0 and 1 are cleared by the first call.

@@ -173,6 +173,41 @@ void ReverbProcessing::matchAcrossSettings(VectorLevel level) {
     EXPECT_EQ(worst, 0.0);
 }
 
+TEST_F(ReverbProcessing, MatchesThePlainTranscriptionForEveryBlockPattern) {
+    // Hosts split blocks anywhere: each row is a cycle of block sizes, with a room size (the
+    // reflections' shortest tap) and a capacity, run at every vector level.
+    struct Row {
+        std::vector<int32_t> sizes;
+        float room;
+        int32_t capacity;
+    };
+    const Row rows[] = {{{1, 7, 32, 512}, 0.5f, 512},
+                        {{512, 1, 1, 32, 7, 7}, 0.0f, 512},
+                        {{1}, 0.0f, 256},
+                        {{3, 64, 1, 100}, 1.0f, 100}};
+    for (VectorLevel level : enginetest::vectorLevels()) {
+        enginetest::VectorLevelScope scope(level);
+        for (const Row& row : rows) {
+            SCOPED_TRACE(testing::Message() << "level " << static_cast<int>(level) << " first "
+                                            << row.sizes[0] << " room " << row.room);
+            Pair pair;
+            pair.setBlockSize(row.capacity);
+            pair.defaultProgram();
+            pair.rebuild(0.5f, 0, row.room);
+            Noise noise(29);
+            double worst = 0.0;
+            for (int32_t block = 0, done = 0; done < 30000; ++block) {
+                const int32_t n = row.sizes[static_cast<size_t>(block) % row.sizes.size()];
+                const std::vector<float> l = programme(noise, block / 8, n),
+                                         r = noise.block(n, 0.3f);
+                worst = std::max(worst, pair.run(l, r, 1.0f, 0.5f));
+                done += n;
+            }
+            EXPECT_EQ(worst, 0.0);
+        }
+    }
+}
+
 TEST_F(ReverbProcessing, MatchesThePlainTranscriptionAt8000And192000Hertz) {
     for (VectorLevel level : enginetest::vectorLevels()) {
         enginetest::VectorLevelScope scope(level);
