@@ -44,26 +44,32 @@ public:
                                                    "comb2", "separation", "mix",         "sum"};
 
     explicit Stages(int32_t block)
-        : block(block), preDelay(7), comb1(7545), comb2(15165), separation(151),
-          history(88200, 0.0f), noise(94133, 0.0f), mono(kRun), wetLeft(kRun), wetRight(kRun),
-          outLeft(kRun), outRight(kRun) {
+        : block(block), preDelay(7), comb1(7545), comb2(15165), separation(151), mono(kRun),
+          wetLeft(kRun), wetRight(kRun), outLeft(kRun), outRight(kRun) {
         comb1.setEchoFilter(true);
         lowpass.setType(Filter::typeCode(Filter::kLowpass, 1), 0.001f);
         highpass.setType(Filter::typeCode(Filter::kComplementary, 1), 0.001f);
         lowpass.mix = 0.7f;
         lowpass.cutoff = 0.64f;
         highpass.cutoff = 0.0f;
+        reflections.setHistoryLength(88200);
+        reflections.setNoiseLength(94133);
         uint32_t s = 99;
-        for (float& v : noise) {
+        for (int32_t i = 0; i < 94133; ++i) {
             s = s * 1664525u + 1013904223u;
-            v = 0.8f + static_cast<float>(s >> 8) / (1 << 24) * 0.3f;
+            reflections.noiseTable()[i] = 0.8f + static_cast<float>(s >> 8) / (1 << 24) * 0.3f;
         }
+        reflections.noiseFilled();
         // Taps spread like the default layout: 224 samples apart on average.
+        int32_t delays[Reverb::kTaps], noisePos[Reverb::kTaps];
+        float gains[Reverb::kTaps];
         for (int j = 0; j < Reverb::kTaps; ++j) {
-            reach[j] = 308 + j * 224;
-            gain[j] = (j & 1) ? -0.8 : 0.8;
+            delays[j] = 308 + j * 224;
+            gains[j] = (j & 1) ? -0.8f : 0.8f;
             noisePos[j] = (j * 2917) % 94133;
         }
+        reflections.layOut(delays, gains);
+        reflections.restart(noisePos);
     }
 
     int32_t frames() const { return kRun; }
@@ -91,7 +97,7 @@ public:
             preDelay.process(mono.data() + at, mono.data() + at, n, 0.99f, 0.0f, 1.0f);
         });
         lap(1);
-        blocks([&](int32_t at) { reflections(at); });
+        blocks([&](int32_t at) { reflections.process(mono.data() + at, wetLeft.data() + at, n); });
         lap(2);
         Delay::Chain chain;
         chain.inputFilter = &lowpass;
@@ -118,33 +124,11 @@ public:
     }
 
 private:
-    // 32 taps over the history and the block at `at`, then the block appended to the history.
-    void reflections(int32_t at) {
-        const int32_t n = block;
-        float* wet = wetLeft.data() + at;
-        std::fill(wet, wet + n, 0.0f);
-        const int32_t H = static_cast<int32_t>(history.size());
-        for (int j = 0; j < Reverb::kTaps; ++j) {
-            int32_t from = historyPos - reach[j];
-            if (from < 0) {
-                from += H;
-            }
-            const int32_t m = std::min(n, H - from);
-            accumulateTap(wet, history.data() + from, noise.data() + noisePos[j], gain[j], m);
-            noisePos[j] = (noisePos[j] + n) % (94133 - n);
-        }
-        std::copy(mono.begin() + at, mono.begin() + at + n, history.begin() + historyPos);
-        historyPos = (historyPos + n) % (H - n);
-    }
-
     int32_t block;
     Delay preDelay, comb1, comb2, separation;
     Filter lowpass, highpass;
-    std::vector<float> history, noise, mono, wetLeft, wetRight, outLeft, outRight;
-    int32_t historyPos = 20000;
-    int32_t reach[Reverb::kTaps];
-    double gain[Reverb::kTaps];
-    int32_t noisePos[Reverb::kTaps];
+    Reflections reflections;
+    std::vector<float> mono, wetLeft, wetRight, outLeft, outRight;
 };
 
 } // namespace enginebench

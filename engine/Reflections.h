@@ -1,10 +1,86 @@
-// The inner loop of the reflections: one tap's noise-modulated samples added to the wet signal.
+// The reverb's reflections: 32 taps over the history of the pre-delayed mono signal, each
+// tap's gain wandering with the looped noise table at its own phase.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
-// wet[i] += (source[i] * gain) * noise[i] for `count` samples, each sum rounded to float as
-// it is stored. The product is formed in double precision (gain * noise is exact there, so
-// the order of the two multiplications does not change the result). Picks a vector version
-// for the processor it runs on (VectorLevel.h); every version gives identical results.
-void accumulateTap(float* wet, const float* source, const float* noise, double gain, int32_t count);
+// For each sample, the 32 taps in order: wet += (history[t - reach] * gain) * noise[phase],
+// each sum rounded to float, every tap's noise phase advancing by one per sample; the sample
+// is appended to the history after its taps have read it.
+//
+// How the work is laid out (the results are those of the sample-by-sample sum):
+// - The history is a ring of historyLength + kPiece samples plus a copy of its first kPiece
+//   samples past its end. A piece of up to kPiece samples is appended before its taps read,
+//   and each tap then reads one contiguous run: the samples it needs are never overwritten,
+//   and the copy keeps runs across the ring's end contiguous.
+// - The noise table is followed by its continuation (the table from its start again), so each
+//   tap's noise run of up to kPiece samples is contiguous too.
+// - Every sample's taps reach at least minReach samples back, so its reflections can be
+//   computed before it arrives, from the history alone. For short calls the stage keeps up
+//   to kAhead samples of reflections computed ahead in one vector pass, instead of running
+//   the 32 taps' dependent sums for a handful of samples each call.
+class Reflections {
+public:
+    static constexpr int kTaps = 32;
+    // Samples appended and read per pass.
+    static constexpr int32_t kPiece = 1024;
+    // Reflections computed ahead for short calls, and the calls that use them.
+    static constexpr int32_t kAhead = 64;
+    static constexpr int32_t kShortCall = 32;
+
+    Reflections() = default;
+    Reflections(const Reflections&) = delete;
+    Reflections& operator=(const Reflections&) = delete;
+
+    // Storage (control thread). A history of `samples` samples, cleared; answers false and
+    // keeps the one it has when the allocation fails.
+    bool setHistoryLength(int32_t samples);
+    // A noise table of `samples` entries, to be filled through noiseTable() and then
+    // completed with noiseFilled().
+    bool setNoiseLength(int32_t samples);
+    float* noiseTable() { return noise.get(); }
+    const float* noiseTable() const { return noise.get(); }
+    void noiseFilled();
+    bool ready() const { return ring && noise; }
+
+    // The taps' delays in samples and gains (a new layout, from a rebuild on the audio thread).
+    void layOut(const int32_t* delays, const float* gains);
+    // Each tap's place in the noise table, and an empty history (control thread).
+    void restart(const int32_t* noisePositions);
+
+    // The reflections of `frames` pre-delayed samples into `wet`; appends them to the history.
+    void process(const float* mono, float* wet, int32_t frames);
+
+    int32_t historyLength() const { return length; }
+    int32_t noiseLength() const { return noiseSize; }
+    // Where the next sample goes in a history of historyLength() samples.
+    int32_t historyPosition() const { return position; }
+    // A tap's place in the noise table for the next sample.
+    int32_t noisePosition(int tap) const;
+
+private:
+    // Appends frames [from, to) of `mono` to the ring.
+    void append(const float* mono, int32_t count);
+    // The reflections of the `count` samples from the current frontier on into `wet`; moves the
+    // frontier on. ringAt is the ring position of the frontier's sample.
+    void computeRun(float* wet, int32_t count, int32_t ringAt);
+    // Fills the look-ahead as far as the history allows.
+    void fillAhead();
+    // Drops what was computed ahead: the noise phases go back to the next sample's.
+    void dropAhead();
+
+    std::unique_ptr<float[]> ring; // ringSize samples, then kPiece copied from its start
+    int32_t ringSize = 0;
+    int32_t ringPos = 0;            // where the next sample goes
+    int32_t length = 0;             // the history's length, which folds the tap delays
+    int32_t position = 0;           // the next sample's place in a history of that length
+    std::unique_ptr<float[]> noise; // noiseSize entries, then kPiece continuing from the start
+    int32_t noiseSize = 0;
+    int32_t reach[kTaps] = {}; // tap delays folded into 1..length
+    double gain[kTaps] = {};
+    int32_t phase[kTaps] = {}; // noise positions at the frontier
+    int32_t minReach = 1;
+    float ahead[kAhead] = {}; // reflections of the next samples
+    int32_t aheadCount = 0;   // how many; the frontier is that many samples ahead
+};

@@ -5,7 +5,6 @@
 #include "engine/FloatMode.h"
 #include "engine/MixKernels.h"
 #include "engine/Random.h"
-#include "engine/Reflections.h"
 #include "engine/SampleRate.h"
 #include "engine/Trace.h"
 #include "engine/Tuning.h"
@@ -77,25 +76,24 @@ Reverb::Reverb(int32_t rate) : sampleRate(isUsableSampleRate(rate) ? rate : kDef
     combLine1.reset(new Delay(40));
     combLine2.reset(new Delay(40));
 
-    noiseLength = static_cast<int32_t>(sampleRate * kNoiseSeconds);
+    int32_t noiseLength = static_cast<int32_t>(sampleRate * kNoiseSeconds);
     if (noiseLength < 1) {
         noiseLength = 1;
     }
-    noiseTable = allocateZeroed(noiseLength);
+    reflections.setNoiseLength(noiseLength);
     {
         RandomSequence draws(randomState());
         for (int j = 0; j < kTaps; ++j) {
-            tapNoisePos[j] = initialNoisePos[j] = draws.next() % noiseLength;
+            initialNoisePos[j] = draws.next() % noiseLength;
         }
         randomSeed(draws.state());
     }
-    buildNoiseTable();
+    buildNoiseTable(noiseLength);
 
     setBlockSize(kDefaultBlockSize);
 
-    historyLength = kHistorySeconds * sampleRate;
-    history = allocateZeroed(historyLength);
-    historyPos = 0;
+    reflections.setHistoryLength(kHistorySeconds * sampleRate);
+    reflections.restart(initialNoisePos);
 
     reserveDelays();
     rebuild(length, 0, 0.5f);
@@ -106,9 +104,8 @@ Reverb::~Reverb() {
     traceHook("Destroy Reverb", 0);
 }
 
-void Reverb::buildNoiseTable() {
-    float* table = noiseTable.get();
-    const int32_t n = noiseLength;
+void Reverb::buildNoiseTable(int32_t n) {
+    float* table = reflections.noiseTable();
     RandomSequence draws(randomState());
     for (int32_t i = 0; i < n; ++i) {
         const float value = static_cast<float>(drawFraction(draws.next()) * kNoiseAmplitude);
@@ -140,6 +137,7 @@ void Reverb::buildNoiseTable() {
     }
 
     lowpass.setType(kLowpassType, kFilterAmount);
+    reflections.noiseFilled();
 }
 
 void Reverb::reserveDelays() {
@@ -210,11 +208,9 @@ void Reverb::layOutTaps(float size) {
             g = -g;
         }
         tapGain[j] = g;
-        // A tap reaching further back than the history reads the cell that many samples
-        // back modulo the history length (only at rates of a few hundred hertz).
-        tapReach[j] = (tapDelay[j] - 1) % historyLength + 1;
     }
     randomSeed(draws.state());
+    reflections.layOut(tapDelay, tapGain);
 }
 
 void Reverb::setRoomSize(float size) {
@@ -252,12 +248,9 @@ bool Reverb::setSampleRate(int32_t rate) {
     if (!isUsableSampleRate(rate)) {
         return rate == sampleRate;
     }
-    std::unique_ptr<float[]> fresh = allocateZeroed(kHistorySeconds * rate);
-    if (!fresh) {
+    if (!reflections.setHistoryLength(kHistorySeconds * rate)) {
         return rate == sampleRate; // keep the storage and rate we have
     }
-    history = std::move(fresh);
-    historyLength = kHistorySeconds * rate;
     sampleRate = rate;
     lowpass.setSampleRate(rate);
     highpass.setSampleRate(rate);
@@ -267,11 +260,7 @@ bool Reverb::setSampleRate(int32_t rate) {
 }
 
 void Reverb::reset() {
-    if (history) {
-        std::memset(history.get(), 0, sizeof(float) * static_cast<size_t>(historyLength));
-    }
-    historyPos = 0;
-    std::memcpy(tapNoisePos, initialNoisePos, sizeof tapNoisePos);
+    reflections.restart(initialNoisePos);
     tailCounter = 0;
     // The rebuild silences the delay lines and clears both filters.
     setRoomSize(roomSize);
@@ -301,7 +290,7 @@ void Reverb::process(int32_t frames, const float* inLeft, const float* inRight, 
     if (frames <= 0) {
         return;
     }
-    const bool ready = history && noiseTable && blockCapacity > 0;
+    const bool ready = reflections.ready() && blockCapacity > 0;
     if (!inLeft || !inRight || !outLeft || !outRight || !ready) {
         if (outLeft) {
             std::memset(outLeft, 0, sizeof(float) * static_cast<size_t>(frames));
@@ -358,7 +347,7 @@ void Reverb::processBlock(int32_t frames, const float* inLeft, const float* inRi
     // 3. Pre-delay, in place.
     preDelayLine->process(sum, sum, frames, kLineScale, 0.0f, 1.0f);
     // 4. Reflections into the left work buffer.
-    computeReflections(frames);
+    reflections.process(sum, left, frames);
     // 5. to 7. Low-pass (blended with its input), first comb with its echo filter, high-pass.
     // The two filters run inside the comb's loop, sample by sample, with the same result as
     // three passes over the block.
@@ -377,76 +366,4 @@ void Reverb::processBlock(int32_t frames, const float* inLeft, const float* inRi
 
     // 10. Output mix.
     outputMix(inLeft, inRight, left, right, outLeft, outRight, dry, wet, frames);
-}
-
-void Reverb::computeReflections(int32_t frames) {
-    // Each tap reads a run of the pre-delayed signal `reach` samples back: the part before
-    // this block from the history, the rest from this block's samples, which are written into
-    // the history only afterwards. The noise table is read as one run per tap, wrapped at its
-    // end. The per-sample result is the same as reading every tap sample by sample.
-    const int32_t H = historyLength;
-    const int32_t N = noiseLength;
-    int32_t start = historyPos;
-    if (start >= H) {
-        start = 0;
-    }
-    while (start < 0) {
-        start += H;
-    }
-    float* wet = wetLeft.get();
-    const float* sum = mono.get();
-    const float* past = history.get();
-    const float* noise = noiseTable.get();
-    std::memset(wet, 0, sizeof(float) * static_cast<size_t>(frames));
-
-    for (int j = 0; j < kTaps; ++j) {
-        const int32_t reach = tapReach[j];
-        const double gain = tapGain[j];
-        int32_t noisePos = tapNoisePos[j];
-        int32_t i = 0;
-        int32_t readPos = start - reach;
-        if (readPos < 0) {
-            readPos += H;
-        }
-        const int32_t fromHistory = std::min(reach, frames);
-        while (i < fromHistory) {
-            const int32_t run = std::min({fromHistory - i, H - readPos, N - noisePos});
-            accumulateTap(wet + i, past + readPos, noise + noisePos, gain, run);
-            i += run;
-            readPos += run;
-            if (readPos == H) {
-                readPos = 0;
-            }
-            noisePos += run;
-            if (noisePos == N) {
-                noisePos = 0;
-            }
-        }
-        while (i < frames) {
-            const int32_t run = std::min(frames - i, N - noisePos);
-            accumulateTap(wet + i, sum + (i - reach), noise + noisePos, gain, run);
-            i += run;
-            noisePos += run;
-            if (noisePos == N) {
-                noisePos = 0;
-            }
-        }
-        tapNoisePos[j] = noisePos;
-    }
-
-    // Append this block to the history (only its last H samples when it is longer).
-    float* store = history.get();
-    int32_t first = frames > H ? frames - H : 0;
-    int32_t pos = static_cast<int32_t>((static_cast<int64_t>(start) + first) % H);
-    int32_t i = first;
-    while (i < frames) {
-        const int32_t run = std::min(frames - i, H - pos);
-        std::memcpy(store + pos, sum + i, sizeof(float) * static_cast<size_t>(run));
-        i += run;
-        pos += run;
-        if (pos == H) {
-            pos = 0;
-        }
-    }
-    historyPos = pos;
 }

@@ -4,6 +4,7 @@
 
 #include "engine/Delay.h"
 #include "engine/Filter.h"
+#include "engine/Reflections.h"
 
 #include <atomic>
 #include <cstdint>
@@ -86,12 +87,11 @@ public:
 private:
     friend struct ReverbProbe; // tests only
 
-    void buildNoiseTable();
+    void buildNoiseTable(int32_t length);
     void layOutTaps(float size);
     void reserveDelays();
     void processBlock(int32_t frames, const float* inLeft, const float* inRight, float* outLeft,
                       float* outRight, float dry, float wet);
-    void computeReflections(int32_t frames);
 
     std::atomic<uint8_t> updating{0};
     float length = 1.0f;
@@ -104,14 +104,12 @@ private:
     int32_t roomIndex = 0;
     float roomSize = 0.5f;
     int32_t mode = 0;
-    int32_t historyLength = 0;
     int32_t tapDelay[kTaps] = {};
     float tapGain[kTaps] = {};
-    int32_t tapNoisePos[kTaps] = {};
     // Each tap's noise position as construction drew it (reset() returns to it).
     int32_t initialNoisePos[kTaps] = {};
-    std::unique_ptr<float[]> history;
-    int32_t historyPos = 0;
+    // The taps at work: the history, the noise table and each tap's place in it.
+    Reflections reflections;
     std::unique_ptr<float[]> wetLeft;
     std::unique_ptr<float[]> wetRight;
     std::unique_ptr<float[]> mono;
@@ -120,17 +118,13 @@ private:
     std::atomic<float> lowpassCutoff{0.35f};
     std::atomic<float> highpassCutoff{0.001f};
     std::atomic<float> separation{0.5f};
-    std::unique_ptr<float[]> noiseTable;
     std::atomic<float> preDelay{0.0f};
-    int32_t noiseLength = 0;
     int32_t tailCounter = 0;
 
     // The rate this engine's storage and lengths are computed for.
     int32_t sampleRate;
     // Frames the work buffers hold.
     int32_t blockCapacity = 0;
-    // Tap spacing of the current layout, and each tap's delay folded into 1..historyLength
-    // (the sample the tap reads, counted back from the current one).
+    // Tap spacing of the current layout.
     int32_t spacing = 0;
-    int32_t tapReach[kTaps] = {};
 };

@@ -47,12 +47,11 @@ struct ReverbProbe {
     float getFeedback2() const { return r.feedback2; }
     int32_t getTapDelay(int tap) const { return r.tapDelay[tap]; }
     float getTapGain(int tap) const { return r.tapGain[tap]; }
-    int32_t getTapNoisePos(int tap) const { return r.tapNoisePos[tap]; }
-    int32_t getHistoryLength() const { return r.historyLength; }
-    int32_t getHistoryPos() const { return r.historyPos; }
-    const float* getHistory() const { return r.history.get(); }
-    int32_t getNoiseLength() const { return r.noiseLength; }
-    const float* getNoiseTable() const { return r.noiseTable.get(); }
+    int32_t getTapNoisePos(int tap) const { return r.reflections.noisePosition(tap); }
+    int32_t getHistoryLength() const { return r.reflections.historyLength(); }
+    int32_t getHistoryPos() const { return r.reflections.historyPosition(); }
+    int32_t getNoiseLength() const { return r.reflections.noiseLength(); }
+    const float* getNoiseTable() const { return r.reflections.noiseTable(); }
     int32_t getTailCounter() const { return r.tailCounter; }
     float getLowpassCutoff() const { return r.lowpassCutoff.load(std::memory_order_relaxed); }
     float getHighpassCutoff() const { return r.highpassCutoff.load(std::memory_order_relaxed); }
