@@ -63,7 +63,7 @@ void runSamples(Line& line, LoopFilters<F>& filters, const float* input, float* 
 // The head over m samples: its positions and cells into the run (the ones before the run
 // first), the cells each sample writes, and the head's state after the run.
 FUMARA_ALWAYS_INLINE void headPass(Line& s, Run& run, int32_t m, bool readCells) {
-    run.heads[0] = static_cast<float>(s.lastP);
+    run.heads[0] = s.lastP;
     run.cellsBefore[0] = s.last;
     int32_t* const cells = run.cells();
     for (int32_t j = 0; j < m; ++j) {
@@ -197,7 +197,7 @@ void runChunks(Line& line, LoopFilters<F>& filters, const float* input, float* o
     const WriteCurve shape = steadyCurve(s);
     int32_t i = 0;
     while (i < count) {
-        if (s.q != s.stepD) {
+        if (s.q != s.step) {
             runSamples(s, filters, input, output, i, i + 1);
             ++i;
             continue;
@@ -210,8 +210,8 @@ void runChunks(Line& line, LoopFilters<F>& filters, const float* input, float* o
         // may overwrite them); with filters the inputs are kept as filtered.
         const float* in = input + i;
         float* out = output + i;
-        run.rounded[0] = static_cast<float>(s.xpp);
-        run.rounded[1] = static_cast<float>(s.xp);
+        run.rounded[0] = s.xpp;
+        run.rounded[1] = s.xp;
         if (F::filtered) {
             chunkOutputs(s, filters, run, in, out, m, wideVectors);
         }
@@ -261,7 +261,7 @@ void runShortLine(Line& line, LoopFilters<F>& filters, const float* input, float
     }
     int32_t i = 0;
     while (i < count) {
-        if (s.q != s.stepD || span < 1) {
+        if (s.q != s.step || span < 1) {
             runSamples(s, filters, input, output, i, i + 1);
             ++i;
             continue;
@@ -274,8 +274,8 @@ void runShortLine(Line& line, LoopFilters<F>& filters, const float* input, float
         std::memcpy(flat, s.cell + oldest, sizeof(float) * static_cast<size_t>(L - oldest));
         std::memcpy(flat + (L - oldest), s.cell, sizeof(float) * static_cast<size_t>(oldest));
         const float* in = input + i;
-        run.rounded[0] = static_cast<float>(s.xpp);
-        run.rounded[1] = static_cast<float>(s.xp);
+        run.rounded[0] = s.xpp;
+        run.rounded[1] = s.xp;
         delayWrite(in, run.heads, run.writes, run.rounded, shape, run.curve, m);
         int32_t at = L;
         for (int32_t j = 0; j < m; ++j) {
@@ -332,24 +332,28 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
     if (!(scale == stepScale)) {
         const int32_t L = length;
         const double d = nominalDelay(L, scale);
-        step = static_cast<float>(L / d);
+        line.step = static_cast<float>(L / d);
+        line.stepD = line.step;
         stepScale = scale;
         coefStep = kNone;
         // A chunk of m samples reads no cell that one of its own samples writes when the head
         // moves fewer than length - 3 cells during it.
-        const int32_t most = static_cast<int32_t>((L - 4) / static_cast<double>(step)) - 1;
+        const int32_t most = static_cast<int32_t>((L - 4) / line.stepD) - 1;
         chunk = most > kChunk ? kChunk : most;
     }
-    if (!(lastStep == coefStep)) {
-        const float r = step;
-        const double q0 = lastStep;
-        coefA = static_cast<float>(1.0 / (q0 * r));
-        coefB = static_cast<float>(1.0 / (q0 * r + static_cast<double>(r) * r));
-        coefStep = lastStep;
+    if (!(line.q == coefStep)) {
+        const float r = line.step;
+        const double q0 = line.q;
+        line.a = static_cast<float>(1.0 / (q0 * r));
+        line.b = static_cast<float>(1.0 / (q0 * r + static_cast<double>(r) * r));
+        coefStep = line.q;
     }
     if (count <= 0 || input == nullptr || output == nullptr) {
         return;
     }
+    line.feedback = feedback;
+    line.wet = mix;
+    line.dry = 1.0 - static_cast<double>(mix);
     clearAhead(count);
     if (echoFilterOn) {
         echoFilter.cutoff = tuning::kEchoCutoff;
@@ -358,33 +362,33 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
     const bool pre = chain.inputFilter != nullptr;
     const bool post = chain.outputFilter != nullptr;
     if (!echoFilterOn && !pre && !post && feedback == 0.0f && mix == 1.0f) {
-        run<Flavour<false, true, false, false>>(input, output, count, feedback, mix, chain);
+        run<Flavour<false, true, false, false>>(input, output, count, chain);
         return;
     }
     switch ((echoFilterOn ? 4 : 0) | (pre ? 2 : 0) | (post ? 1 : 0)) {
     case 0:
-        run<Flavour<false, false, false, false>>(input, output, count, feedback, mix, chain);
+        run<Flavour<false, false, false, false>>(input, output, count, chain);
         break;
     case 1:
-        run<Flavour<false, false, false, true>>(input, output, count, feedback, mix, chain);
+        run<Flavour<false, false, false, true>>(input, output, count, chain);
         break;
     case 2:
-        run<Flavour<false, false, true, false>>(input, output, count, feedback, mix, chain);
+        run<Flavour<false, false, true, false>>(input, output, count, chain);
         break;
     case 3:
-        run<Flavour<false, false, true, true>>(input, output, count, feedback, mix, chain);
+        run<Flavour<false, false, true, true>>(input, output, count, chain);
         break;
     case 4:
-        run<Flavour<true, false, false, false>>(input, output, count, feedback, mix, chain);
+        run<Flavour<true, false, false, false>>(input, output, count, chain);
         break;
     case 5:
-        run<Flavour<true, false, false, true>>(input, output, count, feedback, mix, chain);
+        run<Flavour<true, false, false, true>>(input, output, count, chain);
         break;
     case 6:
-        run<Flavour<true, false, true, false>>(input, output, count, feedback, mix, chain);
+        run<Flavour<true, false, true, false>>(input, output, count, chain);
         break;
     default:
-        run<Flavour<true, false, true, true>>(input, output, count, feedback, mix, chain);
+        run<Flavour<true, false, true, true>>(input, output, count, chain);
         break;
     }
 }
@@ -407,31 +411,10 @@ void Delay::skipBusy(const float* input, float* output, int32_t count, const Cha
 }
 
 template <class F>
-void Delay::run(const float* input, float* output, int32_t count, double feedback, double mix,
-                const Chain& chain) {
-    Line line{buffer.aligned,
-              length,
-              static_cast<float>(length),
-              step,
-              step,
-              coefA,
-              coefB,
-              readOffset,
-              feedback,
-              mix,
-              1.0 - mix,
-              readPos,
-              lastCell,
-              writeCell,
-              lastReadPos,
-              lastInput,
-              olderInput,
-              lastStep};
+void Delay::run(const float* input, float* output, int32_t count, const Chain& chain) {
     LoopFilters<F> filters(chain, echoFilter);
-
     if (count < kShortCall<F>) {
         runSamples(line, filters, input, output, 0, count);
-        storeState(line);
         return;
     }
     // The loops of runs pay for their separate passes only with wide vectors.
@@ -440,7 +423,6 @@ void Delay::run(const float* input, float* output, int32_t count, double feedbac
     if constexpr (F::plain) {
         if (chunk < kMinChunk && length <= kShortLine && wideVectors) {
             runShortLine(line, filters, input, output, count);
-            storeState(line);
             return;
         }
     }
@@ -449,15 +431,4 @@ void Delay::run(const float* input, float* output, int32_t count, double feedbac
     } else {
         runChunks(line, filters, input, output, count, chunk, wideVectors);
     }
-    storeState(line);
-}
-
-void Delay::storeState(const delayloop::Line& line) {
-    readPos = line.P;
-    lastCell = line.last;
-    writeCell = line.w;
-    lastReadPos = static_cast<float>(line.lastP);
-    lastInput = static_cast<float>(line.xp);
-    olderInput = static_cast<float>(line.xpp);
-    lastStep = line.step;
 }

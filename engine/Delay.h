@@ -3,16 +3,13 @@
 #pragma once
 
 #include "engine/AlignedAddress.h"
+#include "engine/DelayHead.h"
 #include "engine/Filter.h"
 #include "engine/Tuning.h"
 
 #include <atomic>
 #include <cstdint>
 #include <limits>
-
-namespace delayloop {
-struct Line;
-}
 
 // A circular buffer of `length` cells read by a head that advances length / d cells per
 // sample, so that a cell written as the head passes it is read again d samples later. Each
@@ -93,9 +90,7 @@ private:
     void skipBusy(const float* input, float* output, int32_t count, const Chain& chain);
     // The samples of one call, with the loop that suits the line; F is a delayloop::Flavour.
     template <class F>
-    void run(const float* input, float* output, int32_t count, double feedback, double mix,
-             const Chain& chain);
-    void storeState(const delayloop::Line& line);
+    void run(const float* input, float* output, int32_t count, const Chain& chain);
 
     Filter echoFilter;
     int32_t length = kMinLength;
@@ -103,20 +98,12 @@ private:
     int32_t capacity = 0; // cells the buffer holds
     int32_t cleared = 0;  // cells from 0 on cleared since the last resize
     bool echoFilterOn = false;
-    float readPos = 0.0f;
-    int32_t lastCell = 0;
-    int32_t writeCell = 0;
-    float readOffset = tuning::kReadOffset;
-    float lastReadPos = 0.0f;
-    float lastInput = 0.0f;
-    float olderInput = 0.0f;
-    float step = 0.0f;
-    float lastStep = 1.0f;
-    float coefA = 0.0f;
-    float coefB = 0.0f;
-    // What process computes from the length and scale, kept while they stay: the scale `step`
-    // was computed for (NaN for none), the chunked loop's chunk length, and the previous step
-    // that coefA and coefB were computed with (NaN for none).
+    // The read head and write curve (readPos, lastCell, writeCell, readOffset, lastReadPos,
+    // lastInput, olderInput, step, lastStep, coefA, coefB) as the loops use them.
+    delayhead::Line line;
+    // What process computes from the length and scale, kept while they stay: the scale the
+    // step was computed for (NaN for none), the chunked loop's chunk length, and the previous
+    // step that the write curve's coefficients were computed with (NaN for none).
     float stepScale = kNone;
     int32_t chunk = 0;
     float coefStep = kNone;

@@ -10,6 +10,32 @@
 
 namespace delayhead {
 
+// A delay line as its loops see it, kept from call to call: its cells, the step and the
+// write curve's coefficients, the gains of the current call, and the heads' running state. A
+// loop copies it into a local, so that the state stays in registers, and hands it back when
+// done. Values the line computes as floats are held as floats and widened where they are used
+// (a double holding a float-rounded value invites the compiler to drop the rounding).
+struct Line {
+    float* cell = nullptr;
+    int32_t length = 0;
+    float lengthF = 0.0f;
+    float step = 0.0f;        // r: cells the head advances per sample
+    double stepD = 0.0;       // r as a double
+    float a = 0.0f, b = 0.0f; // the write curve's coefficients (coefA, coefB)
+    double offset = 0.0;      // the read offset
+    double feedback = 0.0;
+    double wet = 0.0; // mix
+    double dry = 1.0; // 1 - mix
+    // Running state.
+    float P = 0.0f;     // the read head
+    int32_t last = 0;   // the head's cell at the previous sample
+    int32_t w = 0;      // the first cell written at the current sample
+    float lastP = 0.0f; // the head at the previous sample
+    float xp = 0.0f;    // the last input, with its offset
+    float xpp = 0.0f;   // the input before
+    float q = 1.0f;     // the step of the previous sample
+};
+
 // The read head one sample later: P + r in float, brought back below the length.
 FUMARA_ALWAYS_INLINE float advance(float P, float r, float length) {
     float next = P + r;

@@ -24,29 +24,7 @@ template <bool EchoOn, bool PlainOn, bool PreOn, bool PostOn> struct Flavour {
     static constexpr bool filtered = EchoOn || PreOn || PostOn;
 };
 
-// The line as the loops of one call see it. Each loop copies it into a local, so that the
-// running state stays in registers, and hands it back when done. The last inputs and head
-// positions are kept as doubles: exact copies of the floats the line stores.
-struct Line {
-    float* cell;
-    int32_t length;
-    float lengthF;
-    float step;    // r: cells the head advances per sample
-    double stepD;  // r as a double
-    double a, b;   // the write curve's coefficients (coefA, coefB)
-    double offset; // the read offset
-    double feedback;
-    double wet; // mix
-    double dry; // 1 - mix
-    // Running state.
-    float P;      // the read head
-    int32_t last; // the head's cell at the previous sample
-    int32_t w;    // the first cell written at the current sample
-    double lastP; // the head at the previous sample
-    double xp;    // the last input, with its offset
-    double xpp;   // the input before
-    double q;     // the step of the previous sample
-};
+using delayhead::Line;
 
 // Zero or denormal (all float exponent bits clear) write increments are flushed to 0.
 FUMARA_ALWAYS_INLINE float flushTiny(float value) {
@@ -120,8 +98,10 @@ template <> struct MaybeHeld<false> {
 template <class F> class LoopFilters {
 public:
     LoopFilters(const Delay::Chain& chain, Filter& echoFilter)
-        : chain(chain), echoFilter(echoFilter), pre{chain.inputFilter, chain.inputMixing},
-          echo{&echoFilter, false}, post{chain.outputFilter, false},
+        : chain(chain), echoFilter(echoFilter), pre{chain.inputFilter, chain.inputMixing,
+                                                    F::pre && chain.inputFilter->isSettled()},
+          echo{&echoFilter, false, F::echo && echoFilter.isSettled()},
+          post{chain.outputFilter, false, F::post && chain.outputFilter->isSettled()},
           singleSections((!F::pre || chain.inputFilter->getSections() == 1) &&
                          (!F::echo || echoFilter.getSections() == 1) &&
                          (!F::post || chain.outputFilter->getSections() == 1)) {}
@@ -195,14 +175,15 @@ FUMARA_ALWAYS_INLINE void stepSample(Line& s, const float* input, float* output,
     float out = static_cast<float>(Y);
 
     if (span.count > 0) {
+        const double a = s.a, b = s.b, q = s.q, xp = s.xp, xpp = s.xpp;
         const double D = delayhead::curveStart<double>(s.w, s.lastP, s.offset, s.length);
-        const double W = delayhead::curveValue(D, s.q, s.stepD, s.a, s.b, x, s.xp, s.xpp);
+        const double W = delayhead::curveValue(D, q, s.stepD, a, b, x, xp, xpp);
         if (span.count == 1) {
             putCell<F>(s, s.w, W);
         } else {
             curveRuns(s.length, s.w, span.count, W,
-                      delayhead::curveSlope(D, s.q, s.stepD, s.a, s.b, x, s.xp, s.xpp),
-                      delayhead::curveBend(s.a, s.b, x, s.xp, s.xpp),
+                      delayhead::curveSlope(D, q, s.stepD, a, b, x, xp, xpp),
+                      delayhead::curveBend(a, b, x, xp, xpp),
                       [&s](int32_t j, double value)
                           FUMARA_INLINE_LAMBDA { putCell<F>(s, j, value); });
         }
@@ -211,8 +192,8 @@ FUMARA_ALWAYS_INLINE void stepSample(Line& s, const float* input, float* output,
     s.last = k;
     s.xpp = s.xp;
     s.xp = static_cast<float>(x);
-    s.lastP = Pd;
-    s.q = s.stepD;
+    s.lastP = s.P;
+    s.q = s.step;
     s.P = delayhead::advance(s.P, s.step, s.lengthF);
 
     if (!F::plain) {

@@ -67,25 +67,19 @@ void Delay::setLength(int32_t requested) {
     }
     updating.store(1, std::memory_order_relaxed);
     echoFilter.setType(Filter::typeCode(Filter::kComplementary, 1), tuning::kEchoAmount);
-    readPos = 0.0f;
-    lastCell = 0;
-    writeCell = 0;
-    readOffset = tuning::kReadOffset;
-    lastReadPos = 0.0f;
-    lastInput = 0.0f;
-    olderInput = 0.0f;
-    step = 0.0f;
-    coefA = 0.0f;
-    coefB = 0.0f;
-    lastStep = 1.0f;
+    line = delayhead::Line();
+    line.offset = tuning::kReadOffset;
     stepScale = kNone;
     coefStep = kNone;
     length = L;
+    line.length = L;
+    line.lengthF = static_cast<float>(L);
     // Cells 0 to L + 1 are cleared: the line and the mirror of its first two cells.
     if (!ensureCapacity(L + 8)) {
         traceHook("Delay Allocation error", 0);
         return; // stays busy until a later setLength succeeds
     }
+    line.cell = buffer.aligned;
     // The cells are cleared as the head first comes near them (clearAhead), so a resize on
     // the audio thread costs nothing in proportion to the length.
     cleared = 0;
@@ -100,8 +94,8 @@ void Delay::clearMore(int32_t count) {
     // spacing below the length per sample). Cells 0 and 1 are cleared by the first call.
     int32_t upTo = L + 2;
     if (L > kShortLine) {
-        const double perSample = static_cast<double>(step) + L * std::ldexp(1.0, -23);
-        const double reach = static_cast<double>(readPos) + count * perSample + 4.0;
+        const double perSample = static_cast<double>(line.step) + L * std::ldexp(1.0, -23);
+        const double reach = static_cast<double>(line.P) + count * perSample + 4.0;
         if (reach < upTo) {
             upTo = static_cast<int32_t>(reach);
         }

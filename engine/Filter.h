@@ -40,10 +40,16 @@ public:
     void process(uint32_t count, float* buffer, bool mixing);
     // One sample through the filter, mixing off (the delay line's echo filter).
     inline float processSample(float input);
-    // One sample inside an owner's own loop. `settled` starts false for each run of samples
-    // during which cutoff and damping stay unchanged; once a change check finds nothing to
-    // redesign it becomes true and the remaining samples skip the checks (none could fire).
+    // One sample inside an owner's own loop. `settled` starts as isSettled() for each run of
+    // samples during which cutoff and damping stay unchanged; once a change check finds
+    // nothing to redesign it becomes true and the remaining samples skip the checks (none
+    // could fire).
     inline float step(float input, bool mixing, bool& settled);
+    // Whether no change check can fire before the owner changes cutoff or damping: the last
+    // check found nothing to redesign, and nothing changed since.
+    bool isSettled() const {
+        return countdown == 0 && cutoff == lastCutoff && damping == lastDamping;
+    }
 
     // A settled one-section filter copied into locals for an owner's loop: the same
     // arithmetic as process() with its memory and coefficients held in registers. Take it

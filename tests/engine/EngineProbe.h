@@ -26,11 +26,11 @@ struct DelayProbe {
     int32_t getCapacity() const { return d.capacity; }
     bool isBusy() const { return d.updating.load(std::memory_order_relaxed) != 0; }
     bool isEchoFilterOn() const { return d.echoFilterOn; }
-    float getReadPos() const { return d.readPos; }
-    float getStep() const { return d.step; }
-    float getLastStep() const { return d.lastStep; }
-    float getCoefA() const { return d.coefA; }
-    float getCoefB() const { return d.coefB; }
+    float getReadPos() const { return d.line.P; }
+    float getStep() const { return d.line.step; }
+    float getLastStep() const { return d.line.q; }
+    float getCoefA() const { return d.line.a; }
+    float getCoefB() const { return d.line.b; }
     const float* getCells() const { return d.buffer.aligned; }
     FilterProbe getEchoFilter() const { return {d.echoFilter}; }
 };
