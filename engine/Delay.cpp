@@ -10,7 +10,8 @@
 #include <cstring>
 
 using delayloop::Flavour;
-using delayloop::Line;
+using delayloop::Heads;
+using delayloop::LineSetup;
 using delayloop::LoopFilters;
 
 namespace {
@@ -49,62 +50,65 @@ struct Run {
 // too fast for chunks run in it, and the other loops use it for the first sample after a
 // resize (which steps with the previous step).
 template <class F>
-void runSamples(Line& line, LoopFilters<F>& filters, const float* input, float* output,
-                int32_t from, int32_t to) {
-    Line s = line;
+void runSamples(const LineSetup& line, Heads& heads, LoopFilters<F>& filters, const float* input,
+                float* output, int32_t from, int32_t to) {
+    Heads h = heads;
     filters.run(from, to, [&](int32_t i, auto& pre, auto& echo, auto& post) FUMARA_INLINE_LAMBDA {
-        delayloop::stepSample<F>(s, input, output, i, pre, echo, post);
+        delayloop::stepSample<F>(line, h, input, output, i, pre, echo, post);
     });
-    line = s;
+    heads = h;
 }
 
 // --- Shared by the chunked and the short-line loops ---------------------------------------
 
 // The head over m samples: its positions and cells into the run (the ones before the run
 // first), the cells each sample writes, and the head's state after the run.
-FUMARA_ALWAYS_INLINE void headPass(Line& s, Run& run, int32_t m, bool readCells) {
-    run.heads[0] = s.lastP;
-    run.cellsBefore[0] = s.last;
+FUMARA_ALWAYS_INLINE void headPass(const LineSetup& line, Heads& h, Run& run, int32_t m,
+                                   bool readCells) {
+    run.heads[0] = h.lastP;
+    run.cellsBefore[0] = h.last;
     int32_t* const cells = run.cells();
     for (int32_t j = 0; j < m; ++j) {
-        const int32_t k = static_cast<int32_t>(s.P);
-        run.heads[j + 1] = s.P;
+        const int32_t k = static_cast<int32_t>(h.P);
+        run.heads[j + 1] = h.P;
         cells[j] = k;
         if (readCells) {
-            run.v0[j] = s.cell[k];
-            run.v1[j] = s.cell[k + 1];
-            run.v2[j] = s.cell[k + 2];
+            run.v0[j] = line.cell[k];
+            run.v1[j] = line.cell[k + 1];
+            run.v2[j] = line.cell[k + 2];
         }
-        s.P = delayhead::advance(s.P, s.step, s.lengthF);
+        h.P = delayhead::advance(h.P, line.step, line.lengthF);
     }
-    s.last = cells[m - 1];
-    delaySpans(cells, s.length, run.writes, run.counts, m);
+    h.last = cells[m - 1];
+    delaySpans(cells, line.length, run.writes, run.counts, m);
 }
 
 // The writes of sample j of a run that writes several cells, along its curve, each value
 // through store(cell, value); `written` holds the run's inputs as the line takes them.
 template <class Store>
-FUMARA_ALWAYS_INLINE void curveOf(const Line& s, const Run& run, const float* written, int32_t j,
-                                  Store&& store) {
+FUMARA_ALWAYS_INLINE void curveOf(const LineSetup& line, const Run& run, const float* written,
+                                  int32_t j, Store&& store) {
     const double x = static_cast<double>(written[j]) + tuning::kLineInputOffset;
     const double xq = run.rounded[j + 1];
     const double xqq = run.rounded[j];
-    const double D = delayhead::curveStart<double>(run.writes[j], run.heads[j], s.offset, s.length);
-    delayloop::curveRuns(s.length, run.writes[j], run.counts[j], run.curve[j],
-                         delayhead::curveSlope(D, s.stepD, s.stepD, s.a, s.b, x, xq, xqq),
-                         delayhead::curveBend(s.a, s.b, x, xq, xqq), store);
+    const double D =
+        delayhead::curveStart<double>(run.writes[j], run.heads[j], line.offset, line.length);
+    delayloop::curveRuns(
+        line.length, run.writes[j], run.counts[j], run.curve[j],
+        delayhead::curveSlope(D, line.stepD, line.stepD, line.a, line.b, x, xq, xqq),
+        delayhead::curveBend(line.a, line.b, x, xq, xqq), store);
 }
 
 // The state after a run of m samples (the head itself moved in headPass).
-FUMARA_ALWAYS_INLINE void endRun(Line& s, const Run& run, int32_t m) {
-    s.w = run.writes[m - 1];
-    s.lastP = run.heads[m];
-    s.xpp = run.rounded[m];
-    s.xp = run.rounded[m + 1];
+FUMARA_ALWAYS_INLINE void endRun(Heads& h, const Run& run, int32_t m) {
+    h.w = run.writes[m - 1];
+    h.lastP = run.heads[m];
+    h.xpp = run.rounded[m];
+    h.xp = run.rounded[m + 1];
 }
 
-WriteCurve steadyCurve(const Line& s) {
-    return {s.stepD, s.stepD, s.a, s.b, s.offset, static_cast<double>(s.length)};
+WriteCurve steadyCurve(const LineSetup& line) {
+    return {line.stepD, line.stepD, line.a, line.b, line.offset, static_cast<double>(line.length)};
 }
 
 // --- In chunks ----------------------------------------------------------------------------
@@ -113,8 +117,8 @@ WriteCurve steadyCurve(const Line& s) {
 // filter has settled: the output filter runs kTrioLag samples behind, so the first samples
 // fill it and the last ones drain it.
 template <class F>
-void chunkTrio(const Line& s, LoopFilters<F>& filters, Run& run, const float* in, float* out,
-               int32_t from, int32_t m) {
+void chunkTrio(const LineSetup& line, LoopFilters<F>& filters, Run& run, const float* in,
+               float* out, int32_t from, int32_t m) {
     Filter& input = *filters.chain.inputFilter;
     Filter& output = *filters.chain.outputFilter;
     Filter& echoFilter = filters.echoFilter;
@@ -125,14 +129,14 @@ void chunkTrio(const Line& s, LoopFilters<F>& filters, Run& run, const float* in
             const float value = pre(in[j]);
             run.inputs[j] = value;
             const float result = static_cast<float>(delayloop::echoed(run.reads[j], echo));
-            run.results[j] = static_cast<float>(s.dry * value + s.wet * result);
+            run.results[j] = static_cast<float>(line.dry * value + line.wet * result);
         }
         pre.release();
         echo.release();
     }
     FilterTrio trio{input.settled(filters.chain.inputMixing), echoFilter.settled(false),
                     output.settled(false)};
-    delayFilterTrio(trio, in, run.reads, run.inputs, run.results, out, s.dry, s.wet,
+    delayFilterTrio(trio, in, run.reads, run.inputs, run.results, out, line.dry, line.wet,
                     from + kTrioLag, m);
     input.keepMemory(trio.input);
     echoFilter.keepMemory(trio.echo);
@@ -149,8 +153,8 @@ void chunkTrio(const Line& s, LoopFilters<F>& filters, Run& run, const float* in
 // have settled (within the first samples of a call), the rest of the chunk runs them side by
 // side in one vector (delayFilterTrio).
 template <class F>
-void chunkOutputs(const Line& s, LoopFilters<F>& filters, Run& run, const float* in, float* out,
-                  int32_t m, bool wideVectors) {
+void chunkOutputs(const LineSetup& line, LoopFilters<F>& filters, Run& run, const float* in,
+                  float* out, int32_t m, bool wideVectors) {
     auto one = [&](int32_t j, auto& pre, auto& echo, auto& post) FUMARA_INLINE_LAMBDA {
         float value = in[j];
         if (F::pre) {
@@ -163,7 +167,7 @@ void chunkOutputs(const Line& s, LoopFilters<F>& filters, Run& run, const float*
         }
         float result = static_cast<float>(Y);
         if (!F::plain) {
-            result = static_cast<float>(s.dry * value + s.wet * result);
+            result = static_cast<float>(line.dry * value + line.wet * result);
         }
         if (F::post) {
             result = post(result);
@@ -177,7 +181,7 @@ void chunkOutputs(const Line& s, LoopFilters<F>& filters, Run& run, const float*
                 one(from, filters.pre, filters.echo, filters.post);
             }
             if (m - from >= 4 * kTrioLag) {
-                chunkTrio(s, filters, run, in, out, from, m);
+                chunkTrio(line, filters, run, in, out, from, m);
                 return;
             }
         }
@@ -190,52 +194,52 @@ void chunkOutputs(const Line& s, LoopFilters<F>& filters, Run& run, const float*
 // Precondition: chunk >= kMinChunk, and the head moves fewer than length - 3 cells during a
 // chunk, so that no sample of a chunk reads a cell that one of its own samples writes.
 template <class F>
-void runChunks(Line& line, LoopFilters<F>& filters, const float* input, float* output,
-               int32_t count, int32_t chunk, bool wideVectors) {
-    Line s = line;
+void runChunks(const LineSetup& line, Heads& heads, LoopFilters<F>& filters, const float* input,
+               float* output, int32_t count, int32_t chunk, bool wideVectors) {
+    Heads h = heads;
     Run run;
-    const WriteCurve shape = steadyCurve(s);
+    const WriteCurve shape = steadyCurve(line);
     int32_t i = 0;
     while (i < count) {
-        if (s.q != s.step) {
-            runSamples(s, filters, input, output, i, i + 1);
+        if (h.q != line.step) {
+            runSamples(line, h, filters, input, output, i, i + 1);
             ++i;
             continue;
         }
         const int32_t m = count - i < chunk ? count - i : chunk;
-        headPass(s, run, m, true);
-        delayRead(run.heads + 1, run.cells(), run.v0, run.v1, run.v2, s.offset, run.reads, m);
+        headPass(line, h, run, m, true);
+        delayRead(run.heads + 1, run.cells(), run.v0, run.v1, run.v2, line.offset, run.reads, m);
 
         // Without filters the writes come first, while the inputs are still there (the output
         // may overwrite them); with filters the inputs are kept as filtered.
         const float* in = input + i;
         float* out = output + i;
-        run.rounded[0] = s.xpp;
-        run.rounded[1] = s.xp;
+        run.rounded[0] = h.xpp;
+        run.rounded[1] = h.xp;
         if (F::filtered) {
-            chunkOutputs(s, filters, run, in, out, m, wideVectors);
+            chunkOutputs(line, filters, run, in, out, m, wideVectors);
         }
         const float* written = F::filtered ? run.inputs : in;
 
         // The writes: one cell per sample as vectors, the rest along their curves.
         delayWrite(written, run.heads, run.writes, run.rounded, shape, run.curve, m);
-        delayPutSingles(s.cell, s.length, run.writes, run.counts, run.curve, s.feedback, F::plain,
-                        m);
+        delayPutSingles(line.cell, line.length, run.writes, run.counts, run.curve, line.feedback,
+                        F::plain, m);
         for (int32_t j = 0; j < m; ++j) {
             if (run.counts[j] > 1) {
-                curveOf(s, run, written, j, [&s](int32_t cell, double value) FUMARA_INLINE_LAMBDA {
-                    delayloop::putCell<F>(s, cell, value);
-                });
+                curveOf(line, run, written, j,
+                        [&line](int32_t cell, double value)
+                            FUMARA_INLINE_LAMBDA { delayloop::putCell<F>(line, cell, value); });
             }
         }
         if (!F::filtered) {
-            delayOutput(run.reads, in, out, s.dry, s.wet, F::plain, m);
+            delayOutput(run.reads, in, out, line.dry, line.wet, F::plain, m);
         }
 
-        endRun(s, run, m);
+        endRun(h, run, m);
         i += m;
     }
-    line = s;
+    heads = h;
 }
 
 // --- The short line -----------------------------------------------------------------------
@@ -246,36 +250,36 @@ void runChunks(Line& line, LoopFilters<F>& filters, const float* input, float* o
 // after its current content (`flat`, oldest cell first), and then the reads follow, three
 // consecutive cells of it each. The newest `length` cells go back into the ring afterwards.
 template <class F>
-void runShortLine(Line& line, LoopFilters<F>& filters, const float* input, float* output,
-                  int32_t count) {
+void runShortLine(const LineSetup& line, Heads& heads, LoopFilters<F>& filters, const float* input,
+                  float* output, int32_t count) {
     static_assert(F::plain, "the short-line loop writes cells without feedback");
-    Line s = line;
-    const int32_t L = s.length;
+    Heads h = heads;
+    const int32_t L = line.length;
     Run run;
-    const WriteCurve shape = steadyCurve(s);
+    const WriteCurve shape = steadyCurve(line);
     alignas(32) float flat[kFlatCells];
     // The head moves at most ceil(r) cells per sample.
-    int32_t span = static_cast<int32_t>((kFlatCells - L - 4) / (s.stepD + 1.0));
+    int32_t span = static_cast<int32_t>((kFlatCells - L - 4) / (line.stepD + 1.0));
     if (span > kChunk) {
         span = kChunk;
     }
     int32_t i = 0;
     while (i < count) {
-        if (s.q != s.step || span < 1) {
-            runSamples(s, filters, input, output, i, i + 1);
+        if (h.q != line.step || span < 1) {
+            runSamples(line, h, filters, input, output, i, i + 1);
             ++i;
             continue;
         }
         const int32_t m = count - i < span ? count - i : span;
-        const int32_t oldest = s.last + 1 == L ? 0 : s.last + 1;
-        headPass(s, run, m, false);
+        const int32_t oldest = h.last + 1 == L ? 0 : h.last + 1;
+        headPass(line, h, run, m, false);
 
         // The line end to end, then the run's writes after it.
-        std::memcpy(flat, s.cell + oldest, sizeof(float) * static_cast<size_t>(L - oldest));
-        std::memcpy(flat + (L - oldest), s.cell, sizeof(float) * static_cast<size_t>(oldest));
+        std::memcpy(flat, line.cell + oldest, sizeof(float) * static_cast<size_t>(L - oldest));
+        std::memcpy(flat + (L - oldest), line.cell, sizeof(float) * static_cast<size_t>(oldest));
         const float* in = input + i;
-        run.rounded[0] = s.xpp;
-        run.rounded[1] = s.xp;
+        run.rounded[0] = h.xpp;
+        run.rounded[1] = h.xp;
         delayWrite(in, run.heads, run.writes, run.rounded, shape, run.curve, m);
         int32_t at = L;
         for (int32_t j = 0; j < m; ++j) {
@@ -286,7 +290,7 @@ void runShortLine(Line& line, LoopFilters<F>& filters, const float* input, float
         for (int32_t j = 0; j < m; ++j) {
             if (run.counts[j] > 1) {
                 float* to = flat + at;
-                curveOf(s, run, in, j, [&to](int32_t, double value) FUMARA_INLINE_LAMBDA {
+                curveOf(line, run, in, j, [&to](int32_t, double value) FUMARA_INLINE_LAMBDA {
                     *to++ = static_cast<float>(value);
                 });
             }
@@ -302,21 +306,21 @@ void runShortLine(Line& line, LoopFilters<F>& filters, const float* input, float
             run.v1[j] = flat[at + 1];
             run.v2[j] = flat[at + 2];
         }
-        delayRead(run.heads + 1, run.cells(), run.v0, run.v1, run.v2, s.offset, run.reads, m);
-        delayOutput(run.reads, in, output + i, s.dry, s.wet, true, m);
+        delayRead(run.heads + 1, run.cells(), run.v0, run.v1, run.v2, line.offset, run.reads, m);
+        delayOutput(run.reads, in, output + i, line.dry, line.wet, true, m);
 
         // Back into the ring: the newest L cells, ending at the head's cell.
-        const int32_t after = s.last + 1 == L ? 0 : s.last + 1;
+        const int32_t after = h.last + 1 == L ? 0 : h.last + 1;
         const float* newest = flat + (at + 1);
-        std::memcpy(s.cell + after, newest, sizeof(float) * static_cast<size_t>(L - after));
-        std::memcpy(s.cell, newest + (L - after), sizeof(float) * static_cast<size_t>(after));
-        s.cell[L] = s.cell[0];
-        s.cell[L + 1] = s.cell[1];
+        std::memcpy(line.cell + after, newest, sizeof(float) * static_cast<size_t>(L - after));
+        std::memcpy(line.cell, newest + (L - after), sizeof(float) * static_cast<size_t>(after));
+        line.cell[L] = line.cell[0];
+        line.cell[L + 1] = line.cell[1];
 
-        endRun(s, run, m);
+        endRun(h, run, m);
         i += m;
     }
-    line = s;
+    heads = h;
 }
 
 } // namespace
@@ -332,28 +336,28 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
     if (!(scale == stepScale)) {
         const int32_t L = length;
         const double d = nominalDelay(L, scale);
-        line.step = static_cast<float>(L / d);
-        line.stepD = line.step;
+        setup.step = static_cast<float>(L / d);
+        setup.stepD = setup.step;
         stepScale = scale;
         coefStep = kNone;
         // A chunk of m samples reads no cell that one of its own samples writes when the head
         // moves fewer than length - 3 cells during it.
-        const int32_t most = static_cast<int32_t>((L - 4) / line.stepD) - 1;
+        const int32_t most = static_cast<int32_t>((L - 4) / setup.stepD) - 1;
         chunk = most > kChunk ? kChunk : most;
     }
-    if (!(line.q == coefStep)) {
-        const float r = line.step;
-        const double q0 = line.q;
-        line.a = static_cast<float>(1.0 / (q0 * r));
-        line.b = static_cast<float>(1.0 / (q0 * r + static_cast<double>(r) * r));
-        coefStep = line.q;
+    if (!(heads.q == coefStep)) {
+        const float r = setup.step;
+        const double q0 = heads.q;
+        setup.a = static_cast<float>(1.0 / (q0 * r));
+        setup.b = static_cast<float>(1.0 / (q0 * r + static_cast<double>(r) * r));
+        coefStep = heads.q;
     }
     if (count <= 0 || input == nullptr || output == nullptr) {
         return;
     }
-    line.feedback = feedback;
-    line.wet = mix;
-    line.dry = 1.0 - static_cast<double>(mix);
+    setup.feedback = feedback;
+    setup.wet = mix;
+    setup.dry = 1.0 - static_cast<double>(mix);
     clearAhead(count);
     if (echoFilterOn) {
         echoFilter.cutoff = tuning::kEchoCutoff;
@@ -414,7 +418,7 @@ template <class F>
 void Delay::run(const float* input, float* output, int32_t count, const Chain& chain) {
     LoopFilters<F> filters(chain, echoFilter);
     if (count < kShortCall<F>) {
-        runSamples(line, filters, input, output, 0, count);
+        runSamples(setup, heads, filters, input, output, 0, count);
         return;
     }
     // The loops of runs pay for their separate passes only with wide vectors.
@@ -422,13 +426,13 @@ void Delay::run(const float* input, float* output, int32_t count, const Chain& c
                              static_cast<int>(VectorLevel::Avx2);
     if constexpr (F::plain) {
         if (chunk < kMinChunk && length <= kShortLine && wideVectors) {
-            runShortLine(line, filters, input, output, count);
+            runShortLine(setup, heads, filters, input, output, count);
             return;
         }
     }
     if (chunk < kMinChunk) {
-        runSamples(line, filters, input, output, 0, count);
+        runSamples(setup, heads, filters, input, output, 0, count);
     } else {
-        runChunks(line, filters, input, output, count, chunk, wideVectors);
+        runChunks(setup, heads, filters, input, output, count, chunk, wideVectors);
     }
 }

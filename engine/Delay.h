@@ -98,9 +98,10 @@ private:
     int32_t capacity = 0; // cells the buffer holds
     int32_t cleared = 0;  // cells from 0 on cleared since the last resize
     bool echoFilterOn = false;
-    // The read head and write curve (readPos, lastCell, writeCell, readOffset, lastReadPos,
-    // lastInput, olderInput, step, lastStep, coefA, coefB) as the loops use them.
-    delayhead::Line line;
+    // The read head and write curve (step, coefA, coefB, readOffset; readPos, lastCell,
+    // writeCell, lastReadPos, lastInput, olderInput, lastStep) as the loops use them.
+    delayhead::LineSetup setup;
+    delayhead::Heads heads;
     // What process computes from the length and scale, kept while they stay: the scale the
     // step was computed for (NaN for none), the chunked loop's chunk length, and the previous
     // step that the write curve's coefficients were computed with (NaN for none).

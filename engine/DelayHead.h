@@ -10,12 +10,14 @@
 
 namespace delayhead {
 
-// A delay line as its loops see it, kept from call to call: its cells, the step and the
-// write curve's coefficients, the gains of the current call, and the heads' running state. A
-// loop copies it into a local, so that the state stays in registers, and hands it back when
-// done. Values the line computes as floats are held as floats and widened where they are used
-// (a double holding a float-rounded value invites the compiler to drop the rounding).
-struct Line {
+// A delay line as its loops see it, kept from call to call: what stays fixed during a call
+// (its cells, the step and the write curve's coefficients, the gains) and the heads' running
+// state. A loop copies the running state into a local, so that it stays in registers, and
+// hands it back when done; it is kept small and copied field by field, as a later call loads
+// fields that this one stored. Values the line computes as floats are held as floats and
+// widened where they are used (a double holding a float-rounded value invites the compiler to
+// drop the rounding).
+struct LineSetup {
     float* cell = nullptr;
     int32_t length = 0;
     float lengthF = 0.0f;
@@ -26,7 +28,8 @@ struct Line {
     double feedback = 0.0;
     double wet = 0.0; // mix
     double dry = 1.0; // 1 - mix
-    // Running state.
+};
+struct Heads {
     float P = 0.0f;     // the read head
     int32_t last = 0;   // the head's cell at the previous sample
     int32_t w = 0;      // the first cell written at the current sample

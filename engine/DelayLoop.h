@@ -24,7 +24,8 @@ template <bool EchoOn, bool PlainOn, bool PreOn, bool PostOn> struct Flavour {
     static constexpr bool filtered = EchoOn || PreOn || PostOn;
 };
 
-using delayhead::Line;
+using delayhead::Heads;
+using delayhead::LineSetup;
 
 // Zero or denormal (all float exponent bits clear) write increments are flushed to 0.
 FUMARA_ALWAYS_INLINE float flushTiny(float value) {
@@ -42,9 +43,11 @@ FUMARA_ALWAYS_INLINE void put(float* cell, int32_t length, int32_t j, float valu
 }
 
 // One written cell: the curve's value, plus feedback times the cell's content.
-template <class F> FUMARA_ALWAYS_INLINE void putCell(const Line& s, int32_t j, double value) {
-    put(s.cell, s.length, j,
-        F::plain ? static_cast<float>(value) : static_cast<float>(s.cell[j] * s.feedback + value));
+template <class F>
+FUMARA_ALWAYS_INLINE void putCell(const LineSetup& line, int32_t j, double value) {
+    put(line.cell, line.length, j,
+        F::plain ? static_cast<float>(value)
+                 : static_cast<float>(line.cell[j] * line.feedback + value));
 }
 
 // Writes n cells from `from` on along the curve W, dW, ddW, each through store(cell, W): at
@@ -150,8 +153,8 @@ template <class Echo> FUMARA_ALWAYS_INLINE double echoed(double Y, Echo& echo) {
 // One sample through the line, start to end: the input filter, the read, the echo filter, the
 // write curve over the cells the head passed, the head's step, the mix and the output filter.
 template <class F, class Pre, class Echo, class Post>
-FUMARA_ALWAYS_INLINE void stepSample(Line& s, const float* input, float* output, int32_t i,
-                                     Pre& pre, Echo& echo, Post& post) {
+FUMARA_ALWAYS_INLINE void stepSample(const LineSetup& line, Heads& h, const float* input,
+                                     float* output, int32_t i, Pre& pre, Echo& echo, Post& post) {
     float in = input[i];
     if (F::pre) {
         in = pre(in);
@@ -159,45 +162,45 @@ FUMARA_ALWAYS_INLINE void stepSample(Line& s, const float* input, float* output,
     const double x = static_cast<double>(in) + tuning::kLineInputOffset;
 
     // Read cells k, k + 1 and k + 2 around the head (consecutive thanks to the mirror).
-    const int32_t k = static_cast<int32_t>(s.P);
-    const double Pd = s.P;
+    const int32_t k = static_cast<int32_t>(h.P);
+    const double Pd = h.P;
     // The fraction of P plus 0.75 (P - k is never negative, so u is never below 0.75).
-    const double u = Pd - k - s.offset;
+    const double u = Pd - k - line.offset;
 
     // Cells the head has passed since the previous sample.
-    const delayhead::WriteSpan span = delayhead::writeSpan(s.last, k, s.length);
-    s.w = span.first;
+    const delayhead::WriteSpan span = delayhead::writeSpan(h.last, k, line.length);
+    h.w = span.first;
 
-    double Y = delayhead::interpolate<double>(u, s.cell[k], s.cell[k + 1], s.cell[k + 2]);
+    double Y = delayhead::interpolate<double>(u, line.cell[k], line.cell[k + 1], line.cell[k + 2]);
     if (F::echo) {
         Y = echoed(Y, echo);
     }
     float out = static_cast<float>(Y);
 
     if (span.count > 0) {
-        const double a = s.a, b = s.b, q = s.q, xp = s.xp, xpp = s.xpp;
-        const double D = delayhead::curveStart<double>(s.w, s.lastP, s.offset, s.length);
-        const double W = delayhead::curveValue(D, q, s.stepD, a, b, x, xp, xpp);
+        const double a = line.a, b = line.b, q = h.q, xp = h.xp, xpp = h.xpp;
+        const double D = delayhead::curveStart<double>(h.w, h.lastP, line.offset, line.length);
+        const double W = delayhead::curveValue(D, q, line.stepD, a, b, x, xp, xpp);
         if (span.count == 1) {
-            putCell<F>(s, s.w, W);
+            putCell<F>(line, h.w, W);
         } else {
-            curveRuns(s.length, s.w, span.count, W,
-                      delayhead::curveSlope(D, q, s.stepD, a, b, x, xp, xpp),
+            curveRuns(line.length, h.w, span.count, W,
+                      delayhead::curveSlope(D, q, line.stepD, a, b, x, xp, xpp),
                       delayhead::curveBend(a, b, x, xp, xpp),
-                      [&s](int32_t j, double value)
-                          FUMARA_INLINE_LAMBDA { putCell<F>(s, j, value); });
+                      [&line](int32_t j, double value)
+                          FUMARA_INLINE_LAMBDA { putCell<F>(line, j, value); });
         }
     }
 
-    s.last = k;
-    s.xpp = s.xp;
-    s.xp = static_cast<float>(x);
-    s.lastP = s.P;
-    s.q = s.step;
-    s.P = delayhead::advance(s.P, s.step, s.lengthF);
+    h.last = k;
+    h.xpp = h.xp;
+    h.xp = static_cast<float>(x);
+    h.lastP = h.P;
+    h.q = line.step;
+    h.P = delayhead::advance(h.P, line.step, line.lengthF);
 
     if (!F::plain) {
-        out = static_cast<float>(s.dry * in + s.wet * out);
+        out = static_cast<float>(line.dry * in + line.wet * out);
     }
     if (F::post) {
         out = post(out);

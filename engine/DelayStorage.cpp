@@ -67,19 +67,20 @@ void Delay::setLength(int32_t requested) {
     }
     updating.store(1, std::memory_order_relaxed);
     echoFilter.setType(Filter::typeCode(Filter::kComplementary, 1), tuning::kEchoAmount);
-    line = delayhead::Line();
-    line.offset = tuning::kReadOffset;
+    setup = delayhead::LineSetup();
+    setup.offset = tuning::kReadOffset;
+    heads = delayhead::Heads();
     stepScale = kNone;
     coefStep = kNone;
     length = L;
-    line.length = L;
-    line.lengthF = static_cast<float>(L);
+    setup.length = L;
+    setup.lengthF = static_cast<float>(L);
     // Cells 0 to L + 1 are cleared: the line and the mirror of its first two cells.
     if (!ensureCapacity(L + 8)) {
         traceHook("Delay Allocation error", 0);
         return; // stays busy until a later setLength succeeds
     }
-    line.cell = buffer.aligned;
+    setup.cell = buffer.aligned;
     // The cells are cleared as the head first comes near them (clearAhead), so a resize on
     // the audio thread costs nothing in proportion to the length.
     cleared = 0;
@@ -94,8 +95,8 @@ void Delay::clearMore(int32_t count) {
     // spacing below the length per sample). Cells 0 and 1 are cleared by the first call.
     int32_t upTo = L + 2;
     if (L > kShortLine) {
-        const double perSample = static_cast<double>(line.step) + L * std::ldexp(1.0, -23);
-        const double reach = static_cast<double>(line.P) + count * perSample + 4.0;
+        const double perSample = static_cast<double>(setup.step) + L * std::ldexp(1.0, -23);
+        const double reach = static_cast<double>(heads.P) + count * perSample + 4.0;
         if (reach < upTo) {
             upTo = static_cast<int32_t>(reach);
         }

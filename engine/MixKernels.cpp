@@ -78,9 +78,12 @@ struct MonoSum {
             }
         });
         if constexpr (N > 1) {
-            for (int j = 0; j < N; ++j) {
-                tailLeft = larger(loudestLeft[j], tailLeft);
-                tailRight = larger(loudestRight[j], tailRight);
+            // The lanes hold something only when a whole group ran.
+            if (count >= N) {
+                for (int j = 0; j < N; ++j) {
+                    tailLeft = larger(loudestLeft[j], tailLeft);
+                    tailRight = larger(loudestRight[j], tailRight);
+                }
             }
         }
         return tailLeft > leftThreshold || tailRight > rightThreshold;

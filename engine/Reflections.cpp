@@ -69,6 +69,7 @@ void Reflections::restart(const int32_t* noisePositions) {
     }
     ringPos = 0;
     position = 0;
+    aheadFrom = 0;
     aheadCount = 0;
     std::memcpy(phase, noisePositions, sizeof phase);
 }
@@ -85,6 +86,7 @@ void Reflections::dropAhead() {
     for (int j = 0; j < kTaps; ++j) {
         phase[j] = noisePosition(j);
     }
+    aheadFrom = 0;
     aheadCount = 0;
 }
 
@@ -94,11 +96,11 @@ void Reflections::process(const float* mono, float* wet, int32_t frames) {
         fillAhead();
     }
     const int32_t taken = std::min(frames, aheadCount);
-    if (taken > 0) {
-        std::memcpy(wet, ahead, sizeof(float) * static_cast<size_t>(taken));
-        aheadCount -= taken;
-        std::memmove(ahead, ahead + taken, sizeof(float) * static_cast<size_t>(aheadCount));
+    for (int32_t i = 0; i < taken; ++i) {
+        wet[i] = ahead[aheadFrom + i];
     }
+    aheadFrom += taken;
+    aheadCount -= taken;
     // Then, piece by piece, the samples into the history and the rest of their reflections.
     for (int32_t from = 0; from < frames; from += kPiece) {
         const int32_t to = std::min(frames, from + kPiece);
@@ -121,6 +123,10 @@ void Reflections::fillAhead() {
     const int32_t count = std::min(kAhead, minReach) - aheadCount;
     if (count <= 0) {
         return;
+    }
+    if (aheadFrom > 0) {
+        std::memmove(ahead, ahead + aheadFrom, sizeof(float) * static_cast<size_t>(aheadCount));
+        aheadFrom = 0;
     }
     int32_t ringAt = ringPos + aheadCount;
     if (ringAt >= ringSize) {

@@ -81,6 +81,7 @@ private:
     double gain[kTaps] = {};
     int32_t phase[kTaps] = {}; // noise positions at the frontier
     int32_t minReach = 1;
-    float ahead[kAhead] = {}; // reflections of the next samples
-    int32_t aheadCount = 0;   // how many; the frontier is that many samples ahead
+    float ahead[kAhead] = {}; // reflections of the next samples, from aheadFrom on
+    int32_t aheadFrom = 0;
+    int32_t aheadCount = 0; // how many; the frontier is that many samples ahead
 };

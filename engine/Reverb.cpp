@@ -211,6 +211,9 @@ void Reverb::layOutTaps(float size) {
     }
     randomSeed(draws.state());
     reflections.layOut(tapDelay, tapGain);
+    tailLength =
+        static_cast<int32_t>(kTailSeconds * sampleRate +
+                             static_cast<double>(sampleRate) * roomSize * kTailSecondsPerRoom);
 }
 
 void Reverb::setRoomSize(float size) {
@@ -328,9 +331,7 @@ void Reverb::processBlock(int32_t frames, const float* inLeft, const float* inRi
 
     // 2. Tail gate: 2 seconds plus 6 seconds per unit of room size after the last signal.
     if (signal) {
-        tailCounter =
-            static_cast<int32_t>(kTailSeconds * sampleRate +
-                                 static_cast<double>(sampleRate) * roomSize * kTailSecondsPerRoom);
+        tailCounter = tailLength;
     } else {
         tailCounter -= frames;
         if (tailCounter <= 0) {

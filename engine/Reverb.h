@@ -120,6 +120,8 @@ private:
     std::atomic<float> separation{0.5f};
     std::atomic<float> preDelay{0.0f};
     int32_t tailCounter = 0;
+    // What the tail gate sets tailCounter to on signal, for the room size and rate.
+    int32_t tailLength = 0;
 
     // The rate this engine's storage and lengths are computed for.
     int32_t sampleRate;

@@ -26,11 +26,11 @@ struct DelayProbe {
     int32_t getCapacity() const { return d.capacity; }
     bool isBusy() const { return d.updating.load(std::memory_order_relaxed) != 0; }
     bool isEchoFilterOn() const { return d.echoFilterOn; }
-    float getReadPos() const { return d.line.P; }
-    float getStep() const { return d.line.step; }
-    float getLastStep() const { return d.line.q; }
-    float getCoefA() const { return d.line.a; }
-    float getCoefB() const { return d.line.b; }
+    float getReadPos() const { return d.heads.P; }
+    float getStep() const { return d.setup.step; }
+    float getLastStep() const { return d.heads.q; }
+    float getCoefA() const { return d.setup.a; }
+    float getCoefB() const { return d.setup.b; }
     const float* getCells() const { return d.buffer.aligned; }
     FilterProbe getEchoFilter() const { return {d.echoFilter}; }
 };
