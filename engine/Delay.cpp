@@ -23,11 +23,11 @@ constexpr int32_t kChunk = 128;
 constexpr int32_t kFlatCells = 512;
 // Chunks shorter than this are not worth their separate passes.
 constexpr int32_t kMinChunk = 16;
-// Calls shorter than this run sample by sample, whatever the line: the passes of the other
-// loops cost more to set up than these samples take one at a time (the crossing points
-// measured at the AVX2 and AVX-512 levels: about 12 samples for a line with filters, 24
-// without).
-template <class F> constexpr int32_t kShortCall = F::filtered ? 12 : 24;
+// Calls shorter than these run sample by sample: the passes of the chunked and the short-line
+// loops cost more to set up than such calls take one sample at a time (the crossing points
+// measured with the stage harness at the AVX2 and AVX-512 levels).
+constexpr int32_t kShortCall = 14;
+constexpr int32_t kShortCallOfShortLine = 24;
 
 // The per-sample values of one run of samples, pass by pass.
 struct Run {
@@ -417,20 +417,20 @@ void Delay::skipBusy(const float* input, float* output, int32_t count, const Cha
 template <class F>
 void Delay::run(const float* input, float* output, int32_t count, const Chain& chain) {
     LoopFilters<F> filters(chain, echoFilter);
-    if (count < kShortCall<F>) {
-        runSamples(setup, heads, filters, input, output, 0, count);
-        return;
-    }
     // The loops of runs pay for their separate passes only with wide vectors.
     const bool wideVectors = static_cast<int>(kernelLevel(KernelGroup::DelayLine)) >=
                              static_cast<int>(VectorLevel::Avx2);
     if constexpr (F::plain) {
         if (chunk < kMinChunk && length <= kShortLine && wideVectors) {
-            runShortLine(setup, heads, filters, input, output, count);
+            if (count < kShortCallOfShortLine) {
+                runSamples(setup, heads, filters, input, output, 0, count);
+            } else {
+                runShortLine(setup, heads, filters, input, output, count);
+            }
             return;
         }
     }
-    if (chunk < kMinChunk) {
+    if (chunk < kMinChunk || count < kShortCall) {
         runSamples(setup, heads, filters, input, output, 0, count);
     } else {
         runChunks(setup, heads, filters, input, output, count, chunk, wideVectors);
