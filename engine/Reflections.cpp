@@ -160,17 +160,27 @@ void Reflections::computeRun(float* wet, int32_t count, int32_t ringAt) {
 void Reflections::append(const float* mono, int32_t count) {
     float* past = ring.get();
     const int32_t at = ringPos;
-    const int32_t first = std::min(count, ringSize - at);
-    std::memcpy(past + at, mono, sizeof(float) * static_cast<size_t>(first));
-    if (at < kPiece) {
-        const int32_t copied = std::min(first, kPiece - at);
-        std::memcpy(past + ringSize + at, mono, sizeof(float) * static_cast<size_t>(copied));
-    }
-    const int32_t rest = count - first;
-    if (rest > 0) {
-        std::memcpy(past, mono + first, sizeof(float) * static_cast<size_t>(rest));
-        std::memcpy(past + ringSize, mono + first, sizeof(float) * static_cast<size_t>(rest));
+    if (count <= kAhead && at >= kPiece && at + count <= ringSize) {
+        // A short piece inside the ring, away from its start and its copy.
+        for (int32_t i = 0; i < count; ++i) {
+            past[at + i] = mono[i];
+        }
+    } else {
+        const int32_t first = std::min(count, ringSize - at);
+        std::memcpy(past + at, mono, sizeof(float) * static_cast<size_t>(first));
+        if (at < kPiece) {
+            const int32_t copied = std::min(first, kPiece - at);
+            std::memcpy(past + ringSize + at, mono, sizeof(float) * static_cast<size_t>(copied));
+        }
+        const int32_t rest = count - first;
+        if (rest > 0) {
+            std::memcpy(past, mono + first, sizeof(float) * static_cast<size_t>(rest));
+            std::memcpy(past + ringSize, mono + first, sizeof(float) * static_cast<size_t>(rest));
+        }
     }
     ringPos = at + count >= ringSize ? at + count - ringSize : at + count;
-    position = static_cast<int32_t>((static_cast<int64_t>(position) + count) % length);
+    position += count;
+    if (position >= length) {
+        position %= length;
+    }
 }
