@@ -113,39 +113,19 @@ WriteCurve steadyCurve(const LineSetup& line) {
 
 // --- In chunks ----------------------------------------------------------------------------
 
-// The trio's part of chunkOutputs for samples [from, m), m - from >= 4 * kTrioLag, once every
-// filter has settled: the output filter runs kTrioLag samples behind, so the first samples
-// fill it and the last ones drain it.
+// The trio's part of chunkOutputs for samples [from, m), once every filter has settled.
 template <class F>
 void chunkTrio(const LineSetup& line, LoopFilters<F>& filters, Run& run, const float* in,
                float* out, int32_t from, int32_t m) {
     Filter& input = *filters.chain.inputFilter;
     Filter& output = *filters.chain.outputFilter;
     Filter& echoFilter = filters.echoFilter;
-    {
-        Filter::Held pre(input, filters.chain.inputMixing);
-        Filter::Held echo(echoFilter, false);
-        for (int32_t j = from; j < from + kTrioLag; ++j) {
-            const float value = pre(in[j]);
-            run.inputs[j] = value;
-            const float result = static_cast<float>(delayloop::echoed(run.reads[j], echo));
-            run.results[j] = static_cast<float>(line.dry * value + line.wet * result);
-        }
-        pre.release();
-        echo.release();
-    }
     FilterTrio trio{input.settled(filters.chain.inputMixing), echoFilter.settled(false),
                     output.settled(false)};
-    delayFilterTrio(trio, in, run.reads, run.inputs, run.results, out, line.dry, line.wet,
-                    from + kTrioLag, m);
+    delayFilterTrio(trio, in, run.reads, run.inputs, run.results, out, line.dry, line.wet, from, m);
     input.keepMemory(trio.input);
     echoFilter.keepMemory(trio.echo);
     output.keepMemory(trio.output);
-    Filter::Held post(output, false);
-    for (int32_t j = m - kTrioLag; j < m; ++j) {
-        out[j] = post(run.results[j]);
-    }
-    post.release();
 }
 
 // The filters and outputs of a chunk of m samples whose reads are done: the inputs as filtered
@@ -180,7 +160,7 @@ void chunkOutputs(const LineSetup& line, LoopFilters<F>& filters, Run& run, cons
             for (; from < m && !filters.settled(); ++from) {
                 one(from, filters.pre, filters.echo, filters.post);
             }
-            if (m - from >= 4 * kTrioLag) {
+            if (from < m) {
                 chunkTrio(line, filters, run, in, out, from, m);
                 return;
             }

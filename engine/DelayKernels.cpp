@@ -142,51 +142,97 @@ struct PutSingles {
 
 struct FilterTrioLoop {
     static constexpr KernelGroup group = KernelGroup::Filters;
-    template <int W>
-    static FUMARA_ALWAYS_INLINE void run(FilterTrio* trio, const float* in, const double* Y,
-                                         float* inputs, float* results, float* out, double dry,
-                                         double wet, int32_t from, int32_t to) {
-        using L = simd::Lanes<4>;
-        using V = L::F64;
-        using Mask = decltype(V{} < V{});
-        const Filter::Settled& a = trio->input;
-        const Filter::Settled& e = trio->echo;
-        const Filter::Settled& o = trio->output;
-        const V g{a.g, e.g, o.g, 0.0}, c0{a.c0, e.c0, o.c0, 0.0}, c1{a.c1, e.c1, o.c1, 0.0};
-        const V c2{a.c2, e.c2, o.c2, 0.0}, c3{a.c3, e.c3, o.c3, 0.0};
-        const V m{a.mix, e.mix, o.mix, 0.0}, keep{a.keep, e.keep, o.keep, 0.0};
-        const Mask complementary{-a.complementary, -e.complementary, -o.complementary, 0};
-        const Mask mixing{-a.mixing, -e.mixing, -o.mixing, 0};
-        V s1{a.s1, e.s1, o.s1, 0.0}, s2{a.s2, e.s2, o.s2, 0.0};
-        for (int32_t i = from; i < to; ++i) {
-            const double read = Y[i];
-            const V x = V{in[i], static_cast<float>(read), results[i - kTrioLag], 0.0f} +
-                        tuning::kFilterInputOffset;
-            const V y0 = g * x;
-            const V w = y0 - c0 * s1 - c1 * s2;
-            V y = w + c2 * s1 + c3 * s2;
-            s2 = s1;
-            if constexpr (W >= 32) {
-                s1 = simd::widened(L(), L::narrow(w));
-            } else {
-                s1 = L::widen(L::narrow(w));
-            }
-            y = complementary ? x - y : y;
-            y = mixing ? (y + m * x) * keep : y;
-            const L::F32 filtered = L::narrow(y);
+    using L = simd::Lanes<4>;
+    using V = L::F64;
+    using Mask = decltype(V{} < V{});
+
+    // The filters' settings and memory in the lanes of vectors: input, echo, output, unused.
+    struct Lanes {
+        V g, c0, c1, c2, c3, m, keep;
+        Mask complementary, mixing;
+        V s1, s2;
+    };
+
+    // One step of the three filters. Front: the input and echo lanes have a sample (i < to);
+    // Back: the output lane has one (i >= from + kTrioLag). A lane without a sample keeps its
+    // memory and stores nothing.
+    template <int W, bool Front, bool Back>
+    static FUMARA_ALWAYS_INLINE void step(Lanes& f, const float* in, const double* Y, float* inputs,
+                                          float* results, float* out, double dry, double wet,
+                                          int32_t i) {
+        const double read = Front ? Y[i] : 0.0;
+        const V x = V{Front ? in[i] : 0.0f, static_cast<float>(read),
+                      Back ? results[i - kTrioLag] : 0.0f, 0.0f} +
+                    tuning::kFilterInputOffset;
+        const V y0 = f.g * x;
+        const V w = y0 - f.c0 * f.s1 - f.c1 * f.s2;
+        V y = w + f.c2 * f.s1 + f.c3 * f.s2;
+        V s1;
+        if constexpr (W >= 32) {
+            s1 = simd::widened(L(), L::narrow(w));
+        } else {
+            s1 = L::widen(L::narrow(w));
+        }
+        if constexpr (Front && Back) {
+            f.s2 = f.s1;
+            f.s1 = s1;
+        } else {
+            const Mask active{Front ? -1 : 0, Front ? -1 : 0, Back ? -1 : 0, 0};
+            f.s2 = active ? f.s1 : f.s2;
+            f.s1 = active ? s1 : f.s1;
+        }
+        y = f.complementary ? x - y : y;
+        y = f.mixing ? (y + f.m * x) * f.keep : y;
+        const L::F32 filtered = L::narrow(y);
+        if constexpr (Front) {
             const float value = filtered[0];
             inputs[i] = value;
             float result = static_cast<float>(read - tuning::kEchoBlend * filtered[1]);
             result = static_cast<float>(dry * value + wet * result);
             results[i] = result;
+        }
+        if constexpr (Back) {
             out[i - kTrioLag] = filtered[2];
         }
-        trio->input.s1 = static_cast<float>(s1[0]);
-        trio->echo.s1 = static_cast<float>(s1[1]);
-        trio->output.s1 = static_cast<float>(s1[2]);
-        trio->input.s2 = static_cast<float>(s2[0]);
-        trio->echo.s2 = static_cast<float>(s2[1]);
-        trio->output.s2 = static_cast<float>(s2[2]);
+    }
+
+    template <int W>
+    static FUMARA_ALWAYS_INLINE void run(FilterTrio* trio, const float* in, const double* Y,
+                                         float* inputs, float* results, float* out, double dry,
+                                         double wet, int32_t from, int32_t to) {
+        const Filter::Settled& a = trio->input;
+        const Filter::Settled& e = trio->echo;
+        const Filter::Settled& o = trio->output;
+        Lanes f{V{a.g, e.g, o.g, 0.0},
+                V{a.c0, e.c0, o.c0, 0.0},
+                V{a.c1, e.c1, o.c1, 0.0},
+                V{a.c2, e.c2, o.c2, 0.0},
+                V{a.c3, e.c3, o.c3, 0.0},
+                V{a.mix, e.mix, o.mix, 0.0},
+                V{a.keep, e.keep, o.keep, 0.0},
+                Mask{-a.complementary, -e.complementary, -o.complementary, 0},
+                Mask{-a.mixing, -e.mixing, -o.mixing, 0},
+                V{a.s1, e.s1, o.s1, 0.0},
+                V{a.s2, e.s2, o.s2, 0.0}};
+        // The output lane runs kTrioLag steps behind: it fills while the others start, and
+        // drains after they are done.
+        const int32_t behind = from + kTrioLag;
+        const int32_t fillEnd = behind < to ? behind : to;
+        for (int32_t i = from; i < fillEnd; ++i) {
+            step<W, true, false>(f, in, Y, inputs, results, out, dry, wet, i);
+        }
+        for (int32_t i = behind; i < to; ++i) {
+            step<W, true, true>(f, in, Y, inputs, results, out, dry, wet, i);
+        }
+        for (int32_t i = behind > to ? behind : to; i < to + kTrioLag; ++i) {
+            step<W, false, true>(f, in, Y, inputs, results, out, dry, wet, i);
+        }
+        trio->input.s1 = static_cast<float>(f.s1[0]);
+        trio->echo.s1 = static_cast<float>(f.s1[1]);
+        trio->output.s1 = static_cast<float>(f.s1[2]);
+        trio->input.s2 = static_cast<float>(f.s2[0]);
+        trio->echo.s2 = static_cast<float>(f.s2[1]);
+        trio->output.s2 = static_cast<float>(f.s2[2]);
     }
 };
 

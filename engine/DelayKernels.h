@@ -51,15 +51,15 @@ void delayPutSingles(float* cell, int32_t length, const int32_t* writes, const i
 
 // The three filters around a comb line run side by side in the lanes of one vector, so that
 // their recursions take the time of one: the input filter (mixing as given), the echo filter
-// on the read and the output filter on the result. For samples `from` to `to` - 1
-// (from >= kTrioLag):
+// on the read and the output filter on the result. For samples `from` to `to` - 1:
 //   inputs[i] = input(in[i]); h = echo(float(Y[i]));
 //   results[i] = float(dry * inputs[i] + wet * float(Y[i] - kEchoBlend * h));
-//   out[i - kTrioLag] = output(results[i - kTrioLag]): the output filter runs kTrioLag samples
-//   behind, far enough that its input is ready when its lane needs it (the caller fills the
-//   first results and filters the last ones itself).
-// The same arithmetic, operation by operation, as the filters' own loops.
-constexpr int32_t kTrioLag = 6;
+//   out[i] = output(results[i]).
+// The output filter's lane runs kTrioLag samples behind, far enough that its input is ready
+// when the lane needs it; it fills while the other lanes start and drains after they end (a
+// lane without a sample keeps its memory). The same arithmetic, operation by operation, as the
+// filters' own loops.
+constexpr int32_t kTrioLag = 4;
 struct FilterTrio {
     Filter::Settled input, echo, output;
 };
