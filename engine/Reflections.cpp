@@ -138,21 +138,27 @@ void Reflections::fillAhead() {
 
 void Reflections::computeRun(float* wet, int32_t count, int32_t ringAt) {
     TapRuns runs;
-    const float* past = ring.get();
+    runs.source = ring.get();
+    runs.noise = noise.get();
+    runs.gain = gain;
+    // Plain loops over the taps, which the compiler runs as vectors. The copy past the ring's
+    // end keeps a run that crosses it contiguous.
     for (int j = 0; j < kTaps; ++j) {
-        // The copy past the ring's end keeps a run that crosses it contiguous.
-        int32_t from = ringAt - reach[j];
-        if (from < 0) {
-            from += ringSize;
+        const int32_t from = ringAt - reach[j];
+        runs.sourceAt[j] = from < 0 ? from + ringSize : from;
+    }
+    for (int j = 0; j < kTaps; ++j) {
+        runs.noiseAt[j] = phase[j];
+    }
+    if (count <= noiseSize) {
+        for (int j = 0; j < kTaps; ++j) {
+            const int32_t next = phase[j] + count;
+            phase[j] = next >= noiseSize ? next - noiseSize : next;
         }
-        runs.source[j] = past + from;
-        runs.noise[j] = noise.get() + phase[j];
-        runs.gain[j] = gain[j];
-        int32_t next = phase[j] + count;
-        if (next >= noiseSize) {
-            next %= noiseSize;
+    } else {
+        for (int j = 0; j < kTaps; ++j) {
+            phase[j] = (phase[j] + count) % noiseSize;
         }
-        phase[j] = next;
     }
     accumulateTaps(wet, count, runs);
 }

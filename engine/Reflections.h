@@ -26,8 +26,8 @@ public:
     // Samples appended and read per pass.
     static constexpr int32_t kPiece = 1024;
     // Reflections computed ahead for short calls, and the calls that use them.
-    static constexpr int32_t kAhead = 64;
-    static constexpr int32_t kShortCall = 32;
+    static constexpr int32_t kAhead = 128;
+    static constexpr int32_t kShortCall = 64;
 
     Reflections() = default;
     Reflections(const Reflections&) = delete;

@@ -14,8 +14,8 @@ struct AccumulateTaps {
     static FUMARA_ALWAYS_INLINE void run(float* wet, int32_t count, const TapRuns* taps) {
         std::memset(wet, 0, sizeof(float) * static_cast<size_t>(count));
         for (int j = 0; j < TapRuns::kTaps; ++j) {
-            const float* source = taps->source[j];
-            const float* noise = taps->noise[j];
+            const float* source = taps->source + taps->sourceAt[j];
+            const float* noise = taps->noise + taps->noiseAt[j];
             const double gain = taps->gain[j];
             simd::forGroups<simd::kDoubles<W>>(
                 count, [&](auto lanes, int32_t i) FUMARA_INLINE_LAMBDA {

@@ -4,12 +4,15 @@
 
 #include <cstdint>
 
-// One contiguous run per tap: its samples, its noise and its gain.
+// One contiguous run per tap: where its samples start in `source` and its noise in `noise`,
+// and its gain.
 struct TapRuns {
     static constexpr int kTaps = 32;
-    const float* source[kTaps];
-    const float* noise[kTaps];
-    double gain[kTaps];
+    const float* source;
+    const float* noise;
+    int32_t sourceAt[kTaps];
+    int32_t noiseAt[kTaps];
+    const double* gain;
 };
 
 // wet[i] = 0, then for each tap j in order: wet[i] += (source_j[i] * gain_j) * noise_j[i], each
