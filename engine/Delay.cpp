@@ -305,6 +305,30 @@ void runShortLine(const LineSetup& line, Heads& heads, LoopFilters<F>& filters, 
 
 } // namespace
 
+template <class F>
+FUMARA_ALWAYS_INLINE void Delay::run(const float* input, float* output, int32_t count,
+                                     const Chain& chain) {
+    LoopFilters<F> filters(chain, echoFilter);
+    // The loops of runs pay for their separate passes only with wide vectors.
+    const bool wideVectors = static_cast<int>(kernelLevel(KernelGroup::DelayLine)) >=
+                             static_cast<int>(VectorLevel::Avx2);
+    if constexpr (F::plain) {
+        if (chunk < kMinChunk && length <= kShortLine && wideVectors) {
+            if (count < kShortCallOfShortLine) {
+                runSamples(setup, heads, filters, input, output, 0, count);
+            } else {
+                runShortLine(setup, heads, filters, input, output, count);
+            }
+            return;
+        }
+    }
+    if (chunk < kMinChunk || count < kShortCall) {
+        runSamples(setup, heads, filters, input, output, 0, count);
+    } else {
+        runChunks(setup, heads, filters, input, output, count, chunk, wideVectors);
+    }
+}
+
 void Delay::process(const float* input, float* output, int32_t count, float scale, float feedback,
                     float mix, const Chain& chain) {
     if (updating.load(std::memory_order_relaxed) != 0) {
@@ -391,28 +415,5 @@ void Delay::skipBusy(const float* input, float* output, int32_t count, const Cha
     }
     if (chain.outputFilter != nullptr) {
         chain.outputFilter->process(static_cast<uint32_t>(count), output, false);
-    }
-}
-
-template <class F>
-void Delay::run(const float* input, float* output, int32_t count, const Chain& chain) {
-    LoopFilters<F> filters(chain, echoFilter);
-    // The loops of runs pay for their separate passes only with wide vectors.
-    const bool wideVectors = static_cast<int>(kernelLevel(KernelGroup::DelayLine)) >=
-                             static_cast<int>(VectorLevel::Avx2);
-    if constexpr (F::plain) {
-        if (chunk < kMinChunk && length <= kShortLine && wideVectors) {
-            if (count < kShortCallOfShortLine) {
-                runSamples(setup, heads, filters, input, output, 0, count);
-            } else {
-                runShortLine(setup, heads, filters, input, output, count);
-            }
-            return;
-        }
-    }
-    if (chunk < kMinChunk || count < kShortCall) {
-        runSamples(setup, heads, filters, input, output, 0, count);
-    } else {
-        runChunks(setup, heads, filters, input, output, count, chunk, wideVectors);
     }
 }

@@ -166,7 +166,9 @@ void Reflections::computeRun(float* wet, int32_t count, int32_t ringAt) {
 void Reflections::append(const float* mono, int32_t count) {
     float* past = ring.get();
     const int32_t at = ringPos;
-    if (count <= kAhead && at >= kPiece && at + count <= ringSize) {
+    if (count == 1 && at >= kPiece) {
+        past[at] = mono[0];
+    } else if (count <= kAhead && at >= kPiece && at + count <= ringSize) {
         // A short piece inside the ring, away from its start and its copy.
         for (int32_t i = 0; i < count; ++i) {
             past[at + i] = mono[i];
