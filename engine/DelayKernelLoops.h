@@ -1,12 +1,13 @@
-// The delay line's kernels, each one template over a vector width dispatched by the vector
-// level in use.
-#include "engine/DelayKernels.h"
+// The delay line's kernels, each one template over a vector width, and their entry points,
+// which run the version for the delay line's vector level. Included by DelayKernels.h: the
+// entry points are inline, so that a call costs one call, to the version for the level.
+#pragma once
 
 #include "engine/DelayHead.h"
 #include "engine/Simd.h"
 #include "engine/Tuning.h"
 
-namespace {
+namespace delaykernels {
 
 struct Read {
     static constexpr KernelGroup group = KernelGroup::DelayLine;
@@ -236,34 +237,39 @@ struct FilterTrioLoop {
     }
 };
 
-} // namespace
+} // namespace delaykernels
 
-void delayFilterTrio(FilterTrio& trio, const float* in, const double* Y, float* inputs,
-                     float* results, float* out, double dry, double wet, int32_t from, int32_t to) {
-    simd::dispatch<FilterTrioLoop>(&trio, in, Y, inputs, results, out, dry, wet, from, to);
+FUMARA_ALWAYS_INLINE void delayFilterTrio(FilterTrio& trio, const float* in, const double* Y,
+                                          float* inputs, float* results, float* out, double dry,
+                                          double wet, int32_t from, int32_t to) {
+    simd::dispatch<delaykernels::FilterTrioLoop>(&trio, in, Y, inputs, results, out, dry, wet, from,
+                                                 to);
 }
 
-void delaySpans(const int32_t* cells, int32_t length, int32_t* writes, int32_t* counts,
-                int32_t count) {
-    simd::dispatch<Spans>(cells, length, writes, counts, count);
+FUMARA_ALWAYS_INLINE void delaySpans(const int32_t* cells, int32_t length, int32_t* writes,
+                                     int32_t* counts, int32_t count) {
+    simd::dispatch<delaykernels::Spans>(cells, length, writes, counts, count);
 }
 
-void delayOutput(const double* Y, const float* in, float* out, double dry, double wet, bool plain,
-                 int32_t count) {
-    simd::dispatch<Output>(Y, in, out, dry, wet, plain, count);
+FUMARA_ALWAYS_INLINE void delayOutput(const double* Y, const float* in, float* out, double dry,
+                                      double wet, bool plain, int32_t count) {
+    simd::dispatch<delaykernels::Output>(Y, in, out, dry, wet, plain, count);
 }
 
-void delayPutSingles(float* cell, int32_t length, const int32_t* writes, const int32_t* counts,
-                     const double* W, double feedback, bool plain, int32_t count) {
-    simd::dispatch<PutSingles>(cell, length, writes, counts, W, feedback, plain, count);
+FUMARA_ALWAYS_INLINE void delayPutSingles(float* cell, int32_t length, const int32_t* writes,
+                                          const int32_t* counts, const double* W, double feedback,
+                                          bool plain, int32_t count) {
+    simd::dispatch<delaykernels::PutSingles>(cell, length, writes, counts, W, feedback, plain,
+                                             count);
 }
 
-void delayRead(const float* P, const int32_t* k, const float* v0, const float* v1, const float* v2,
-               double offset, double* Y, int32_t count) {
-    simd::dispatch<Read>(P, k, v0, v1, v2, offset, Y, count);
+FUMARA_ALWAYS_INLINE void delayRead(const float* P, const int32_t* k, const float* v0,
+                                    const float* v1, const float* v2, double offset, double* Y,
+                                    int32_t count) {
+    simd::dispatch<delaykernels::Read>(P, k, v0, v1, v2, offset, Y, count);
 }
 
-void delayWrite(const float* in, const float* lastP, const int32_t* w, float* xf,
-                const WriteCurve& curve, double* W, int32_t count) {
-    simd::dispatch<Write>(in, lastP, w, xf, curve, W, count);
+FUMARA_ALWAYS_INLINE void delayWrite(const float* in, const float* lastP, const int32_t* w,
+                                     float* xf, const WriteCurve& curve, double* W, int32_t count) {
+    simd::dispatch<delaykernels::Write>(in, lastP, w, xf, curve, W, count);
 }
