@@ -56,6 +56,7 @@ template <class V> FUMARA_ALWAYS_INLINE V limited(V x, float limit) {
 
 struct MonoSum {
     static constexpr KernelGroup group = KernelGroup::Mix;
+    template <int W> static constexpr int lanes = simd::kFloats<W>;
     template <int W>
     static FUMARA_ALWAYS_INLINE bool run(const float* left, const float* right, float* mono,
                                          int32_t count, float limit, float leftThreshold,
@@ -92,6 +93,7 @@ struct MonoSum {
 
 struct OutputMix {
     static constexpr KernelGroup group = KernelGroup::Mix;
+    template <int W> static constexpr int lanes = simd::kDoubles<W>;
     template <int W>
     static FUMARA_ALWAYS_INLINE void
     run(const float* inLeft, const float* inRight, const float* wetLeft, const float* wetRight,
@@ -114,13 +116,13 @@ struct OutputMix {
 } // namespace
 
 bool monoSum(const float* left, const float* right, float* mono, int32_t count, float limit) {
-    return simd::dispatch<MonoSum>(left, right, mono, count, limit, kLeftThreshold,
-                                   kRightThreshold);
+    return simd::dispatchFor<MonoSum>(count, left, right, mono, count, limit, kLeftThreshold,
+                                      kRightThreshold);
 }
 
 void outputMix(const float* inLeft, const float* inRight, const float* wetLeft,
                const float* wetRight, float* outLeft, float* outRight, double dry, double wet,
                int32_t count) {
-    simd::dispatch<OutputMix>(inLeft, inRight, wetLeft, wetRight, outLeft, outRight, dry, wet,
-                              count);
+    simd::dispatchFor<OutputMix>(count, inLeft, inRight, wetLeft, wetRight, outLeft, outRight, dry,
+                                 wet, count);
 }

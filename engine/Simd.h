@@ -172,7 +172,8 @@ template <int N, class Group> FUMARA_ALWAYS_INLINE void forGroups(int32_t count,
 // A kernel is a struct K with `template <int W> static R run(...)`, always inlined, where W is
 // the register width in bytes: 8 for the scalar level (one double), then 16, 32 and 64, and
 // `static constexpr KernelGroup group`. It processes kDoubles<W> doubles or kFloats<W> floats
-// per operation. dispatch<K>(...) runs the version compiled for its group's level.
+// per operation. dispatch<K>(...) runs the version compiled for its group's level, and
+// dispatchFor<K>(count, ...) one whose vectors `count` samples fill.
 template <int W> constexpr int kDoubles = W / 8;
 template <int W> constexpr int kFloats = W == 8 ? 1 : W / 4;
 
@@ -191,8 +192,21 @@ template <class K, class... A> FUMARA_TARGET_AVX512 FUMARA_FLATTEN auto runAvx51
 }
 #endif
 
-template <class K, class... A> FUMARA_ALWAYS_INLINE auto dispatch(A... a) {
-    switch (kernelLevel(K::group)) {
+// The level for `count` samples: the group's level, or the widest below it whose vectors the
+// samples fill (a call too short for one vector of its level runs entirely in the tail).
+template <class K> FUMARA_ALWAYS_INLINE VectorLevel levelFor(int32_t count) {
+    const VectorLevel level = kernelLevel(K::group);
+    if (count >= K::template lanes<64>) {
+        return level;
+    }
+    const VectorLevel fits = count >= K::template lanes<32>   ? VectorLevel::Avx2
+                             : count >= K::template lanes<16> ? VectorLevel::Sse2
+                                                              : VectorLevel::Scalar;
+    return static_cast<int>(fits) < static_cast<int>(level) ? fits : level;
+}
+
+template <class K, class... A> FUMARA_ALWAYS_INLINE auto dispatchAt(VectorLevel level, A... a) {
+    switch (level) {
 #ifdef FUMARA_X86_KERNELS
     case VectorLevel::Avx512:
         return runAvx512<K>(a...);
@@ -204,6 +218,17 @@ template <class K, class... A> FUMARA_ALWAYS_INLINE auto dispatch(A... a) {
     default:
         return runScalar<K>(a...);
     }
+}
+
+// Runs the version for the kernel group's level.
+template <class K, class... A> FUMARA_ALWAYS_INLINE auto dispatch(A... a) {
+    return dispatchAt<K>(kernelLevel(K::group), a...);
+}
+
+// The same for `count` samples, with narrower vectors when they do not fill the level's: for
+// kernels that declare `template <int W> static constexpr int lanes`, their lanes at width W.
+template <class K, class... A> FUMARA_ALWAYS_INLINE auto dispatchFor(int32_t count, A... a) {
+    return dispatchAt<K>(levelFor<K>(count), a...);
 }
 
 } // namespace simd

@@ -10,6 +10,7 @@ namespace {
 
 struct AccumulateTaps {
     static constexpr KernelGroup group = KernelGroup::Reflections;
+    template <int W> static constexpr int lanes = simd::kDoubles<W>;
     template <int W>
     static FUMARA_ALWAYS_INLINE void run(float* wet, int32_t count, const TapRuns* taps) {
         std::memset(wet, 0, sizeof(float) * static_cast<size_t>(count));
@@ -31,5 +32,5 @@ struct AccumulateTaps {
 } // namespace
 
 void accumulateTaps(float* wet, int32_t count, const TapRuns& taps) {
-    simd::dispatch<AccumulateTaps>(wet, count, &taps);
+    simd::dispatchFor<AccumulateTaps>(count, wet, count, &taps);
 }
