@@ -1,8 +1,8 @@
 // The engine's stages one by one, for the benchmark: each stage of the signal path run over a
-// stretch of audio in blocks of a given size and timed on its own, and the thread's processor
-// clock it is timed with.
+// stretch of audio in blocks of a given size and timed on its own.
 #pragma once
 
+#include "bench/ThreadClock.h"
 #include "engine/Delay.h"
 #include "engine/Filter.h"
 #include "engine/FloatMode.h"
@@ -11,26 +11,10 @@
 #include "engine/Reverb.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
-#include <ctime>
 #include <vector>
 
 namespace enginebench {
-
-// The calling thread's processor time in nanoseconds where the platform measures it (so that
-// time spent descheduled on a busy machine does not count), else the wall clock.
-inline double threadNanoseconds() {
-#if defined(__linux__)
-    timespec t;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec * 1e9 + t.tv_nsec;
-#else
-    return std::chrono::duration<double, std::nano>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-#endif
-}
 
 // The stages of a run of blocks, each stage timed over the whole run (so that reading the
 // clock costs nothing per block), with the default program's lengths at 44.1 kHz (room size
@@ -77,9 +61,9 @@ public:
     // Runs kRun frames of input from inL and inR in blocks, adding each stage's time to `spent`.
     void run(const float* inL, const float* inR, double* spent) {
         ScopedFlushDenormals flush;
-        double t = threadNanoseconds();
+        double t = bench::threadNanoseconds();
         auto lap = [&](int stage) {
-            const double now = threadNanoseconds();
+            const double now = bench::threadNanoseconds();
             spent[stage] += now - t;
             t = now;
         };

@@ -10,6 +10,7 @@
 // Counters: ns/frame per stereo frame; xRealtime how many times faster than
 // real time one core runs; ratios are measured side by side in the same loop.
 #include "bench/BenchSupport.h"
+#include "bench/BlockSizeTable.h"
 #include "effect/PluginEntry.h"
 #include "effect/ReverbEffect.h"
 #include "engine/Reverb.h"
@@ -20,11 +21,8 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace {
@@ -217,23 +215,11 @@ void BM_RebuildBlock(benchmark::State& state) {
 BENCHMARK(BM_RebuildBlock);
 
 #ifdef FUMARA_MODULE_PATH
-// The calling thread's processor time in nanoseconds.
-double threadNanoseconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
-}
-
-// The built module (loaded from its file, default program, 44.1 kHz, block
-// size 4096 announced) and the plain transcription at blocks of 1, 8, 32, 64,
-// 512 and 4096 frames over noise. Every round runs each of the twelve for
-// 16384 frames, the two of a size in turns (which one goes first alternates);
-// each figure is the median of the rounds in ns per stereo frame.
+// The built module (loaded from its file, default program, 44.1 kHz, block size 4096
+// announced) and the plain transcription at blocks of 1 to 4096 frames over noise
+// (bench/BlockSizeTable.h).
 void BM_BlockSizesThroughModule(benchmark::State& state) {
-    constexpr int32_t kSizes[] = {1, 8, 32, 64, 512, 4096};
-    constexpr int kCount = 6;
     constexpr int32_t kCapacity = 4096;
-    constexpr int32_t kRoundFrames = 16384;
     // FUMARA_BENCH_MODULE names another build of the module to measure (a copy of an earlier
     // one, say), in place of the one built with this benchmark.
     const char* other = std::getenv("FUMARA_BENCH_MODULE");
@@ -245,33 +231,24 @@ void BM_BlockSizesThroughModule(benchmark::State& state) {
     std::vector<AEffect*> effects;
     std::vector<std::unique_ptr<reference::Reverb>> plains;
     reference::Generator generator;
-    for (int k = 0; k < kCount; ++k) {
+    for (int k = 0; k < bench::kBlockSizeCount; ++k) {
         AEffect* effect = module.entryPoint()(host);
         effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, float(kRate));
         effect->dispatcher(effect, effSetBlockSize, 0, kCapacity, nullptr, 0.0f);
         effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
         effects.push_back(effect);
-        // What the default program hands the engine.
         plains.push_back(std::make_unique<reference::Reverb>(generator, kRate));
-        reference::Reverb& plain = *plains.back();
-        plain.setBlockSize(kCapacity);
-        plain.setPreDelay(0.0f);
-        plain.setLowpassCutoff(0.8f);
-        plain.setHighpassCutoff(0.0f);
-        plain.setSeparation(0.491f);
-        plain.setLength(0.5f);
-        plain.setMode(0);
-        plain.setRoomSize(0.5f);
+        plains.back()->setBlockSize(kCapacity);
+        bench::applyDefaultProgram(*plains.back());
     }
     const float dry = ReverbEffect::levelGain(0.9f);
     const float wet = ReverbEffect::levelGain(0.6f);
     const Input& in = input();
     std::vector<float> outL(kCapacity), outR(kCapacity);
-    std::vector<int32_t> positions(2 * kCount, 0);
-    auto timeFrames = [&](int k, bool plain, int32_t frames) {
+    std::vector<int32_t> positions(2 * bench::kBlockSizeCount, 0);
+    bench::blockSizeTable(state, "module", [&](bool plain, int k, int32_t frames) {
+        const int32_t block = bench::kBlockSizes[k];
         int32_t& pos = positions[size_t(2 * k + (plain ? 1 : 0))];
-        const int32_t block = kSizes[k];
-        const double t0 = threadNanoseconds();
         for (int32_t done = 0; done < frames; done += block) {
             if (pos + block > kRate) {
                 pos = 0;
@@ -288,40 +265,10 @@ void BM_BlockSizesThroughModule(benchmark::State& state) {
             pos += block;
         }
         benchmark::DoNotOptimize(outL.data());
-        return (threadNanoseconds() - t0) / frames;
-    };
-    for (int k = 0; k < kCount; ++k) { // fill the combs
-        timeFrames(k, false, kRate);
-        timeFrames(k, true, kRate);
-    }
-    std::vector<std::vector<double>> times(2 * kCount);
-    bool moduleFirst = true;
-    for (auto _ : state) {
-        for (int k = 0; k < kCount; ++k) {
-            for (int turn = 0; turn < 2; ++turn) {
-                const bool plain = (turn == 0) != moduleFirst;
-                times[size_t(2 * k + (plain ? 1 : 0))].push_back(
-                    timeFrames(k, plain, kRoundFrames));
-            }
-        }
-        moduleFirst = !moduleFirst;
-    }
+    });
     for (AEffect* effect : effects) {
         effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
     }
-    std::printf("\n  block  module ns/frame  plain ns/frame  plain/module\n");
-    for (int k = 0; k < kCount; ++k) {
-        std::vector<double>& a = times[size_t(2 * k)];
-        std::vector<double>& b = times[size_t(2 * k + 1)];
-        std::sort(a.begin(), a.end());
-        std::sort(b.begin(), b.end());
-        const double moduleNs = a[a.size() / 2], plainNs = b[b.size() / 2];
-        std::printf("  %5d  %15.1f  %14.1f  %12.2f\n", kSizes[k], moduleNs, plainNs,
-                    plainNs / moduleNs);
-        state.counters["m" + std::to_string(kSizes[k])] = moduleNs;
-        state.counters["p" + std::to_string(kSizes[k])] = plainNs;
-    }
-    std::printf("\n");
 }
 BENCHMARK(BM_BlockSizesThroughModule)->Iterations(15)->Unit(benchmark::kMillisecond);
 #endif

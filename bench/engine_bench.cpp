@@ -12,6 +12,7 @@
 // Counters: ns/frame is the cost of one stereo frame; xRealtime how many times faster than
 // real time at 44.1 kHz one core processes a stereo stream. Vector levels: 0 scalar, 1 SSE2,
 // 2 AVX2, 3 AVX-512.
+#include "bench/BlockSizeTable.h"
 #include "bench/EngineStages.h"
 #include "engine/Delay.h"
 #include "engine/Filter.h"
@@ -60,17 +61,6 @@ const Input& input() {
     return in;
 }
 
-// What the effect's default program hands the engine, with the given room size.
-template <class Engine> void configure(Engine& reverb, float room) {
-    reverb.setPreDelay(0.0f);
-    reverb.setLowpassCutoff(0.7f + 0.1f);
-    reverb.setHighpassCutoff(0.0f);
-    reverb.setSeparation(0.5f * 0.98f + 0.001f);
-    reverb.setLength(0.5f);
-    reverb.setMode(0);
-    reverb.setRoomSize(room);
-}
-
 void setCounters(benchmark::State& state, int32_t block) {
     const double frames = static_cast<double>(state.iterations()) * block;
     state.counters["ns/frame"] = benchmark::Counter(frames * 1e-9, benchmark::Counter::kIsRate |
@@ -110,7 +100,7 @@ void BM_ProcessActive(benchmark::State& state) {
     const int32_t block = static_cast<int32_t>(state.range(0));
     Reverb reverb;
     reverb.setBlockSize(block);
-    configure(reverb, static_cast<float>(state.range(1)) / 100.0f);
+    bench::applyDefaultProgram(reverb, static_cast<float>(state.range(1)) / 100.0f);
     runBlocks(state, reverb, block, false);
 }
 BENCHMARK(BM_ProcessActive)
@@ -137,7 +127,7 @@ void BM_ProcessActiveAtVectorLevel(benchmark::State& state) {
     currentSampleRate = kRate;
     Reverb reverb;
     reverb.setBlockSize(512);
-    configure(reverb, 1.0f);
+    bench::applyDefaultProgram(reverb, 1.0f);
     runBlocks(state, reverb, 512, false);
     limitVectorLevel(supportedVectorLevel());
 }
@@ -184,7 +174,7 @@ void BM_ProcessGateClosed(benchmark::State& state) {
     const int32_t block = static_cast<int32_t>(state.range(0));
     Reverb reverb;
     reverb.setBlockSize(block);
-    configure(reverb, 1.0f);
+    bench::applyDefaultProgram(reverb, 1.0f);
     runBlocks(state, reverb, block, true);
 }
 BENCHMARK(BM_ProcessGateClosed)->ArgName("block")->Arg(64)->Arg(512)->Arg(4096);
@@ -196,7 +186,7 @@ void BM_PlainTranscriptionActive(benchmark::State& state) {
     reference::Generator generator;
     reference::Reverb reverb(generator, kRate);
     reverb.setBlockSize(block);
-    configure(reverb, static_cast<float>(state.range(1)) / 100.0f);
+    bench::applyDefaultProgram(reverb, static_cast<float>(state.range(1)) / 100.0f);
     runBlocks(state, reverb, block, false);
 }
 BENCHMARK(BM_PlainTranscriptionActive)
@@ -216,15 +206,15 @@ void BM_EngineAgainstPlainTranscription(benchmark::State& state) {
     for (int l = 0; l < levels; ++l) {
         engines.push_back(std::make_unique<Reverb>());
         engines.back()->setBlockSize(kBlock);
-        configure(*engines.back(), 0.5f);
+        bench::applyDefaultProgram(*engines.back(), 0.5f);
     }
     reference::Generator generator;
     reference::Reverb plain(generator, kRate);
     plain.setBlockSize(kBlock);
-    configure(plain, 0.5f);
+    bench::applyDefaultProgram(plain, 0.5f);
     std::vector<float> outL(kBlock), outR(kBlock);
     auto timeBlocks = [&](auto& reverb, int32_t& pos, int32_t blocks) {
-        const double t0 = enginebench::threadNanoseconds();
+        const double t0 = bench::threadNanoseconds();
         for (int32_t b = 0; b < blocks; ++b) {
             if (pos + kBlock > kRate) {
                 pos = 0;
@@ -234,7 +224,7 @@ void BM_EngineAgainstPlainTranscription(benchmark::State& state) {
             pos += kBlock;
         }
         benchmark::DoNotOptimize(outL.data());
-        return (enginebench::threadNanoseconds() - t0) / (static_cast<double>(blocks) * kBlock);
+        return (bench::threadNanoseconds() - t0) / (static_cast<double>(blocks) * kBlock);
     };
     std::vector<int32_t> positions(static_cast<size_t>(levels) + 1, 0);
     std::vector<double> best(static_cast<size_t>(levels) + 1, 1e300);
@@ -260,84 +250,52 @@ void BM_EngineAgainstPlainTranscription(benchmark::State& state) {
 BENCHMARK(BM_EngineAgainstPlainTranscription)->Iterations(40);
 
 // The engine (at the highest vector level) and the plain transcription at blocks of 1, 8, 32,
-// 64, 512 and 4096 frames: default program, room size 0.5, block capacity 4096 (a host that
-// announces its largest block and splits it), noise input. Every round runs each of the twelve
-// for kRoundFrames frames, the two of a size in turns (which one goes first alternates); each
-// figure is the median of the rounds, in ns per stereo frame. The engine's fixed cost per call
-// is its one-frame call less a frame's share of a 4096-frame call; a least-squares fit of its
-// times per call at blocks 1 to 64 is printed too.
-// Prints the table; counters carry the same figures.
+// 64, 512 and 4096 frames (bench/BlockSizeTable.h): default program, room size 0.5, block
+// capacity 4096 (a host that announces its largest block and splits it), noise input. Also
+// prints the engine's fixed cost per call, its one-frame call less a frame's share of a
+// 4096-frame call, a least-squares fit of its times per call at blocks 1 to 64, and its cost
+// per frame at 32-frame blocks over 512-frame ones.
 void BM_BlockSizes(benchmark::State& state) {
-    constexpr int32_t kSizes[] = {1, 8, 32, 64, 512, 4096};
-    constexpr int kCount = 6;
     constexpr int32_t kCapacity = 4096;
-    constexpr int32_t kRoundFrames = 16384;
     currentSampleRate = kRate;
     const Input& in = input();
     std::vector<std::unique_ptr<Reverb>> engines;
     std::vector<std::unique_ptr<reference::Reverb>> plains;
     reference::Generator generator;
-    for (int k = 0; k < kCount; ++k) {
+    for (int k = 0; k < bench::kBlockSizeCount; ++k) {
         engines.push_back(std::make_unique<Reverb>());
         engines.back()->setBlockSize(kCapacity);
-        configure(*engines.back(), 0.5f);
+        bench::applyDefaultProgram(*engines.back());
         plains.push_back(std::make_unique<reference::Reverb>(generator, kRate));
         plains.back()->setBlockSize(kCapacity);
-        configure(*plains.back(), 0.5f);
+        bench::applyDefaultProgram(*plains.back());
     }
     std::vector<float> outL(kCapacity), outR(kCapacity);
-    std::vector<int32_t> positions(2 * kCount, 0);
-    auto timeFrames = [&](auto& reverb, int32_t& pos, int32_t block, int32_t frames) {
-        const double t0 = enginebench::threadNanoseconds();
-        for (int32_t done = 0; done < frames; done += block) {
-            if (pos + block > kRate) {
-                pos = 0;
-            }
-            reverb.process(block, in.left.data() + pos, in.right.data() + pos, outL.data(),
-                           outR.data(), 1.0f, 0.125f);
-            pos += block;
-        }
-        benchmark::DoNotOptimize(outL.data());
-        return (enginebench::threadNanoseconds() - t0) / frames;
-    };
-    for (int k = 0; k < kCount; ++k) { // fill the combs
-        timeFrames(*engines[k], positions[2 * k], kSizes[k], kRate);
-        timeFrames(*plains[k], positions[2 * k + 1], kSizes[k], kRate);
-    }
-    std::vector<std::vector<double>> times(2 * kCount);
-    bool engineFirst = true;
-    for (auto _ : state) {
-        for (int k = 0; k < kCount; ++k) {
-            for (int turn = 0; turn < 2; ++turn) {
-                if ((turn == 0) == engineFirst) {
-                    times[2 * k].push_back(
-                        timeFrames(*engines[k], positions[2 * k], kSizes[k], kRoundFrames));
-                } else {
-                    times[2 * k + 1].push_back(
-                        timeFrames(*plains[k], positions[2 * k + 1], kSizes[k], kRoundFrames));
+    std::vector<int32_t> positions(2 * bench::kBlockSizeCount, 0);
+    const bench::BlockSizeFigures f =
+        bench::blockSizeTable(state, "engine", [&](bool plain, int k, int32_t frames) {
+            const int32_t block = bench::kBlockSizes[k];
+            int32_t& pos = positions[2 * k + (plain ? 1 : 0)];
+            for (int32_t done = 0; done < frames; done += block) {
+                if (pos + block > kRate) {
+                    pos = 0;
                 }
+                const float* l = in.left.data() + pos;
+                const float* r = in.right.data() + pos;
+                if (plain) {
+                    plains[k]->process(block, l, r, outL.data(), outR.data(), 1.0f, 0.125f);
+                } else {
+                    engines[k]->process(block, l, r, outL.data(), outR.data(), 1.0f, 0.125f);
+                }
+                pos += block;
             }
-        }
-        engineFirst = !engineFirst;
-    }
-    auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
-    double engine[kCount], plain[kCount];
-    std::printf("\n  block  engine ns/frame  plain ns/frame  plain/engine  engine ns/call\n");
-    for (int k = 0; k < kCount; ++k) {
-        engine[k] = median(times[2 * k]);
-        plain[k] = median(times[2 * k + 1]);
-        std::printf("  %5d  %15.1f  %14.1f  %12.2f  %14.0f\n", kSizes[k], engine[k], plain[k],
-                    plain[k] / engine[k], engine[k] * kSizes[k]);
-        state.counters["e" + std::to_string(kSizes[k])] = engine[k];
-        state.counters["p" + std::to_string(kSizes[k])] = plain[k];
-    }
+            benchmark::DoNotOptimize(outL.data());
+        });
+    const double* engine = f.subject;
     // Least squares of ns per call against frames per call over blocks 1 to 64.
     double sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
     for (int k = 0; k < 4; ++k) {
-        const double x = kSizes[k], y = engine[k] * kSizes[k];
+        const double x = bench::kBlockSizes[k], y = engine[k] * bench::kBlockSizes[k];
         sx += x;
         sy += y;
         sxx += x * x;
@@ -345,8 +303,6 @@ void BM_BlockSizes(benchmark::State& state) {
     }
     const double perFrame = (4 * sxy - sx * sy) / (4 * sxx - sx * sx);
     const double fixed = (sy - perFrame * sx) / 4;
-    // The work a call does before its first sample: a one-frame call less one frame's share
-    // of a 4096-frame call.
     const double perCall = engine[0] - engine[5];
     std::printf("  fixed cost per call %.0f ns (one-frame call less a frame at 4096); least "
                 "squares over blocks 1 to 64: %.0f ns per call and %.1f ns per frame\n"
@@ -375,25 +331,25 @@ void BM_BlockTimeSpread(benchmark::State& state) {
         randomSeed(1);
         Reverb reverb;
         reverb.setBlockSize(block);
-        configure(reverb, 1.0f);
+        bench::applyDefaultProgram(reverb, 1.0f);
         int32_t pos = 0;
         for (int32_t b = 0; b < blocks; ++b) {
             if (pos + block > kRate) {
                 pos = 0;
             }
-            const double t0 = enginebench::threadNanoseconds();
+            const double t0 = bench::threadNanoseconds();
             reverb.process(block, in.left.data() + pos, in.right.data() + pos, outL.data(),
                            outR.data(), 1.0f, 0.125f);
-            fastest[b] = std::min(fastest[b], enginebench::threadNanoseconds() - t0);
+            fastest[b] = std::min(fastest[b], bench::threadNanoseconds() - t0);
             pos += block;
         }
         // Blocks that start with a structural change, as the effect applies it.
         for (int k = 0; k < 16; ++k) {
-            const double t0 = enginebench::threadNanoseconds();
+            const double t0 = bench::threadNanoseconds();
             reverb.rebuild(0.5f, 0, 1.0f);
             reverb.process(block, in.left.data() + k * block, in.right.data() + k * block,
                            outL.data(), outR.data(), 1.0f, 0.125f);
-            rebuildBlock = std::min(rebuildBlock, enginebench::threadNanoseconds() - t0);
+            rebuildBlock = std::min(rebuildBlock, bench::threadNanoseconds() - t0);
         }
     }
     state.counters["worst_block"] =
@@ -425,7 +381,7 @@ BENCHMARK(BM_BlockTimeSpread)
 void BM_Rebuild(benchmark::State& state) {
     currentSampleRate = kRate;
     Reverb reverb;
-    configure(reverb, 1.0f);
+    bench::applyDefaultProgram(reverb, 1.0f);
     for (auto _ : state) {
         reverb.rebuild(0.5f, 0, 1.0f);
     }
@@ -435,7 +391,7 @@ BENCHMARK(BM_Rebuild)->Unit(benchmark::kMicrosecond);
 void BM_RebuildThroughThreeSetters(benchmark::State& state) {
     currentSampleRate = kRate;
     Reverb reverb;
-    configure(reverb, 1.0f);
+    bench::applyDefaultProgram(reverb, 1.0f);
     for (auto _ : state) {
         reverb.setLength(0.5f);
         reverb.setMode(0);
@@ -447,7 +403,7 @@ BENCHMARK(BM_RebuildThroughThreeSetters)->Unit(benchmark::kMicrosecond);
 void BM_SampleRateChanged(benchmark::State& state) {
     currentSampleRate = kRate;
     Reverb reverb;
-    configure(reverb, 1.0f);
+    bench::applyDefaultProgram(reverb, 1.0f);
     int32_t rates[2] = {44100, 48000};
     int which = 0;
     for (auto _ : state) {
