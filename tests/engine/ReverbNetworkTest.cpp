@@ -195,12 +195,11 @@ TEST_F(ReverbNetwork, OneRebuildLeavesWhatTheThreeRebuildingSettersLeave) {
         EXPECT_EQ(randomState(), afterThree);
         enginetest::Noise noise(5);
         for (int block = 0; block < 40; ++block) {
-            const std::vector<float> l = noise.block(256, 0.5f), r = noise.block(256, 0.5f);
+            const std::vector<float> in = noise.block(256, 0.5f);
             std::vector<float> a(256), b(256), c(256), d(256);
-            three.process(256, l.data(), r.data(), a.data(), b.data(), 1.0f, 0.5f);
-            once.process(256, l.data(), r.data(), c.data(), d.data(), 1.0f, 0.5f);
-            ASSERT_EQ(a, c);
-            ASSERT_EQ(b, d);
+            three.process(256, in.data(), in.data(), a.data(), b.data(), 1.0f, 0.5f);
+            once.process(256, in.data(), in.data(), c.data(), d.data(), 1.0f, 0.5f);
+            ASSERT_TRUE(a == c && b == d);
         }
     }
 }
