@@ -253,8 +253,7 @@ BENCHMARK(BM_EngineAgainstPlainTranscription)->Iterations(40);
 // 64, 512 and 4096 frames (bench/BlockSizeTable.h): default program, room size 0.5, block
 // capacity 4096 (a host that announces its largest block and splits it), noise input. Also
 // prints the engine's fixed cost per call, its one-frame call less a frame's share of a
-// 4096-frame call, a least-squares fit of its times per call at blocks 1 to 64, and its cost
-// per frame at 32-frame blocks over 512-frame ones.
+// 4096-frame call, and its cost per frame at 32-frame blocks over 512-frame ones.
 void BM_BlockSizes(benchmark::State& state) {
     constexpr int32_t kCapacity = 4096;
     currentSampleRate = kRate;
@@ -292,24 +291,11 @@ void BM_BlockSizes(benchmark::State& state) {
             benchmark::DoNotOptimize(outL.data());
         });
     const double* engine = f.subject;
-    // Least squares of ns per call against frames per call over blocks 1 to 64.
-    double sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
-    for (int k = 0; k < 4; ++k) {
-        const double x = bench::kBlockSizes[k], y = engine[k] * bench::kBlockSizes[k];
-        sx += x;
-        sy += y;
-        sxx += x * x;
-        sxy += x * y;
-    }
-    const double perFrame = (4 * sxy - sx * sy) / (4 * sxx - sx * sx);
-    const double fixed = (sy - perFrame * sx) / 4;
     const double perCall = engine[0] - engine[5];
-    std::printf("  fixed cost per call %.0f ns (one-frame call less a frame at 4096); least "
-                "squares over blocks 1 to 64: %.0f ns per call and %.1f ns per frame\n"
-                "  32-frame blocks cost %.2fx the per-frame cost of 512-frame ones\n\n",
-                perCall, fixed, perFrame, engine[2] / engine[4]);
+    std::printf("  fixed cost per call %.0f ns (one-frame call less a frame at 4096); 32-frame "
+                "blocks cost %.2fx the per-frame cost of 512-frame ones\n\n",
+                perCall, engine[2] / engine[4]);
     state.counters["fixed_ns"] = perCall;
-    state.counters["fit_ns"] = fixed;
     state.counters["e32/e512"] = engine[2] / engine[4];
 }
 BENCHMARK(BM_BlockSizes)->Iterations(15)->Unit(benchmark::kMillisecond);
