@@ -57,18 +57,19 @@ struct Spans {
     template <int W>
     static FUMARA_ALWAYS_INLINE void run(const int32_t* cells, int32_t length, int32_t* writes,
                                          int32_t* counts, int32_t count) {
-        simd::forGroups<simd::kFloats<W>>(count, [&](auto lanes, int32_t i) FUMARA_INLINE_LAMBDA {
-            using L = decltype(lanes);
-            using I = typename L::I32;
-            const I previous = L::loadInts(cells + i - 1);
-            const I cell = L::loadInts(cells + i);
-            I first = previous + 1;
-            first = first >= length ? first - length : first;
-            I n = cell - first + 1;
-            n = n < 0 ? n + length : n;
-            L::storeInts(writes + i, first);
-            L::storeInts(counts + i, n);
-        });
+        simd::forGroups<simd::kFloats<W>, 4>(count,
+                                             [&](auto lanes, int32_t i) FUMARA_INLINE_LAMBDA {
+                                                 using L = decltype(lanes);
+                                                 using I = typename L::I32;
+                                                 const I previous = L::loadInts(cells + i - 1);
+                                                 const I cell = L::loadInts(cells + i);
+                                                 I first = previous + 1;
+                                                 first = first >= length ? first - length : first;
+                                                 I n = cell - first + 1;
+                                                 n = n < 0 ? n + length : n;
+                                                 L::storeInts(writes + i, first);
+                                                 L::storeInts(counts + i, n);
+                                             });
     }
 };
 

@@ -65,7 +65,7 @@ struct MonoSum {
         constexpr int N = simd::kFloats<W>;
         typename simd::Lanes<N>::F32 loudestLeft{}, loudestRight{};
         float tailLeft = 0.0f, tailRight = 0.0f;
-        simd::forGroups<N>(count, [&](auto lanes, int32_t i) FUMARA_INLINE_LAMBDA {
+        simd::forGroups<N, 4>(count, [&](auto lanes, int32_t i) FUMARA_INLINE_LAMBDA {
             using L = decltype(lanes);
             const auto l = limited(L::loadFloats(left + i), limit);
             const auto r = limited(L::loadFloats(right + i), limit);
@@ -73,6 +73,11 @@ struct MonoSum {
             if constexpr (L::size == N && N > 1) {
                 loudestLeft = larger(magnitude(l), loudestLeft);
                 loudestRight = larger(magnitude(r), loudestRight);
+            } else if constexpr (L::size > 1) {
+                for (int j = 0; j < L::size; ++j) {
+                    tailLeft = larger(magnitude(l[j]), tailLeft);
+                    tailRight = larger(magnitude(r[j]), tailRight);
+                }
             } else {
                 tailLeft = larger(magnitude(l), tailLeft);
                 tailRight = larger(magnitude(r), tailRight);

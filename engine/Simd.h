@@ -155,18 +155,35 @@ FUMARA_TARGET_AVX512 inline Lanes<8>::F64 widened(Lanes<8>, Lanes<8>::F32 v) {
 }
 #endif
 
-// Runs group(Lanes<N>(), i) for whole groups of N samples from 0 to count, then the rest one
-// by one through the same code at N = 1.
-template <int N, class Group> FUMARA_ALWAYS_INLINE void forGroups(int32_t count, Group&& group) {
+// The rest of forGroups from i: one group of N if it fits, then of N / 2 and so on while such a
+// vector holds at least 16 bytes of Bytes-byte elements, then one by one at N = 1.
+template <int N, int Bytes, class Group>
+FUMARA_ALWAYS_INLINE void forTail(int32_t i, int32_t count, Group& group) {
+    if constexpr (N >= 2 && N * Bytes >= 16) {
+        if (i + N <= count) {
+            group(Lanes<N>(), i);
+            i += N;
+        }
+        forTail<N / 2, Bytes>(i, count, group);
+    } else {
+        for (; i < count; ++i) {
+            group(Lanes<1>(), i);
+        }
+    }
+}
+
+// Runs group(Lanes<N>(), i) for whole groups of N samples from 0 to count, then the rest in
+// narrower groups and one by one through the same code (forTail). Bytes: the size of the
+// elements the group works on (8 for doubles, 4 for floats and 32-bit integers).
+template <int N, int Bytes = 8, class Group>
+FUMARA_ALWAYS_INLINE void forGroups(int32_t count, Group&& group) {
     int32_t i = 0;
     if constexpr (N > 1) {
         for (; i + N <= count; i += N) {
             group(Lanes<N>(), i);
         }
     }
-    for (; i < count; ++i) {
-        group(Lanes<1>(), i);
-    }
+    forTail<N / 2, Bytes>(i, count, group);
 }
 
 // A kernel is a struct K with `template <int W> static R run(...)`, always inlined, where W is
