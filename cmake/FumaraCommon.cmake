@@ -10,6 +10,12 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   endif()
 endif()
 target_compile_options(fumara_options INTERFACE $<$<CXX_COMPILER_ID:GNU,Clang>:-ffp-contract=off>)
+# Binaries name no folder of the machine that built them: source and build
+# paths (debug information, __FILE__) read relative to the source tree, so that
+# two checkouts of one commit in different folders build the same bytes.
+target_compile_options(fumara_options INTERFACE
+  $<$<COMPILE_LANG_AND_ID:C,GNU,Clang>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.>
+  $<$<COMPILE_LANG_AND_ID:CXX,GNU,Clang>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.>)
 
 # fumara_add_library(name SOURCES ... [DEPS ...])
 function(fumara_add_library name)
