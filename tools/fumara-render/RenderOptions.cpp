@@ -108,6 +108,11 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options,
                 return false;
             }
             options.help = true;
+        } else if (name == "--version") {
+            if (!noValue()) {
+                return false;
+            }
+            options.version = true;
         } else if (name == "--list") {
             if (!noValue()) {
                 return false;
@@ -209,7 +214,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options,
             return false;
         }
     }
-    if (options.help) {
+    if (options.help || options.version) {
         return true;
     }
     if (zoomGiven && options.snapshot.empty()) {
@@ -240,7 +245,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options,
 
 std::string usageText() {
     return "Usage: fumara-render [options] [INPUT] OUTPUT\n"
-           "       fumara-render --snapshot PICTURE.png [options] [[INPUT] OUTPUT]\n"
+           "   or: fumara-render --snapshot PICTURE.png [options] [[INPUT] OUTPUT]\n"
            "\n"
            "Renders an audio file through the KDLV Fumara reverb plug-in, loaded through its\n"
            "entry point exactly as a host loads it. Without INPUT a built-in demo (a few\n"
@@ -264,9 +269,10 @@ std::string usageText() {
            "                       gate has closed), for at most SECONDS (default 10;\n"
            "                       0 stops with the input)\n"
            "  --plugin PATH        the plug-in to load: the VST 2.x module (default: the\n"
-           "                       one built beside fumara-render), or the LV2 bundle\n"
-           "                       folder fumara.lv2, loaded through lilv (no programs:\n"
-           "                       --program is refused; no --snapshot)\n"
+           "                       one built beside fumara-render, or installed with it\n"
+           "                       in ../lib/vst), or the LV2 bundle folder fumara.lv2,\n"
+           "                       loaded through lilv (no programs: --program is\n"
+           "                       refused; no --snapshot)\n"
            "  --snapshot PATH      write a PNG picture of the plug-in's editor (300 x 245)\n"
            "                       showing the values after --program and --set, drawn\n"
            "                       off-screen; without INPUT and OUTPUT no audio is\n"
@@ -278,15 +284,19 @@ std::string usageText() {
            "                       then exit without rendering\n"
            "  --quiet, -q          no progress bar and no closing message\n"
            "  --help, -h           show this text\n"
+           "  --version            show the version number\n"
            "\n"
            "Examples:\n"
-           "  fumara-render demo.wav\n"
-           "  fumara-render --set \"Room Size=0.9\" --set 7=0.8 voice.flac voice-hall.flac\n"
-           "  fumara-render --snapshot panel.png --program 3\n"
-           "  fumara-render --snapshot panel.png --zoom 2\n"
+           "  $ fumara-render demo.wav\n"
+           "  $ fumara-render --set \"Room Size=0.9\" --set 7=0.8 voice.flac voice-hall.flac\n"
+           "  $ fumara-render --snapshot panel.png --program 3\n"
+           "  $ fumara-render --snapshot panel.png --zoom 2\n"
            "\n"
-           "Exit status: 0 done, 1 the render failed, 2 bad option, file, name or value\n"
-           "(nothing is written), 130 interrupted.\n";
+           "Exit status:\n"
+           "  0    done\n"
+           "  1    the render failed\n"
+           "  2    a bad option, file, name or value (nothing is written)\n"
+           "  130  interrupted\n";
 }
 
 } // namespace render

@@ -25,7 +25,7 @@ struct ParameterSetting {
 };
 
 struct RenderOptions {
-    std::string pluginPath; // empty: the plug-in built beside the renderer
+    std::string pluginPath; // empty: the plug-in built or installed beside the renderer
     std::vector<ParameterSetting> settings;
     int32_t program = -1; // -1: the plug-in's own first program
     int32_t blockSize = kDefaultBlockSize;
@@ -33,6 +33,7 @@ struct RenderOptions {
     bool list = false;
     bool quiet = false;
     bool help = false;
+    bool version = false;
     std::string snapshot;      // --snapshot: a PNG picture of the editor
     int32_t zoomPercent = 100; // --zoom: the snapshot's zoom
     std::string input;         // empty: the built-in demo input

@@ -63,17 +63,20 @@ bool isFolder(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == S_IFDIR;
 }
 
-// The plug-in built beside the renderer: in the build tree's effect folder, or
-// in the renderer's own folder; else where the build put it.
+// The plug-in built or installed beside the renderer: in the build tree's
+// effect folder, in the renderer's own folder, or where installing puts it
+// (../lib/vst from bin); the last one when none is there.
 std::string defaultPluginPath(const char* argv0) {
     const std::filesystem::path folder = executableFolder(argv0);
+    const std::filesystem::path installed =
+        folder / FUMARA_PLUGIN_INSTALLED_DIR / FUMARA_PLUGIN_FILE;
     for (const std::filesystem::path& candidate :
          {folder / FUMARA_PLUGIN_RELATIVE_DIR / FUMARA_PLUGIN_FILE, folder / FUMARA_PLUGIN_FILE}) {
         if (exists(candidate.string())) {
             return candidate.lexically_normal().string();
         }
     }
-    return FUMARA_PLUGIN_BUILT;
+    return installed.lexically_normal().string();
 }
 
 std::string displayPath(const std::string& path) {
@@ -149,6 +152,10 @@ int run(int argc, char** argv) {
     }
     if (options.help) {
         std::cout << usageText();
+        return kExitOk;
+    }
+    if (options.version) {
+        std::cout << "fumara-render " FUMARA_VERSION "\n";
         return kExitOk;
     }
 
