@@ -72,9 +72,9 @@ std::string description() {
       << "    doap:name " << quoted(kPluginName) << " ;\n"
       << "    doap:maintainer [ foaf:name " << quoted(kVendorName)
       << " ] ;\n"
-      // The first release of the LV2 edition (an even minor version: a release).
-      << "    lv2:minorVersion 0 ;\n"
-      << "    lv2:microVersion 0 ;\n"
+      // The project's version (its major version is the URI's).
+      << "    lv2:minorVersion " << FUMARA_LV2_MINOR_VERSION << " ;\n"
+      << "    lv2:microVersion " << FUMARA_LV2_MICRO_VERSION << " ;\n"
       << "    lv2:optionalFeature lv2:hardRTCapable , opts:options , urid:map ;\n"
       << "    opts:supportedOption bufsz:maxBlockLength ;\n"
       << "    ui:ui <" << kLv2UiUri << "> ;\n"
