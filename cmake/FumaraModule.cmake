@@ -85,9 +85,15 @@ function(fumara_split_debug_information target debug_dir)
   else()
     set(debug_file $<TARGET_FILE:${target}>.debug)
   endif()
+  # objcopy writes the time into a PE header it rewrites (the linker wrote
+  # none) unless SOURCE_DATE_EPOCH names one; the debug link's checksum covers it.
+  set(objcopy ${CMAKE_OBJCOPY})
+  if(MINGW)
+    set(objcopy ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_OBJCOPY})
+  endif()
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> ${debug_file}
-    COMMAND ${CMAKE_OBJCOPY} --remove-section=.gnu_debuglink --add-gnu-debuglink=${debug_file}
+    COMMAND ${objcopy} --only-keep-debug $<TARGET_FILE:${target}> ${debug_file}
+    COMMAND ${objcopy} --remove-section=.gnu_debuglink --add-gnu-debuglink=${debug_file}
             $<TARGET_FILE_NAME:${target}>
     WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>
     COMMENT "Debug information of ${target} to ${debug_file}"
