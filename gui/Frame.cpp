@@ -19,10 +19,9 @@ Frame::Reallocate viewListReallocate = &std::realloc;
 constexpr int32_t viewListStep = 20;
 constexpr uint32_t globalClassStyle = 0x4000;
 
-// The Mouse... bits of a press as its message carries them: the pressed
-// button, and the other buttons, Shift and Control as they were at the
-// press. Alt, which press messages do not carry, as held now.
-int32_t pressButtons(uint32_t message, uintptr_t state, DrawContext& context) {
+} // namespace
+
+int32_t Frame::messageButtons(uint32_t message, uintptr_t state, DrawContext& context) {
     int32_t buttons = context.getMouseButtons() & MouseAlt;
     const struct {
         bool held;
@@ -45,8 +44,6 @@ int32_t pressButtons(uint32_t message, uintptr_t state, DrawContext& context) {
     return buttons;
 }
 
-} // namespace
-
 void Frame::setViewListAllocator(Reallocate reallocate) {
     viewListReallocate = reallocate ? reallocate : &std::realloc;
 }
@@ -59,6 +56,8 @@ Frame::Frame(const Rect& frameSize, void* parent, EditorBase* owner, Zoom frameZ
 }
 
 Frame::~Frame() {
+    // The host hears the end of a wheel edit before the window goes.
+    endWheelEdit();
     platform::Platform& p = platform::current();
     // Messages that arrive from here on find no frame.
     if (window && windowOpen) {
@@ -273,6 +272,13 @@ bool Frame::setZoom(Zoom newZoom) {
     return true;
 }
 
+bool Frame::declareZoom(Zoom shown) {
+    return window && windowOpen &&
+           platform::current().declareWindowSize(window,
+                                                 shown.deviceLength(size.left, size.width()),
+                                                 shown.deviceLength(size.top, size.height()));
+}
+
 // ----- Drawing -----
 
 void Frame::draw(DrawContext* context) {
@@ -408,10 +414,13 @@ bool Frame::drop(void** items, int32_t count, int32_t type, Point& where) {
 
 void Frame::idle() {
     platform::Platform& p = platform::current();
+    // The host may close the editor when it hears of an edit's end.
+    EventScope scope(this);
     if (window && windowOpen) {
         p.pumpWindowEvents();
     }
-    if (!windowOpen || firstDrawPending || !window || !isSomethingDirty()) {
+    expireWheelEdit();
+    if (closePending || !windowOpen || firstDrawPending || !window || !isSomethingDirty()) {
         return;
     }
     platform::DeviceContextHandle dc = p.windowDC(window);
@@ -447,6 +456,7 @@ void Frame::close() {
     if (editInProgress >= 0) {
         endEdit(editInProgress);
     }
+    wheelEditIndex = -1;
     editor = nullptr;
 }
 
@@ -472,28 +482,6 @@ bool Frame::getCurrentLocation(Point& where) {
         where = Point(zoom.toPanel(screen.x - rect.left), zoom.toPanel(screen.y - rect.top));
     }
     return true;
-}
-
-void Frame::beginEdit(int32_t index) {
-    if (!editor) {
-        return;
-    }
-    editInProgress = index;
-    if (EditorOwner* owner = editor->getOwner()) {
-        owner->beginEdit(index);
-    }
-}
-
-void Frame::endEdit(int32_t index) {
-    if (!editor) {
-        return;
-    }
-    if (index == editInProgress) {
-        editInProgress = -1;
-    }
-    if (EditorOwner* owner = editor->getOwner()) {
-        owner->endEdit(index);
-    }
 }
 
 bool Frame::setDropActive(bool on) {
@@ -551,7 +539,7 @@ intptr_t FUMARA_WINDOW_PROCEDURE Frame::windowProcedure(platform::WindowHandle h
                 platform::DeviceContextHandle dc = p.windowDC(handle);
                 DrawContext* context = new (std::nothrow) DrawContext(frame, dc, handle);
                 if (context) {
-                    context->setPressButtons(pressButtons(message, wParam, *context));
+                    context->setPressButtons(messageButtons(message, wParam, *context));
                     uint32_t position = static_cast<uint32_t>(lParam);
                     Point where(
                         frame->zoom.toPanel(static_cast<int32_t>(position & 0xFFFF)),
@@ -560,6 +548,11 @@ intptr_t FUMARA_WINDOW_PROCEDURE Frame::windowProcedure(platform::WindowHandle h
                     delete context;
                 }
                 p.releaseWindowDC(handle, dc);
+                return 0;
+            }
+            break;
+        case platform::MessageMouseWheel:
+            if (frame && frame->wheelMessage(wParam, lParam)) {
                 return 0;
             }
             break;
