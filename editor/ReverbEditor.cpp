@@ -297,10 +297,15 @@ bool ReverbEditor::chooseZoom(Zoom chosen) {
         return true;
     }
     const Zoom shown = zoom;
-    // Hosts read the new size back while they resize.
+    // Hosts read the new size back while they resize, and a host that embeds
+    // the window may resize it itself, to the size the window declares.
     setSize(chosen);
+    frame->declareZoom(chosen);
     if (!owner || !owner->resizeEditor(rect.right, rect.bottom)) {
         setSize(shown);
+        if (frame) {
+            frame->declareZoom(shown);
+        }
         return false;
     }
     zoom = chosen;

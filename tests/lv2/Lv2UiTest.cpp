@@ -6,6 +6,7 @@
 #include "tests/lv2/Lv2TestHost.h"
 #include "tools/PluginLoader.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -339,6 +340,25 @@ TEST_F(Lv2UiTest, ThePanelIsTheVstEditorsPanelPixelForPixel) {
     EXPECT_TRUE(showsPicture(ui, parent, reference))
         << countDifferences(shown(parent), reference) << " pixels differ from the VST 2.x editor";
     EXPECT_TRUE(ui.log.events.empty()) << "values from the host are not written back";
+}
+
+TEST_F(Lv2UiTest, AWrapperThatGivesTheWindowMoreRoomKeepsItsSizeAndCentresIt) {
+    const std::vector<uint32_t> reference = vstPicture({});
+    Window parent = host.createHostWindow(320, 0, 392, 300);
+    HostedUi ui(*library, parent);
+    ASSERT_NE(ui.handle, nullptr);
+    // As a toolkit wrapper embeds an X11 UI: the room it has (392 x 300),
+    // within the minimum and maximum (items 5 to 8) the window declares, centred.
+    const Window panel = host.children(parent).at(0);
+    const std::vector<unsigned long> hints = host.property(panel, "WM_NORMAL_HINTS");
+    ASSERT_GE(hints.size(), 9u);
+    int w = std::clamp(392, int(hints[5]), int(hints[7])),
+        h = std::clamp(300, int(hints[6]), int(hints[8]));
+    XMoveResizeWindow(host.connection(), panel, (392 - w) / 2, (300 - h) / 2, w, h);
+    int x = -1, y = -1;
+    ASSERT_TRUE(host.geometry(panel, x, y, w, h));
+    EXPECT_EQ(std::vector<int>({x, y, w, h}), std::vector<int>({46, 27, 300, 245}));
+    EXPECT_TRUE(showsPicture(ui, parent, reference));
 }
 
 TEST_F(Lv2UiTest, PortEventsMoveTheHandleAndTheBox) {
