@@ -216,7 +216,7 @@ XWindow X11Backend::createChild(XWindow parentId, int32_t x, int32_t y, int32_t 
         return created; // the caller sees the error and takes the window down
     }
     record.root = own.root;
-    record.buffer.attach(display, created, own.visual, static_cast<int32_t>(w),
+    record.buffer.attach(display, created, own.visual, own.depth, static_cast<int32_t>(w),
                          static_cast<int32_t>(h));
     return created;
 }
@@ -345,7 +345,7 @@ bool X11Backend::setWindowSize(WindowHandle handle, int32_t width, int32_t heigh
     w->width = width;
     w->height = height;
     resizeWindowSurface(w->buffer.surface, width, height);
-    w->buffer.attach(display, w->xid, own.visual, static_cast<int32_t>(xw),
+    w->buffer.attach(display, w->xid, own.visual, own.depth, static_cast<int32_t>(xw),
                      static_cast<int32_t>(xh));
     w->events.updatePending = width > 0 && height > 0;
     w->events.erasePending = w->events.updatePending;
