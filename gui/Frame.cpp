@@ -414,13 +414,21 @@ bool Frame::drop(void** items, int32_t count, int32_t type, Point& where) {
 
 void Frame::idle() {
     platform::Platform& p = platform::current();
-    // The host may close the editor when it hears of an edit's end.
-    EventScope scope(this);
+    // The host may close the editor when it hears the wheel's edit end: the
+    // frame is then gone (or going), and nothing more is done here.
+    bool closing = false;
+    {
+        EventScope scope(this);
+        expireWheelEdit();
+        closing = closePending;
+    }
+    if (closing) {
+        return;
+    }
     if (window && windowOpen) {
         p.pumpWindowEvents();
     }
-    expireWheelEdit();
-    if (closePending || !windowOpen || firstDrawPending || !window || !isSomethingDirty()) {
+    if (!windowOpen || firstDrawPending || !window || !isSomethingDirty()) {
         return;
     }
     platform::DeviceContextHandle dc = p.windowDC(window);

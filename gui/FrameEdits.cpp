@@ -10,8 +10,12 @@ void Frame::beginEdit(int32_t index) {
     if (!editor) {
         return;
     }
-    // A drag right after the wheel: the wheel's edit is over.
+    // A drag right after the wheel: the wheel's edit is over (and the host,
+    // told so, may have closed the editor).
     endWheelEdit();
+    if (!editor) {
+        return;
+    }
     editInProgress = index;
     if (EditorOwner* owner = editor->getOwner()) {
         owner->beginEdit(index);
@@ -35,9 +39,10 @@ void Frame::wheelEdit(int32_t index) {
     if (index == wheelEditIndex || !editor) {
         return;
     }
-    endWheelEdit();
-    beginEdit(index);
-    wheelEditIndex = index;
+    beginEdit(index); // ends the open wheel edit first
+    if (editor) {
+        wheelEditIndex = index;
+    }
 }
 
 void Frame::endWheelEdit() {
