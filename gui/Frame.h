@@ -93,8 +93,6 @@ public:
     // drag begins, or when the frame closes.
     void wheelEdit(int32_t index);
     static constexpr uint32_t kWheelQuietTime = 500;
-    // The parameter whose wheel edit is open, or -1.
-    int32_t getWheelEdit() const { return wheelEditIndex; }
     bool setDropActive(bool on);
 
     Zoom getZoom() const { return zoom; }
