@@ -544,8 +544,10 @@ TEST_F(Win32Editor, WheelInputAtTheFocusStepsTheSliderUnderThePointerInWholeNotc
     // down (a turn the other way starts afresh), a notch down.
     sendMove(origin.x + 100, origin.y + kHandleTop + 26 + 8);
     for (int32_t distance : {40, 40, 40, 120, -40, -120}) {
-        INPUT wheel{INPUT_MOUSE};
-        wheel.mi = {0, 0, static_cast<DWORD>(distance), MOUSEEVENTF_WHEEL};
+        INPUT wheel{};
+        wheel.type = INPUT_MOUSE;
+        wheel.mi.mouseData = static_cast<DWORD>(distance);
+        wheel.mi.dwFlags = MOUSEEVENTF_WHEEL;
         SendInput(1, &wheel, sizeof(wheel));
     }
     for (int i = 0; i < 300 && record.endEdits == 0; ++i) {

@@ -482,7 +482,7 @@ TEST_F(SliderWorld, AWheelRunIsOneEditAndFineWheelsAddUpToNotches) {
                                  {2100, 0, 0},    {2150, 40, 60},  {2200, 40, 120}};
     for (const auto& [at, y, distance] : script) {
         p.setTickCount(10000 + uint32_t(at));
-        const uintptr_t state = (distance > 1000 ? platform::PressShift : 0) |
+        const uintptr_t state = (distance > 1000 ? uintptr_t(platform::PressShift) : 0) |
                                 uintptr_t(uint16_t(distance % 1000)) << 16;
         if (distance == 0) {
             editor->idle();
