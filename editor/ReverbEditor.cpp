@@ -1,8 +1,10 @@
-// The panel built and taken down, the controls kept in step with the parameters, and the zoom:
-// the one the editor prefers, the menu on the background that chooses it, and the resize.
+// The panel built and taken down, the controls kept in step with the parameters, the menu on
+// the background with its presets, and the zoom: the one the editor prefers, its choice in the
+// menu, and the resize.
 #include "editor/ReverbEditor.h"
 
 #include "editor/SettingsFile.h"
+#include "effect/FactoryPresets.h"
 #include "gui/Bitmap.h"
 #include "gui/DrawContext.h"
 #include "gui/Frame.h"
@@ -31,6 +33,12 @@ constexpr int32_t kDisplayFont = 4;  // 11-pixel sans serif
 constexpr Colour kTextColour(0, 0, 0);
 constexpr Colour kBoxColour(230, 230, 230);
 constexpr const char* kZoomMenuTitle = "ZOOM";
+constexpr const char* kPresetMenuTitle = "PRESETS";
+constexpr int32_t kMenuWidth = 80; // the longest preset name and a margin
+
+static_assert(ReverbEditor::kFirstParameter == kRoomSize &&
+                  ReverbEditor::kFirstParameter + ReverbEditor::kControlCount - 1 == kDryLevel,
+              "the sliders are the parameters a preset sets");
 
 } // namespace
 
@@ -266,22 +274,45 @@ void ReverbEditor::backgroundMouseDown(DrawContext* context, Point& where) {
     if (!frame || !context || !(context->getPressButtons() & MouseRight)) {
         return;
     }
-    std::vector<std::string> items;
-    int32_t current = -1;
+    PopupMenu::Section presets{kPresetMenuTitle, {}, -1};
+    for (int32_t p = 0; p < kFactoryPresetCount; ++p) {
+        presets.items.push_back(kFactoryPresets[p].name);
+        bool current = owner != nullptr;
+        for (int32_t i = kFirstParameter; current && i < kFirstParameter + kControlCount; ++i) {
+            current = owner->getParameter(i) == kFactoryPresets[p].values[i];
+        }
+        if (current) {
+            presets.marked = p;
+        }
+    }
+    PopupMenu::Section zooms{kZoomMenuTitle, {}, -1};
     for (int32_t i = 0; i < Zoom::kFactorCount; ++i) {
-        items.push_back(std::to_string(Zoom::kFactors[i]) + "%");
+        zooms.items.push_back(std::to_string(Zoom::kFactors[i]) + "%");
         if (Zoom::kFactors[i] == zoom.percent()) {
-            current = i;
+            zooms.marked = i;
         }
     }
     Rect bounds;
     frame->getSize(bounds);
-    frame->openPopup(new PopupMenu(where, bounds, kZoomMenuTitle, items, current, this), context);
+    frame->openPopup(new PopupMenu(where, bounds, {presets, zooms}, this, 0, kMenuWidth), context);
 }
 
 void ReverbEditor::itemChosen(PopupMenu* menu, int32_t index) {
-    if (index >= 0 && index < Zoom::kFactorCount) {
-        chooseZoom(Zoom(Zoom::kFactors[index]));
+    if (index >= 0 && index < kFactoryPresetCount) {
+        choosePreset(index);
+    } else if (index >= kFactoryPresetCount && index < kFactoryPresetCount + Zoom::kFactorCount) {
+        chooseZoom(Zoom(Zoom::kFactors[index - kFactoryPresetCount]));
+    }
+}
+
+void ReverbEditor::choosePreset(int32_t preset) {
+    if (!owner || preset < 0 || preset >= kFactoryPresetCount) {
+        return;
+    }
+    for (int32_t i = kFirstParameter; i < kFirstParameter + kControlCount; ++i) {
+        owner->beginEdit(i);
+        owner->setParameterAutomated(i, kFactoryPresets[preset].values[i]);
+        owner->endEdit(i);
     }
 }
 

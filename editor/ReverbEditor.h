@@ -7,6 +7,8 @@
 // in the panel's menu (a right click outside the controls), remembered in the
 // settings file, or else the desktop's scale where the editor opens. The
 // controls keep the panel's coordinates; only the window and the pixels grow.
+// The same menu offers the factory presets (effect/FactoryPresets.h) above the
+// zooms.
 #pragma once
 
 #include "gui/EditorBase.h"
@@ -60,10 +62,15 @@ public:
     // draw the slider at once when the gesture has a drawing context.
     void valueChanged(DrawContext* context, Control* control) override;
 
-    // A right click outside the controls opens the zoom menu there.
+    // A right click outside the controls opens the menu of presets and zooms
+    // there, the current ones marked.
     void backgroundMouseDown(DrawContext* context, Point& where) override;
-    // A zoom chosen in the menu.
+    // A preset or a zoom chosen in the menu.
     void itemChosen(PopupMenu* menu, int32_t index) override;
+    // Sets the seven slider parameters to factory preset `preset`'s values,
+    // each as automation between a begin-edit and an end-edit, so that hosts
+    // record and undo it; the controls follow.
+    void choosePreset(int32_t preset);
     // Shows the panel at a zoom the user chose, and remembers the choice for
     // the editors opened after it. The owner is asked to resize the window; a
     // host that refuses keeps the panel as it is until the editor is opened
