@@ -91,7 +91,7 @@ constexpr FactoryPreset kFactoryPresets[] = {
      {0.8f, 0.849f, 9.2f, 80.9f, -14.0f}},
     {"Ambience", "wide, barely there",
      {kPresetMode, kPresetLength, sliderValue(16), sliderValue(0), sliderValue(63), sliderValue(1), sliderValue(153), sliderValue(88), sliderValue(137)},
-     {0.25f, 0.4f, 3.0f, -16.0f, "soft: low-pass 9.0 kHz, high-pass 115 Hz"},
+     {0.25f, 0.4f, 3.0f, -16.0f, "soft: low-pass 9.0 kHz, widest separation"},
      {0.356f, 0.385f, 2.3f, 36.3f, -16.1f}},
     {"Slapback", "one distinct early echo",
      {kPresetMode, kPresetLength, sliderValue(3), sliderValue(57), sliderValue(70), sliderValue(3), sliderValue(40), sliderValue(103), sliderValue(137)},
