@@ -1,6 +1,7 @@
 // make-lv2-turtle: writes the bundle's manifest.ttl and fumara.ttl from the
-// plug-in's own tables (effect/PluginDescription.h, lv2/Lv2Ports.h), so that
-// names, symbols, ranges and defaults in the bundle are those of the code.
+// plug-in's own tables (the parameter table of effect/Parameters.h, the ports of
+// lv2/Lv2Ports.h), so that names, symbols, ranges and defaults in the bundle are
+// those of the code.
 //   make-lv2-turtle FOLDER DSP_BINARY UI_BINARY
 #include "lv2/Lv2Ports.h"
 
@@ -94,7 +95,7 @@ std::string description() {
         const ParameterInfo& info = kNamedParameters[parameter];
         t << "        a lv2:ControlPort , lv2:InputPort ;\n"
           << "        lv2:index " << port << " ;\n"
-          << "        lv2:symbol " << quoted(parameterSymbol(info.name)) << " ;\n"
+          << "        lv2:symbol " << quoted(info.symbol) << " ;\n"
           << "        lv2:name " << quoted(info.name) << " ;\n"
           << "        lv2:default " << decimal(info.defaultValue) << " ;\n"
           << "        lv2:minimum 0.0 ;\n"
