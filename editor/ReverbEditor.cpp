@@ -1,4 +1,5 @@
-// The panel built and taken down, the controls kept in step with the parameters, and the zoom:
+// The panel built and taken down, its rows bound to the parameters the parameter table puts
+// there and kept in step with them, and the zoom:
 // the one the editor prefers, the menu on the background that chooses it, and the resize.
 #include "editor/ReverbEditor.h"
 
@@ -56,18 +57,18 @@ ReverbEditor::~ReverbEditor() {
         panelBitmap->release();
         panelBitmap = nullptr;
     }
-    for (int32_t i = 0; i < kControlCount; ++i) {
+    for (int32_t i = 0; i < kPanelRowCount; ++i) {
         sliders[i] = nullptr;
         displays[i] = nullptr;
     }
 }
 
 HorizontalSlider* ReverbEditor::getSlider(int32_t i) const {
-    return i >= 0 && i < kControlCount ? sliders[i] : nullptr;
+    return i >= 0 && i < kPanelRowCount ? sliders[i] : nullptr;
 }
 
 ValueDisplay* ReverbEditor::getDisplay(int32_t i) const {
-    return i >= 0 && i < kControlCount ? displays[i] : nullptr;
+    return i >= 0 && i < kPanelRowCount ? displays[i] : nullptr;
 }
 
 void ReverbEditor::setSize(Zoom size) {
@@ -143,8 +144,8 @@ int32_t ReverbEditor::open(void* parentWindow) {
     const int32_t rowStep = trough->height - 1; // neighbouring rows share one line
     const int32_t maxPos = kSliderLeft + trough->width - handle->width - 2;
     Rect size(kSliderLeft, kSliderTop, kSliderLeft + trough->width, kSliderTop + trough->height);
-    for (int32_t i = 0; i < kControlCount; ++i) {
-        const int32_t parameter = kFirstParameter + i;
+    for (int32_t i = 0; i < kPanelRowCount; ++i) {
+        const int32_t parameter = parameterAtPanelRow(i);
         auto* slider = new HorizontalSlider(size, this, parameter, kTravelStart, maxPos, handle,
                                             trough, Point(0, 0), kSliderStyle);
         slider->setHandleOffset(Point(kHandleOffsetX, kHandleOffsetY));
@@ -159,13 +160,13 @@ int32_t ReverbEditor::open(void* parentWindow) {
 
     Rect box = kDisplayAnchor;
     box.offset(0, rowStep);
-    for (int32_t i = 0; i < kControlCount; ++i) {
+    for (int32_t i = 0; i < kPanelRowCount; ++i) {
         auto* display = new ValueDisplay(box, nullptr, kDisplayStyle);
         display->setFont(kDisplayFont);
         display->setFontColour(kTextColour);
         display->setBackColour(kBoxColour);
         display->setFrameColour(kTextColour);
-        display->setValue(owner ? owner->getParameter(kFirstParameter + i) : 0.0f);
+        display->setValue(owner ? owner->getParameter(parameterAtPanelRow(i)) : 0.0f);
         if (!frame->addView(display)) {
             display->release();
             display = nullptr;
@@ -193,8 +194,9 @@ void ReverbEditor::close() {
 }
 
 void ReverbEditor::setParameter(int32_t index, float value) {
-    const bool inRange = index >= kFirstParameter && index < kFirstParameter + kControlCount;
-    const int32_t i = inRange ? index - kFirstParameter : 0;
+    const int32_t row = parameterInfo(index).panelRow;
+    const bool inRange = row != kNoPanelRow;
+    const int32_t i = inRange ? row : 0;
     if (std::this_thread::get_id() != editorThread.load(std::memory_order_relaxed)) {
         // Another thread: touch no control and draw nothing; the value waits
         // for the editor's next idle. Kept even while the editor is (still)
@@ -231,7 +233,7 @@ void ReverbEditor::applyStoredValues() {
     if (!pending) {
         return;
     }
-    for (int32_t i = 0; i < kControlCount; ++i) {
+    for (int32_t i = 0; i < kPanelRowCount; ++i) {
         if (pending & (1u << i)) {
             const float value = storedValues[i].load(std::memory_order_relaxed);
             if (sliders[i]) {

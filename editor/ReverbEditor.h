@@ -1,7 +1,8 @@
 // The plug-in's own editor: a fixed 300 x 245 panel painted from bitmap 101 with
-// seven horizontal sliders and seven value boxes bound to parameters 2 to 8
-// ("Room Size" to "Dry Level"). It reads and sets the parameters through its
-// owner (gui/EditorOwner.h), so the same editor serves every plug-in format.
+// seven rows of a horizontal slider and a value box, each row bound to the
+// parameter the parameter table puts there (effect/Parameters.h: "Room Size"
+// to "Dry Level"). It reads and sets the parameters through its owner
+// (gui/EditorOwner.h), so the same editor serves every plug-in format.
 //
 // The panel is shown at a zoom (100, 150, 200 or 300%): the one the user chose
 // in the panel's menu (a right click outside the controls), remembered in the
@@ -9,6 +10,7 @@
 // controls keep the panel's coordinates; only the window and the pixels grow.
 #pragma once
 
+#include "effect/Parameters.h"
 #include "gui/EditorBase.h"
 #include "gui/Zoom.h"
 #include "gui/controls/Control.h"
@@ -24,9 +26,6 @@ class ValueDisplay;
 
 class ReverbEditor : public EditorBase, public ControlListener, public PopupMenuListener {
 public:
-    static constexpr int32_t kFirstParameter = 2; // "Room Size"
-    static constexpr int32_t kControlCount = 7;   // parameters 2 to 8
-
     // Loads the panel bitmap; the editor's size is the panel's (300 x 245)
     // until the host asks for it.
     // The owner supplies and takes the parameter values (none: every control
@@ -47,8 +46,8 @@ public:
     // Deletes the frame with its controls and child window.
     void close() override;
     // Called by the owner for every parameter change, from whatever thread
-    // sets parameters. On the editor's own thread the slider and box of
-    // parameters 2 to 8 take the value at once (drawn at the next idle); from
+    // sets parameters. On the editor's own thread the slider and box of a
+    // parameter the panel shows take the value at once (drawn at the next idle); from
     // any other thread the value is only stored, and the editor's next idle
     // puts it into the controls. Does nothing while the editor is closed.
     void setParameter(int32_t index, float value) override;
@@ -79,7 +78,7 @@ public:
     Zoom preferredZoom(void* parentWindow) const;
 
     bool isOpen() const { return opened.load(std::memory_order_acquire); }
-    // The controls of parameter kFirstParameter + i (null before the first open).
+    // The controls of panel row i (null before the first open).
     HorizontalSlider* getSlider(int32_t i) const;
     ValueDisplay* getDisplay(int32_t i) const;
     Bitmap* getPanelBitmap() const { return panelBitmap; }
@@ -90,8 +89,8 @@ protected:
     // Sets the rectangle the host reads to the panel's size at a zoom.
     void setSize(Zoom size);
 
-    HorizontalSlider* sliders[kControlCount] = {};
-    ValueDisplay* displays[kControlCount] = {};
+    HorizontalSlider* sliders[kPanelRowCount] = {};
+    ValueDisplay* displays[kPanelRowCount] = {};
     Bitmap* panelBitmap = nullptr;
     std::atomic<bool> opened{false};
     // The zoom whose size `rect` holds: shown while open.
@@ -104,6 +103,6 @@ private:
     // The thread that runs the editor (the one that opened it).
     std::atomic<std::thread::id> editorThread;
     // Values set from other threads, and which of them wait for the next idle.
-    std::atomic<float> storedValues[kControlCount];
+    std::atomic<float> storedValues[kPanelRowCount];
     std::atomic<uint32_t> storedPending{0};
 };
