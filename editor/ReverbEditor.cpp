@@ -195,61 +195,48 @@ void ReverbEditor::close() {
 
 void ReverbEditor::setParameter(int32_t index, float value) {
     const int32_t row = parameterInfo(index).panelRow;
-    const bool inRange = row != kNoPanelRow;
-    const int32_t i = inRange ? row : 0;
-    if (std::this_thread::get_id() != editorThread.load(std::memory_order_relaxed)) {
-        // Another thread: touch no control and draw nothing; the value waits
-        // for the editor's next idle. Kept even while the editor is (still)
-        // closed, so that a change racing with open is not lost; open itself
-        // reads the owner's values, which agree with what is stored here.
-        if (inRange) {
-            storedValues[i].store(value, std::memory_order_relaxed);
-            storedPending.fetch_or(1u << i, std::memory_order_release);
-        }
+    if (row == kNoPanelRow) {
         return;
     }
+    const uint32_t bit = 1u << row;
+    storedValues[row].store(value, std::memory_order_relaxed);
+    if (std::this_thread::get_id() != editorThread.load(std::memory_order_relaxed)) {
+        // Another thread: touch no control and draw nothing; the value waits
+        // for the update its owner posts. Kept even while the editor is
+        // (still) closed, so that a change racing with open is not lost; open
+        // itself reads the owner's values, which agree with what is kept here.
+        storedPending.fetch_or(bit, std::memory_order_release);
+        return;
+    }
+    // This value is newer than anything another thread kept before.
+    storedPending.fetch_and(~bit, std::memory_order_relaxed);
     if (!opened.load(std::memory_order_acquire)) {
         return;
     }
-    if (inRange) {
-        // This value is newer than anything another thread stored before.
-        storedValues[i].store(value, std::memory_order_relaxed);
-        storedPending.fetch_and(~(1u << i), std::memory_order_relaxed);
-        if (sliders[i]) {
-            sliders[i]->setValue(value);
-        }
-        if (displays[i]) {
-            displays[i]->setValue(value);
-        }
+    if (sliders[row]) {
+        sliders[row]->setValue(value);
     }
-    postUpdate();
+    if (displays[row]) {
+        displays[row]->setValue(value);
+    }
 }
 
-void ReverbEditor::applyStoredValues() {
+void ReverbEditor::update() {
     if (!opened.load(std::memory_order_acquire)) {
         return;
     }
     const uint32_t pending = storedPending.exchange(0, std::memory_order_acquire);
-    if (!pending) {
-        return;
-    }
-    for (int32_t i = 0; i < kPanelRowCount; ++i) {
-        if (pending & (1u << i)) {
-            const float value = storedValues[i].load(std::memory_order_relaxed);
-            if (sliders[i]) {
-                sliders[i]->setValue(value);
+    for (int32_t row = 0; row < kPanelRowCount; ++row) {
+        if (pending & (1u << row)) {
+            const float value = storedValues[row].load(std::memory_order_relaxed);
+            if (sliders[row]) {
+                sliders[row]->setValue(value);
             }
-            if (displays[i]) {
-                displays[i]->setValue(value);
+            if (displays[row]) {
+                displays[row]->setValue(value);
             }
         }
     }
-    postUpdate();
-}
-
-void ReverbEditor::idle() {
-    applyStoredValues();
-    EditorBase::idle();
 }
 
 void ReverbEditor::valueChanged(DrawContext* context, Control* control) {

@@ -46,14 +46,15 @@ public:
     // Deletes the frame with its controls and child window.
     void close() override;
     // Called by the owner for every parameter change, from whatever thread
-    // sets parameters. On the editor's own thread the slider and box of a
-    // parameter the panel shows take the value at once (drawn at the next idle); from
-    // any other thread the value is only stored, and the editor's next idle
-    // puts it into the controls. Does nothing while the editor is closed.
+    // sets parameters, before it stores the value; the owner posts the update
+    // (postUpdate) once it has. On the editor's own thread the slider and box
+    // of a parameter the panel shows take the value at once; from any other
+    // thread the value is only kept, and the update puts it into them. The
+    // next idle draws them. Touches no control while the editor is closed.
     void setParameter(int32_t index, float value) override;
-    // Puts values stored by other threads into the controls, then idles as
-    // the base does (which draws the dirty controls).
-    void idle() override;
+    // The posted update, on the editor's thread at its idle: puts the values
+    // other threads kept since the last one into the controls.
+    void update() override;
 
     // A slider was moved by the user: set the parameter as automation and
     // draw the slider at once when the gesture has a drawing context.
@@ -84,8 +85,6 @@ public:
     Bitmap* getPanelBitmap() const { return panelBitmap; }
 
 protected:
-    // Applies the values that other threads stored since the last idle.
-    void applyStoredValues();
     // Sets the rectangle the host reads to the panel's size at a zoom.
     void setSize(Zoom size);
 
@@ -102,7 +101,8 @@ protected:
 private:
     // The thread that runs the editor (the one that opened it).
     std::atomic<std::thread::id> editorThread;
-    // Values set from other threads, and which of them wait for the next idle.
+    // The newest value of each row's parameter, and which of them other
+    // threads set since the last update.
     std::atomic<float> storedValues[kPanelRowCount];
     std::atomic<uint32_t> storedPending{0};
 };

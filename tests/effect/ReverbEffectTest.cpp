@@ -1,5 +1,7 @@
 // The effect as a host sees it through the entry point and its record:
 // parameters, programs, block processing and the host's odd inputs.
+#include "editor/ReverbEditor.h"
+#include "gui/controls/Slider.h"
 #include "tests/effect/EffectTestSupport.h"
 #include "tests/engine/EngineProbe.h"
 
@@ -270,6 +272,30 @@ TEST_F(ReverbEffectTest, TheEditorIsToldFirstAndUpdatedLast) {
     EXPECT_EQ(editor->calls[1].index, 40);        // told even without a parameter
     ASSERT_EQ(editor->updates, 2);
     EXPECT_EQ(editor->heldAtUpdate[0], 0.25f); // updated after the store
+}
+
+// With the effect's own editor, open or not, one change posts one update.
+TEST_F(ReverbEffectTest, OneChangePostsOneUpdateOfTheEditor) {
+    struct CountingEditor : ReverbEditor {
+        using ReverbEditor::ReverbEditor;
+        void postUpdate() override { ++posts; }
+        int posts = 0;
+    };
+    Instance fx;
+    HostEditor* own = fx.reverb->editorObject();
+    fx.reverb->setEditor(nullptr);
+    delete own;
+    auto* editor = new CountingEditor(fx.reverb);
+    fx.reverb->setEditor(editor);
+    for (int32_t index : {4, 0, 40}) {
+        fx.set(index, 0.25f);
+    }
+    EXPECT_EQ(editor->posts, 3);
+    editor->open(nullptr);
+    editor->posts = 0;
+    fx.set(3, 0.5f);
+    EXPECT_EQ(editor->posts, 1);
+    EXPECT_EQ(editor->getSlider(1)->getValue(), 0.5f);
 }
 
 // ---------------------------------------------------------------- programs
