@@ -1,6 +1,6 @@
-// The panel built and taken down, the controls kept in step with the parameters, the menu on
-// the background with its presets, and the zoom: the one the editor prefers, its choice in the
-// menu, and the resize.
+// The panel built and taken down, its rows bound to the parameters the parameter table puts
+// there and kept in step with them, the menu on the background with its presets, and the zoom:
+// the one the editor prefers, its choice in the menu, and the resize.
 #include "editor/ReverbEditor.h"
 
 #include "editor/SettingsFile.h"
@@ -36,10 +36,6 @@ constexpr const char* kZoomMenuTitle = "ZOOM";
 constexpr const char* kPresetMenuTitle = "PRESETS";
 constexpr int32_t kMenuWidth = 80; // the longest preset name and a margin
 
-static_assert(ReverbEditor::kFirstParameter == kRoomSize &&
-                  ReverbEditor::kFirstParameter + ReverbEditor::kControlCount - 1 == kDryLevel,
-              "the sliders are the parameters a preset sets");
-
 } // namespace
 
 ReverbEditor::ReverbEditor(EditorOwner* editorOwner)
@@ -64,18 +60,18 @@ ReverbEditor::~ReverbEditor() {
         panelBitmap->release();
         panelBitmap = nullptr;
     }
-    for (int32_t i = 0; i < kControlCount; ++i) {
+    for (int32_t i = 0; i < kPanelRowCount; ++i) {
         sliders[i] = nullptr;
         displays[i] = nullptr;
     }
 }
 
 HorizontalSlider* ReverbEditor::getSlider(int32_t i) const {
-    return i >= 0 && i < kControlCount ? sliders[i] : nullptr;
+    return i >= 0 && i < kPanelRowCount ? sliders[i] : nullptr;
 }
 
 ValueDisplay* ReverbEditor::getDisplay(int32_t i) const {
-    return i >= 0 && i < kControlCount ? displays[i] : nullptr;
+    return i >= 0 && i < kPanelRowCount ? displays[i] : nullptr;
 }
 
 void ReverbEditor::setSize(Zoom size) {
@@ -151,8 +147,8 @@ int32_t ReverbEditor::open(void* parentWindow) {
     const int32_t rowStep = trough->height - 1; // neighbouring rows share one line
     const int32_t maxPos = kSliderLeft + trough->width - handle->width - 2;
     Rect size(kSliderLeft, kSliderTop, kSliderLeft + trough->width, kSliderTop + trough->height);
-    for (int32_t i = 0; i < kControlCount; ++i) {
-        const int32_t parameter = kFirstParameter + i;
+    for (int32_t i = 0; i < kPanelRowCount; ++i) {
+        const int32_t parameter = parameterAtPanelRow(i);
         auto* slider = new HorizontalSlider(size, this, parameter, kTravelStart, maxPos, handle,
                                             trough, Point(0, 0), kSliderStyle);
         slider->setHandleOffset(Point(kHandleOffsetX, kHandleOffsetY));
@@ -167,13 +163,13 @@ int32_t ReverbEditor::open(void* parentWindow) {
 
     Rect box = kDisplayAnchor;
     box.offset(0, rowStep);
-    for (int32_t i = 0; i < kControlCount; ++i) {
+    for (int32_t i = 0; i < kPanelRowCount; ++i) {
         auto* display = new ValueDisplay(box, nullptr, kDisplayStyle);
         display->setFont(kDisplayFont);
         display->setFontColour(kTextColour);
         display->setBackColour(kBoxColour);
         display->setFrameColour(kTextColour);
-        display->setValue(owner ? owner->getParameter(kFirstParameter + i) : 0.0f);
+        display->setValue(owner ? owner->getParameter(parameterAtPanelRow(i)) : 0.0f);
         if (!frame->addView(display)) {
             display->release();
             display = nullptr;
@@ -201,61 +197,49 @@ void ReverbEditor::close() {
 }
 
 void ReverbEditor::setParameter(int32_t index, float value) {
-    const bool inRange = index >= kFirstParameter && index < kFirstParameter + kControlCount;
-    const int32_t i = inRange ? index - kFirstParameter : 0;
-    if (std::this_thread::get_id() != editorThread.load(std::memory_order_relaxed)) {
-        // Another thread: touch no control and draw nothing; the value waits
-        // for the editor's next idle. Kept even while the editor is (still)
-        // closed, so that a change racing with open is not lost; open itself
-        // reads the owner's values, which agree with what is stored here.
-        if (inRange) {
-            storedValues[i].store(value, std::memory_order_relaxed);
-            storedPending.fetch_or(1u << i, std::memory_order_release);
-        }
+    const int32_t row = parameterInfo(index).panelRow;
+    if (row == kNoPanelRow) {
         return;
     }
+    const uint32_t bit = 1u << row;
+    storedValues[row].store(value, std::memory_order_relaxed);
+    if (std::this_thread::get_id() != editorThread.load(std::memory_order_relaxed)) {
+        // Another thread: touch no control and draw nothing; the value waits
+        // for the update its owner posts. Kept even while the editor is
+        // (still) closed, so that a change racing with open is not lost; open
+        // itself reads the owner's values, which agree with what is kept here.
+        storedPending.fetch_or(bit, std::memory_order_release);
+        return;
+    }
+    // This value is newer than anything another thread kept before.
+    storedPending.fetch_and(~bit, std::memory_order_relaxed);
     if (!opened.load(std::memory_order_acquire)) {
         return;
     }
-    if (inRange) {
-        // This value is newer than anything another thread stored before.
-        storedValues[i].store(value, std::memory_order_relaxed);
-        storedPending.fetch_and(~(1u << i), std::memory_order_relaxed);
-        if (sliders[i]) {
-            sliders[i]->setValue(value);
-        }
-        if (displays[i]) {
-            displays[i]->setValue(value);
-        }
+    if (sliders[row]) {
+        sliders[row]->setValue(value);
     }
-    postUpdate();
+    if (displays[row]) {
+        displays[row]->setValue(value);
+    }
 }
 
-void ReverbEditor::applyStoredValues() {
+void ReverbEditor::update() {
     if (!opened.load(std::memory_order_acquire)) {
         return;
     }
     const uint32_t pending = storedPending.exchange(0, std::memory_order_acquire);
-    if (!pending) {
-        return;
-    }
-    for (int32_t i = 0; i < kControlCount; ++i) {
-        if (pending & (1u << i)) {
-            const float value = storedValues[i].load(std::memory_order_relaxed);
-            if (sliders[i]) {
-                sliders[i]->setValue(value);
+    for (int32_t row = 0; row < kPanelRowCount; ++row) {
+        if (pending & (1u << row)) {
+            const float value = storedValues[row].load(std::memory_order_relaxed);
+            if (sliders[row]) {
+                sliders[row]->setValue(value);
             }
-            if (displays[i]) {
-                displays[i]->setValue(value);
+            if (displays[row]) {
+                displays[row]->setValue(value);
             }
         }
     }
-    postUpdate();
-}
-
-void ReverbEditor::idle() {
-    applyStoredValues();
-    EditorBase::idle();
 }
 
 void ReverbEditor::valueChanged(DrawContext* context, Control* control) {
@@ -278,7 +262,8 @@ void ReverbEditor::backgroundMouseDown(DrawContext* context, Point& where) {
     for (int32_t p = 0; p < kFactoryPresetCount; ++p) {
         presets.items.push_back(kFactoryPresets[p].name);
         bool current = owner != nullptr;
-        for (int32_t i = kFirstParameter; current && i < kFirstParameter + kControlCount; ++i) {
+        for (int32_t row = 0; current && row < kPanelRowCount; ++row) {
+            const int32_t i = parameterAtPanelRow(row);
             current = owner->getParameter(i) == kFactoryPresets[p].values[i];
         }
         if (current) {
@@ -309,7 +294,9 @@ void ReverbEditor::choosePreset(int32_t preset) {
     if (!owner || preset < 0 || preset >= kFactoryPresetCount) {
         return;
     }
-    for (int32_t i = kFirstParameter; i < kFirstParameter + kControlCount; ++i) {
+    // The panel's parameters, each as one edit; Mode and Length stay as they are.
+    for (int32_t row = 0; row < kPanelRowCount; ++row) {
+        const int32_t i = parameterAtPanelRow(row);
         owner->beginEdit(i);
         owner->setParameterAutomated(i, kFactoryPresets[preset].values[i]);
         owner->endEdit(i);

@@ -1,7 +1,7 @@
 // make-lv2-turtle: writes the bundle's manifest.ttl, fumara.ttl and presets.ttl
-// from the plug-in's own tables (effect/PluginDescription.h, lv2/Lv2Ports.h,
-// effect/FactoryPresets.h), so that names, symbols, ranges, defaults and
-// presets in the bundle are those of the code.
+// from the plug-in's own tables (the parameter table of effect/Parameters.h, the
+// ports of lv2/Lv2Ports.h, effect/FactoryPresets.h), so that names, symbols,
+// ranges, defaults and presets in the bundle are those of the code.
 //   make-lv2-turtle FOLDER DSP_BINARY UI_BINARY
 #include "effect/FactoryPresets.h"
 #include "lv2/Lv2Ports.h"
@@ -93,7 +93,7 @@ std::string presets() {
           << "    lv2:port ";
         for (int32_t i = 0; i < kNamedParameterCount; ++i) {
             t << (i == 0 ? "[\n" : " , [\n") << "        lv2:symbol "
-              << quoted(parameterSymbol(kNamedParameters[i].name)) << " ;\n"
+              << quoted(kNamedParameters[i].symbol) << " ;\n"
               << "        pset:value " << decimal(preset.values[i]) << "\n    ]";
         }
         t << " .\n\n";
@@ -131,11 +131,12 @@ std::string description() {
         const ParameterInfo& info = kNamedParameters[parameter];
         t << "        a lv2:ControlPort , lv2:InputPort ;\n"
           << "        lv2:index " << port << " ;\n";
-        if (parameter == kMode || parameter == kLength) {
-            // Only stored: hosts' generic control windows may leave them out.
+        if (info.panelRow == kNoPanelRow) {
+            // Only stored, and not on the panel: hosts' generic control
+            // windows may leave them out.
             t << "        lv2:portProperty pprops:notOnGUI ;\n";
         }
-        t << "        lv2:symbol " << quoted(parameterSymbol(info.name)) << " ;\n"
+        t << "        lv2:symbol " << quoted(info.symbol) << " ;\n"
           << "        lv2:name " << quoted(info.name) << " ;\n"
           << "        lv2:default " << decimal(info.defaultValue) << " ;\n"
           << "        lv2:minimum 0.0 ;\n"

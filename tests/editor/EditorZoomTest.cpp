@@ -330,7 +330,7 @@ TEST_F(ZoomWorld, APresetChosenInTheMenuReachesTheHostAsOneEditPerSlider) {
     }
     EXPECT_EQ(reported, expected);
     // The panel follows, and the menu marks the preset whose values the sliders hold.
-    for (int32_t i = 0; i < ReverbEditor::kControlCount; ++i) {
+    for (int32_t i = 0; i < kPanelRowCount; ++i) {
         EXPECT_EQ(editor->getSlider(i)->getValue(), hall.values[kRoomSize + i]);
     }
     press(260, 10, {}, 20, platform::KeyRightButton);

@@ -5,7 +5,7 @@
 // only its entry point and links only its side (the DSP no GUI, the UI no DSP).
 #include "effect/FactoryPresets.h"
 #include "lv2/Lv2Ports.h"
-#include "tests/lv2/Lv2TestHost.h"
+#include "tools/LilvHost.h"
 
 #include <algorithm>
 #include <cmath>
@@ -158,10 +158,10 @@ TEST(Lv2Bundle, Lv2infoListsThePluginAndItsPorts) {
 }
 
 TEST(Lv2Bundle, LilvLoadsEachPresetWithItsLabelAndPortValues) {
-    lv2test::Bundle bundle(kBundle);
+    lilvhost::Bundle bundle(kBundle);
     ASSERT_NE(bundle.plugin(), nullptr) << bundle.error();
     LilvWorld* world = bundle.world();
-    lv2test::UridMap urids;
+    lilvhost::HostFeatures host(0);
     // Each preset's port values by symbol (NaN: not a float), by label.
     using Values = std::map<std::string, float>;
     std::map<std::string, Values> loaded;
@@ -170,8 +170,7 @@ TEST(Lv2Bundle, LilvLoadsEachPresetWithItsLabelAndPortValues) {
     LILV_FOREACH(nodes, i, presets) {
         const LilvNode* preset = lilv_nodes_get(presets, i);
         lilv_world_load_resource(world, preset);
-        LilvState* state = lilv_state_new_from_world(
-            world, static_cast<LV2_URID_Map*>(urids.feature()->data), preset);
+        LilvState* state = lilv_state_new_from_world(world, host.uridMap(), preset);
         ASSERT_NE(state, nullptr) << lilv_node_as_uri(preset);
         lilv_state_emit_port_values(
             state,
@@ -188,7 +187,7 @@ TEST(Lv2Bundle, LilvLoadsEachPresetWithItsLabelAndPortValues) {
     for (const FactoryPreset& preset : kFactoryPresets) {
         Values& values = loaded[preset.name];
         for (int32_t i = 0; i < kNamedParameterCount; ++i) {
-            const std::string symbol = parameterSymbol(kNamedParameters[i].name);
+            const std::string symbol = kNamedParameters[i].symbol;
             ASSERT_EQ(values.count(symbol), 1u) << preset.name << " " << symbol;
             EXPECT_EQ(values[symbol], preset.values[i]) << preset.name << " " << symbol;
         }

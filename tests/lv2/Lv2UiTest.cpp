@@ -4,7 +4,7 @@
 // Its panel is compared pixel for pixel with the VST 2.x module's editor,
 // loaded through the module's entry point and opened in a window of its own.
 #include "effect/FactoryPresets.h"
-#include "tests/lv2/Lv2TestHost.h"
+#include "tools/LilvHost.h"
 #include "tools/PluginLoader.h"
 
 #include <atomic>
@@ -29,7 +29,7 @@
 #include "tests/gui/platform/x11/X11TestHost.h"
 // clang-format on
 
-using namespace lv2test;
+using namespace lilvhost;
 
 namespace {
 
