@@ -243,6 +243,9 @@ void Frame::closePopup(DrawContext* context) {
     popup = nullptr;
     Rect covered;
     closed->getSize(covered);
+    // Outlines are drawn on a view's right and bottom lines too.
+    covered.right += 1;
+    covered.bottom += 1;
     closed->removedFrom(this);
     closed->setFrame(nullptr);
     closed->release();

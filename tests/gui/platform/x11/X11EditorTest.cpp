@@ -36,7 +36,7 @@ constexpr int32_t panelHeight = 245;
 constexpr int32_t parameterCount = 32;
 
 // An effect that keeps its parameters as the real one does: each change is
-// first handed to the editor, then stored.
+// first handed to the editor, then stored, then the editor's update posted.
 class StoringEffect : public OwningEffect {
 public:
     explicit StoringEffect(const float* initial) : OwningEffect(&recordingHost, 1, 32) {
@@ -54,6 +54,9 @@ public:
             editor->setParameter(index, value);
         }
         values[index].store(value);
+        if (HostEditor* editor = editorObject()) {
+            editor->postUpdate();
+        }
     }
     float getParameter(int32_t index) override {
         return index >= 0 && index < parameterCount ? values[index].load() : 0.0f;
