@@ -77,8 +77,8 @@ struct Engine {
                        outRight.data(), dry, wet);
     }
     Reverb reverb;
-    float dry = ReverbEffect::levelGain(0.9f);
-    float wet = ReverbEffect::levelGain(0.6f);
+    float dry = ReverbCore::levelGain(0.9f);
+    float wet = ReverbCore::levelGain(0.6f);
     std::vector<float> outLeft = std::vector<float>(kBlock);
     std::vector<float> outRight = std::vector<float>(kBlock);
 };

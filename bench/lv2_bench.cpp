@@ -12,17 +12,12 @@
 #include "effect/PluginEntry.h"
 #include "lv2/Lv2Plugin.h"
 #include "lv2/Lv2Ports.h"
+#include "tools/LilvHost.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdint>
 #include <cstring>
-#include <lv2/atom/atom.h>
-#include <lv2/buf-size/buf-size.h>
-#include <lv2/options/options.h>
-#include <lv2/urid/urid.h>
-#include <map>
-#include <string>
 #include <time.h>
 #include <vector>
 
@@ -65,28 +60,14 @@ struct VstPath {
     std::vector<float> outLeft, outRight;
 };
 
-// The LV2 plug-in as a host starts it: urid:map and the options feature with
-// the block length, the control ports at their defaults, activated.
+// The LV2 plug-in as a host starts it: the host's features (urid:map, the
+// options feature with the block length), the control ports at their
+// defaults, activated.
 struct Lv2Path {
     explicit Lv2Path(int32_t block)
-        : blockLength(block), outLeft(size_t(block)), outRight(size_t(block)) {
-        map.handle = this;
-        map.map = [](LV2_URID_Map_Handle h, const char* uri) -> LV2_URID {
-            auto& ids = static_cast<Lv2Path*>(h)->ids;
-            return ids.emplace(uri, LV2_URID(ids.size() + 1)).first->second;
-        };
-        options[0] = {LV2_OPTIONS_INSTANCE,
-                      0,
-                      map.map(this, LV2_BUF_SIZE__maxBlockLength),
-                      sizeof(int32_t),
-                      map.map(this, LV2_ATOM__Int),
-                      &blockLength};
-        options[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
-        const LV2_Feature mapFeature = {LV2_URID__map, &map};
-        const LV2_Feature optionsFeature = {LV2_OPTIONS__options, options};
-        const LV2_Feature* features[] = {&mapFeature, &optionsFeature, nullptr};
+        : features(block), outLeft(size_t(block)), outRight(size_t(block)) {
         descriptor = fumaraLv2Descriptor();
-        instance = descriptor->instantiate(descriptor, kRate, "", features);
+        instance = descriptor->instantiate(descriptor, kRate, "", features.list());
         for (int32_t i = 0; i < kNamedParameterCount; ++i) {
             controls[i] = kNamedParameters[i].defaultValue;
             descriptor->connect_port(instance, portOfParameter(i), &controls[i]);
@@ -105,10 +86,7 @@ struct Lv2Path {
         descriptor->connect_port(instance, kPortOutRight, outRight.data());
         descriptor->run(instance, uint32_t(frames));
     }
-    int32_t blockLength;
-    std::map<std::string, LV2_URID> ids;
-    LV2_URID_Map map{};
-    LV2_Options_Option options[2];
+    lilvhost::HostFeatures features;
     const LV2_Descriptor* descriptor = nullptr;
     LV2_Handle instance = nullptr;
     float controls[kNamedParameterCount];

@@ -10,6 +10,23 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   endif()
 endif()
 target_compile_options(fumara_options INTERFACE $<$<CXX_COMPILER_ID:GNU,Clang>:-ffp-contract=off>)
+# Binaries name no folder of the machine that built them: source and build
+# paths (debug information, __FILE__) read relative to the source tree, so that
+# two checkouts of one commit in different folders build the same bytes. The
+# same names come out whether the compiler is given absolute paths or, through
+# a compiler cache, paths relative to the build folder; generated sources are
+# named relative to the build folder either way (the last matching map wins).
+file(RELATIVE_PATH fumara_source_from_build ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR})
+string(REGEX REPLACE "/$" "" fumara_source_from_build "${fumara_source_from_build}")
+set(fumara_path_maps -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.)
+if(fumara_source_from_build)
+  list(APPEND fumara_path_maps
+    -ffile-prefix-map=${fumara_source_from_build}/=./
+    -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+endif()
+target_compile_options(fumara_options INTERFACE
+  "$<$<COMPILE_LANG_AND_ID:C,GNU,Clang>:${fumara_path_maps}>"
+  "$<$<COMPILE_LANG_AND_ID:CXX,GNU,Clang>:${fumara_path_maps}>")
 
 # fumara_add_library(name SOURCES ... [DEPS ...])
 function(fumara_add_library name)

@@ -1,8 +1,10 @@
-// The panel built and taken down, the controls kept in step with the parameters, and the zoom:
-// the one the editor prefers, the menu on the background that chooses it, and the resize.
+// The panel built and taken down, its rows bound to the parameters the parameter table puts
+// there and kept in step with them, the menu on the background with its presets, and the zoom:
+// the one the editor prefers, its choice in the menu, and the resize.
 #include "editor/ReverbEditor.h"
 
 #include "editor/SettingsFile.h"
+#include "effect/FactoryPresets.h"
 #include "gui/Bitmap.h"
 #include "gui/DrawContext.h"
 #include "gui/Frame.h"
@@ -31,6 +33,8 @@ constexpr int32_t kDisplayFont = 4;  // 11-pixel sans serif
 constexpr Colour kTextColour(0, 0, 0);
 constexpr Colour kBoxColour(230, 230, 230);
 constexpr const char* kZoomMenuTitle = "ZOOM";
+constexpr const char* kPresetMenuTitle = "PRESETS";
+constexpr int32_t kMenuWidth = 80; // the longest preset name and a margin
 
 } // namespace
 
@@ -56,18 +60,18 @@ ReverbEditor::~ReverbEditor() {
         panelBitmap->release();
         panelBitmap = nullptr;
     }
-    for (int32_t i = 0; i < kControlCount; ++i) {
+    for (int32_t i = 0; i < kPanelRowCount; ++i) {
         sliders[i] = nullptr;
         displays[i] = nullptr;
     }
 }
 
 HorizontalSlider* ReverbEditor::getSlider(int32_t i) const {
-    return i >= 0 && i < kControlCount ? sliders[i] : nullptr;
+    return i >= 0 && i < kPanelRowCount ? sliders[i] : nullptr;
 }
 
 ValueDisplay* ReverbEditor::getDisplay(int32_t i) const {
-    return i >= 0 && i < kControlCount ? displays[i] : nullptr;
+    return i >= 0 && i < kPanelRowCount ? displays[i] : nullptr;
 }
 
 void ReverbEditor::setSize(Zoom size) {
@@ -143,8 +147,8 @@ int32_t ReverbEditor::open(void* parentWindow) {
     const int32_t rowStep = trough->height - 1; // neighbouring rows share one line
     const int32_t maxPos = kSliderLeft + trough->width - handle->width - 2;
     Rect size(kSliderLeft, kSliderTop, kSliderLeft + trough->width, kSliderTop + trough->height);
-    for (int32_t i = 0; i < kControlCount; ++i) {
-        const int32_t parameter = kFirstParameter + i;
+    for (int32_t i = 0; i < kPanelRowCount; ++i) {
+        const int32_t parameter = parameterAtPanelRow(i);
         auto* slider = new HorizontalSlider(size, this, parameter, kTravelStart, maxPos, handle,
                                             trough, Point(0, 0), kSliderStyle);
         slider->setHandleOffset(Point(kHandleOffsetX, kHandleOffsetY));
@@ -159,13 +163,13 @@ int32_t ReverbEditor::open(void* parentWindow) {
 
     Rect box = kDisplayAnchor;
     box.offset(0, rowStep);
-    for (int32_t i = 0; i < kControlCount; ++i) {
+    for (int32_t i = 0; i < kPanelRowCount; ++i) {
         auto* display = new ValueDisplay(box, nullptr, kDisplayStyle);
         display->setFont(kDisplayFont);
         display->setFontColour(kTextColour);
         display->setBackColour(kBoxColour);
         display->setFrameColour(kTextColour);
-        display->setValue(owner ? owner->getParameter(kFirstParameter + i) : 0.0f);
+        display->setValue(owner ? owner->getParameter(parameterAtPanelRow(i)) : 0.0f);
         if (!frame->addView(display)) {
             display->release();
             display = nullptr;
@@ -193,61 +197,49 @@ void ReverbEditor::close() {
 }
 
 void ReverbEditor::setParameter(int32_t index, float value) {
-    const bool inRange = index >= kFirstParameter && index < kFirstParameter + kControlCount;
-    const int32_t i = inRange ? index - kFirstParameter : 0;
-    if (std::this_thread::get_id() != editorThread.load(std::memory_order_relaxed)) {
-        // Another thread: touch no control and draw nothing; the value waits
-        // for the editor's next idle. Kept even while the editor is (still)
-        // closed, so that a change racing with open is not lost; open itself
-        // reads the owner's values, which agree with what is stored here.
-        if (inRange) {
-            storedValues[i].store(value, std::memory_order_relaxed);
-            storedPending.fetch_or(1u << i, std::memory_order_release);
-        }
+    const int32_t row = parameterInfo(index).panelRow;
+    if (row == kNoPanelRow) {
         return;
     }
+    const uint32_t bit = 1u << row;
+    storedValues[row].store(value, std::memory_order_relaxed);
+    if (std::this_thread::get_id() != editorThread.load(std::memory_order_relaxed)) {
+        // Another thread: touch no control and draw nothing; the value waits
+        // for the update its owner posts. Kept even while the editor is
+        // (still) closed, so that a change racing with open is not lost; open
+        // itself reads the owner's values, which agree with what is kept here.
+        storedPending.fetch_or(bit, std::memory_order_release);
+        return;
+    }
+    // This value is newer than anything another thread kept before.
+    storedPending.fetch_and(~bit, std::memory_order_relaxed);
     if (!opened.load(std::memory_order_acquire)) {
         return;
     }
-    if (inRange) {
-        // This value is newer than anything another thread stored before.
-        storedValues[i].store(value, std::memory_order_relaxed);
-        storedPending.fetch_and(~(1u << i), std::memory_order_relaxed);
-        if (sliders[i]) {
-            sliders[i]->setValue(value);
-        }
-        if (displays[i]) {
-            displays[i]->setValue(value);
-        }
+    if (sliders[row]) {
+        sliders[row]->setValue(value);
     }
-    postUpdate();
+    if (displays[row]) {
+        displays[row]->setValue(value);
+    }
 }
 
-void ReverbEditor::applyStoredValues() {
+void ReverbEditor::update() {
     if (!opened.load(std::memory_order_acquire)) {
         return;
     }
     const uint32_t pending = storedPending.exchange(0, std::memory_order_acquire);
-    if (!pending) {
-        return;
-    }
-    for (int32_t i = 0; i < kControlCount; ++i) {
-        if (pending & (1u << i)) {
-            const float value = storedValues[i].load(std::memory_order_relaxed);
-            if (sliders[i]) {
-                sliders[i]->setValue(value);
+    for (int32_t row = 0; row < kPanelRowCount; ++row) {
+        if (pending & (1u << row)) {
+            const float value = storedValues[row].load(std::memory_order_relaxed);
+            if (sliders[row]) {
+                sliders[row]->setValue(value);
             }
-            if (displays[i]) {
-                displays[i]->setValue(value);
+            if (displays[row]) {
+                displays[row]->setValue(value);
             }
         }
     }
-    postUpdate();
-}
-
-void ReverbEditor::idle() {
-    applyStoredValues();
-    EditorBase::idle();
 }
 
 void ReverbEditor::valueChanged(DrawContext* context, Control* control) {
@@ -266,22 +258,48 @@ void ReverbEditor::backgroundMouseDown(DrawContext* context, Point& where) {
     if (!frame || !context || !(context->getPressButtons() & MouseRight)) {
         return;
     }
-    std::vector<std::string> items;
-    int32_t current = -1;
+    PopupMenu::Section presets{kPresetMenuTitle, {}, -1};
+    for (int32_t p = 0; p < kFactoryPresetCount; ++p) {
+        presets.items.push_back(kFactoryPresets[p].name);
+        bool current = owner != nullptr;
+        for (int32_t row = 0; current && row < kPanelRowCount; ++row) {
+            const int32_t i = parameterAtPanelRow(row);
+            current = owner->getParameter(i) == kFactoryPresets[p].values[i];
+        }
+        if (current) {
+            presets.marked = p;
+        }
+    }
+    PopupMenu::Section zooms{kZoomMenuTitle, {}, -1};
     for (int32_t i = 0; i < Zoom::kFactorCount; ++i) {
-        items.push_back(std::to_string(Zoom::kFactors[i]) + "%");
+        zooms.items.push_back(std::to_string(Zoom::kFactors[i]) + "%");
         if (Zoom::kFactors[i] == zoom.percent()) {
-            current = i;
+            zooms.marked = i;
         }
     }
     Rect bounds;
     frame->getSize(bounds);
-    frame->openPopup(new PopupMenu(where, bounds, kZoomMenuTitle, items, current, this), context);
+    frame->openPopup(new PopupMenu(where, bounds, {presets, zooms}, this, 0, kMenuWidth), context);
 }
 
 void ReverbEditor::itemChosen(PopupMenu* menu, int32_t index) {
-    if (index >= 0 && index < Zoom::kFactorCount) {
-        chooseZoom(Zoom(Zoom::kFactors[index]));
+    if (index >= 0 && index < kFactoryPresetCount) {
+        choosePreset(index);
+    } else if (index >= kFactoryPresetCount && index < kFactoryPresetCount + Zoom::kFactorCount) {
+        chooseZoom(Zoom(Zoom::kFactors[index - kFactoryPresetCount]));
+    }
+}
+
+void ReverbEditor::choosePreset(int32_t preset) {
+    if (!owner || preset < 0 || preset >= kFactoryPresetCount) {
+        return;
+    }
+    // The panel's parameters, each as one edit; Mode and Length stay as they are.
+    for (int32_t row = 0; row < kPanelRowCount; ++row) {
+        const int32_t i = parameterAtPanelRow(row);
+        owner->beginEdit(i);
+        owner->setParameterAutomated(i, kFactoryPresets[preset].values[i]);
+        owner->endEdit(i);
     }
 }
 
@@ -297,10 +315,15 @@ bool ReverbEditor::chooseZoom(Zoom chosen) {
         return true;
     }
     const Zoom shown = zoom;
-    // Hosts read the new size back while they resize.
+    // Hosts read the new size back while they resize, and a host that embeds
+    // the window may resize it itself, to the size the window declares.
     setSize(chosen);
+    frame->declareZoom(chosen);
     if (!owner || !owner->resizeEditor(rect.right, rect.bottom)) {
         setSize(shown);
+        if (frame) {
+            frame->declareZoom(shown);
+        }
         return false;
     }
     zoom = chosen;

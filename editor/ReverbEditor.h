@@ -1,14 +1,18 @@
 // The plug-in's own editor: a fixed 300 x 245 panel painted from bitmap 101 with
-// seven horizontal sliders and seven value boxes bound to parameters 2 to 8
-// ("Room Size" to "Dry Level"). It reads and sets the parameters through its
-// owner (gui/EditorOwner.h), so the same editor serves every plug-in format.
+// seven rows of a horizontal slider and a value box, each row bound to the
+// parameter the parameter table puts there (effect/Parameters.h: "Room Size"
+// to "Dry Level"). It reads and sets the parameters through its owner
+// (gui/EditorOwner.h), so the same editor serves every plug-in format.
 //
 // The panel is shown at a zoom (100, 150, 200 or 300%): the one the user chose
 // in the panel's menu (a right click outside the controls), remembered in the
 // settings file, or else the desktop's scale where the editor opens. The
 // controls keep the panel's coordinates; only the window and the pixels grow.
+// The same menu offers the factory presets (effect/FactoryPresets.h) above the
+// zooms.
 #pragma once
 
+#include "effect/Parameters.h"
 #include "gui/EditorBase.h"
 #include "gui/Zoom.h"
 #include "gui/controls/Control.h"
@@ -24,9 +28,6 @@ class ValueDisplay;
 
 class ReverbEditor : public EditorBase, public ControlListener, public PopupMenuListener {
 public:
-    static constexpr int32_t kFirstParameter = 2; // "Room Size"
-    static constexpr int32_t kControlCount = 7;   // parameters 2 to 8
-
     // Loads the panel bitmap; the editor's size is the panel's (300 x 245)
     // until the host asks for it.
     // The owner supplies and takes the parameter values (none: every control
@@ -47,23 +48,29 @@ public:
     // Deletes the frame with its controls and child window.
     void close() override;
     // Called by the owner for every parameter change, from whatever thread
-    // sets parameters. On the editor's own thread the slider and box of
-    // parameters 2 to 8 take the value at once (drawn at the next idle); from
-    // any other thread the value is only stored, and the editor's next idle
-    // puts it into the controls. Does nothing while the editor is closed.
+    // sets parameters, before it stores the value; the owner posts the update
+    // (postUpdate) once it has. On the editor's own thread the slider and box
+    // of a parameter the panel shows take the value at once; from any other
+    // thread the value is only kept, and the update puts it into them. The
+    // next idle draws them. Touches no control while the editor is closed.
     void setParameter(int32_t index, float value) override;
-    // Puts values stored by other threads into the controls, then idles as
-    // the base does (which draws the dirty controls).
-    void idle() override;
+    // The posted update, on the editor's thread at its idle: puts the values
+    // other threads kept since the last one into the controls.
+    void update() override;
 
     // A slider was moved by the user: set the parameter as automation and
     // draw the slider at once when the gesture has a drawing context.
     void valueChanged(DrawContext* context, Control* control) override;
 
-    // A right click outside the controls opens the zoom menu there.
+    // A right click outside the controls opens the menu of presets and zooms
+    // there, the current ones marked.
     void backgroundMouseDown(DrawContext* context, Point& where) override;
-    // A zoom chosen in the menu.
+    // A preset or a zoom chosen in the menu.
     void itemChosen(PopupMenu* menu, int32_t index) override;
+    // Sets the seven slider parameters to factory preset `preset`'s values,
+    // each as automation between a begin-edit and an end-edit, so that hosts
+    // record and undo it; the controls follow.
+    void choosePreset(int32_t preset);
     // Shows the panel at a zoom the user chose, and remembers the choice for
     // the editors opened after it. The owner is asked to resize the window; a
     // host that refuses keeps the panel as it is until the editor is opened
@@ -79,19 +86,17 @@ public:
     Zoom preferredZoom(void* parentWindow) const;
 
     bool isOpen() const { return opened.load(std::memory_order_acquire); }
-    // The controls of parameter kFirstParameter + i (null before the first open).
+    // The controls of panel row i (null before the first open).
     HorizontalSlider* getSlider(int32_t i) const;
     ValueDisplay* getDisplay(int32_t i) const;
     Bitmap* getPanelBitmap() const { return panelBitmap; }
 
 protected:
-    // Applies the values that other threads stored since the last idle.
-    void applyStoredValues();
     // Sets the rectangle the host reads to the panel's size at a zoom.
     void setSize(Zoom size);
 
-    HorizontalSlider* sliders[kControlCount] = {};
-    ValueDisplay* displays[kControlCount] = {};
+    HorizontalSlider* sliders[kPanelRowCount] = {};
+    ValueDisplay* displays[kPanelRowCount] = {};
     Bitmap* panelBitmap = nullptr;
     std::atomic<bool> opened{false};
     // The zoom whose size `rect` holds: shown while open.
@@ -103,7 +108,8 @@ protected:
 private:
     // The thread that runs the editor (the one that opened it).
     std::atomic<std::thread::id> editorThread;
-    // Values set from other threads, and which of them wait for the next idle.
-    std::atomic<float> storedValues[kControlCount];
+    // The newest value of each row's parameter, and which of them other
+    // threads set since the last update.
+    std::atomic<float> storedValues[kPanelRowCount];
     std::atomic<uint32_t> storedPending{0};
 };

@@ -1,5 +1,6 @@
-// The core at work: what each parameter sets, the block with its deferred rebuild, and the
-// engine taken for re-sizing on the control thread while blocks pass the dry signal.
+// The core at work: a parameter change as the parameter table says (with the arithmetic of
+// each engine setting), the block with its deferred rebuild, and the engine taken for
+// re-sizing on the control thread while blocks pass the dry signal.
 #include "effect/ReverbCore.h"
 
 #include "engine/SampleRate.h"
@@ -58,18 +59,31 @@ bool ReverbCore::setParameter(int32_t index, float value) {
         return true;
     }
     values[index].store(value, std::memory_order_relaxed);
+    const ParameterInfo& parameter = kNamedParameters[index];
+    switch (parameter.change) {
+    case kEngineSetting:
+        applyEngineSetting(index, value);
+        break;
+    case kOutputGain:
+        (index == kDryLevel ? dryGain : reverbGain)
+            .store(levelGain(value), std::memory_order_relaxed);
+        break;
+    case kStoredOnly:
+        break;
+    }
     // rebuildPending is raised after the engine setting it depends on has been
     // stored (release), so the block that consumes it sees that setting.
+    if (parameter.rebuilds) {
+        rebuildPending.store(true, std::memory_order_release);
+    }
+    return true;
+}
+
+void ReverbCore::applyEngineSetting(int32_t index, float value) {
     const double v = value;
     switch (index) {
-    case kMode:
-    case kLength:
-    case kRoomSize:
-        rebuildPending.store(true, std::memory_order_release);
-        break;
     case kPreDelay:
         engine.setPreDelay(static_cast<float>(v * 0.98));
-        rebuildPending.store(true, std::memory_order_release);
         break;
     case kLowpassCutoff:
         engine.setLowpassCutoff(static_cast<float>(v + 0.1));
@@ -79,18 +93,10 @@ bool ReverbCore::setParameter(int32_t index, float value) {
         break;
     case kStereoSeparation:
         engine.setSeparation(static_cast<float>(v * 0.98 + 0.001));
-        rebuildPending.store(true, std::memory_order_release);
-        break;
-    case kReverbLevel:
-        reverbGain.store(levelGain(value), std::memory_order_relaxed);
-        break;
-    case kDryLevel:
-        dryGain.store(levelGain(value), std::memory_order_relaxed);
         break;
     default:
         break;
     }
-    return true;
 }
 
 float ReverbCore::getParameter(int32_t index) const {

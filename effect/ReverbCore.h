@@ -1,8 +1,9 @@
 // What the plug-in does, whatever the format that carries it: the engine, the
-// nine named parameters with what setting each one does (an engine setting at
-// once, an output gain, or a rebuild deferred to the start of the next block),
-// and the block operation. The VST 2.x effect and the LV2 plug-in are thin
-// bindings over it, so that both sound the same to the bit.
+// nine named parameters doing what the parameter table says (effect/Parameters.h:
+// an engine setting at once, an output gain, a rebuild deferred to the start of
+// the next block, or nothing but storing), and the block operation. The VST 2.x
+// effect and the LV2 plug-in are thin bindings over it, so that both sound the
+// same to the bit.
 //
 // Threads. Parameters may be set from any thread while the audio thread
 // processes: every value that crosses threads is an atomic written and read
@@ -75,6 +76,9 @@ public:
 private:
     // Hands "Length", "Mode" and "Room Size" to the engine, in that order.
     void rebuildEngine();
+    // The engine setter of a parameter whose change is an engine setting, given
+    // the value with the arithmetic that setter expects.
+    void applyEngineSetting(int32_t index, float value);
 
     Reverb engine;
     std::atomic<float> values[kNamedParameterCount];

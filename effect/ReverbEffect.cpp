@@ -23,9 +23,7 @@ static_assert(sizeof(std::atomic<float>) == sizeof(float) &&
 
 ReverbProgram::ReverbProgram() {
     for (int32_t i = 0; i < kNumValues; ++i) {
-        values[i].store(i < kNamedParameterCount ? kNamedParameters[i].defaultValue
-                                                 : kUnusedParameterDefault,
-                        std::memory_order_relaxed);
+        values[i].store(parameterInfo(i).defaultValue, std::memory_order_relaxed);
     }
     copyText(name, kDefaultProgramName, kNameSize);
 }
@@ -197,8 +195,7 @@ void ReverbEffect::getParamDisplay(int32_t index, char* text) {
 void ReverbEffect::getParamName(int32_t index, char* text) {
     // The names are written whole (up to 17 characters): hosts hand buffers
     // larger than the nominal 8 characters for names.
-    const char* name = index >= 0 && index < kNamedParameterCount ? kNamedParameters[index].name
-                                                                  : kUnusedParameterName;
+    const char* name = parameterInfo(index).name;
     copyText(text, name, std::strlen(name) + 1);
 }
 

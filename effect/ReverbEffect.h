@@ -46,8 +46,6 @@ public:
     static constexpr int32_t kNumOutputs = 2;
     static constexpr int32_t kUniqueId = fourCharCode('K', 'D', 'F', 'u');
     static constexpr int32_t kVendorVersion = kPluginVersion;
-    // The largest block size a host may announce; larger ones are refused.
-    static constexpr int32_t kMaxBlockSize = ReverbCore::kMaxBlockSize;
 
     explicit ReverbEffect(audioMasterCallback audioMaster);
     // Closes an editor the host left open, frees the programs, destroys the
@@ -58,9 +56,13 @@ public:
     // entry point then destroys the instance instead of handing it to the host.
     bool allocationFailed() const { return allocationFailure; }
 
+    // Tells the editor, stores the value in the current program, hands it to
+    // the core, then posts the editor's update: the one place a change
+    // reaches the editor, from whatever thread the host sets it.
     void setParameter(int32_t index, float value) override;
     float getParameter(int32_t index) override;
-    // The editor's side: what the base classes do, for the editor's owner.
+    // The editor's side. These three are the base classes' operations again,
+    // overridden only because EditorOwner declares them too.
     void setParameterAutomated(int32_t index, float value) override;
     bool beginEdit(int32_t index) override;
     bool endEdit(int32_t index) override;
@@ -82,6 +84,9 @@ public:
 
     void setSampleRate(float rate) override;
     void setBlockSize(int32_t size) override;
+    // The effect's own resume, which construction ends with and the host
+    // reaches through effMainsChanged; the engine needs nothing then. Kept
+    // because the effect's interface names it, not for what it does.
     void resume() override;
 
     bool getEffectName(char* name) override;
@@ -90,16 +95,10 @@ public:
     int32_t getVendorVersion() override { return kVendorVersion; }
     int32_t getPlugCategory() override { return kPlugCategEffect; }
 
-    // Observers for tests and tools.
+    // Observers for tests: the core (whose own observers show the engine,
+    // the gains and a pending rebuild) and the program bank.
     const ReverbCore& getCore() const { return core; }
-    const Reverb& getEngine() const { return core.getEngine(); }
-    float getReverbGain() const { return core.getReverbGain(); }
-    float getDryGain() const { return core.getDryGain(); }
-    bool isRebuildPending() const { return core.isRebuildPending(); }
     const ReverbProgram* getPrograms() const { return programs; }
-
-    // The gain of a level parameter value (ReverbCore::levelGain).
-    static float levelGain(float value) { return ReverbCore::levelGain(value); }
 
 protected:
     // The block operation behind both processing callbacks.
@@ -108,11 +107,6 @@ protected:
     ReverbProgram* currentProgram();
     // The editor as the toolkit's editor base, if it is one.
     EditorBase* parameterEditor() const;
-
-    // Takes the engine for a control-thread re-size, waiting for a block in
-    // progress to end; gives it back.
-    void acquireEngineForResize() { core.acquireEngineForResize(); }
-    void releaseEngine() { core.releaseEngine(); }
 
     bool allocationFailure = false;
 

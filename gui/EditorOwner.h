@@ -4,9 +4,11 @@
 // mouse. Each plug-in format implements it: the VST 2.x effect, and the LV2 UI,
 // which has no effect object and talks to the host's control ports instead.
 //
-// The other direction, a value changed by the host, reaches the editor through
-// EditorBase::setParameter; the toolkit and the editor know nothing else of the
-// plug-in.
+// The other direction, a value changed by the host, is the owner's to deliver,
+// from whatever thread it arrives on: EditorBase::setParameter before the owner
+// stores the value, HostEditor::postUpdate after, once per change; the
+// editor's next idle shows it. The toolkit and the editor know nothing else of
+// the plug-in.
 #pragma once
 
 #include <cstdint>

@@ -19,10 +19,9 @@ Frame::Reallocate viewListReallocate = &std::realloc;
 constexpr int32_t viewListStep = 20;
 constexpr uint32_t globalClassStyle = 0x4000;
 
-// The Mouse... bits of a press as its message carries them: the pressed
-// button, and the other buttons, Shift and Control as they were at the
-// press. Alt, which press messages do not carry, as held now.
-int32_t pressButtons(uint32_t message, uintptr_t state, DrawContext& context) {
+} // namespace
+
+int32_t Frame::messageButtons(uint32_t message, uintptr_t state, DrawContext& context) {
     int32_t buttons = context.getMouseButtons() & MouseAlt;
     const struct {
         bool held;
@@ -45,8 +44,6 @@ int32_t pressButtons(uint32_t message, uintptr_t state, DrawContext& context) {
     return buttons;
 }
 
-} // namespace
-
 void Frame::setViewListAllocator(Reallocate reallocate) {
     viewListReallocate = reallocate ? reallocate : &std::realloc;
 }
@@ -59,6 +56,8 @@ Frame::Frame(const Rect& frameSize, void* parent, EditorBase* owner, Zoom frameZ
 }
 
 Frame::~Frame() {
+    // The host hears the end of a wheel edit before the window goes.
+    endWheelEdit();
     platform::Platform& p = platform::current();
     // Messages that arrive from here on find no frame.
     if (window && windowOpen) {
@@ -244,6 +243,9 @@ void Frame::closePopup(DrawContext* context) {
     popup = nullptr;
     Rect covered;
     closed->getSize(covered);
+    // Outlines are drawn on a view's right and bottom lines too.
+    covered.right += 1;
+    covered.bottom += 1;
     closed->removedFrom(this);
     closed->setFrame(nullptr);
     closed->release();
@@ -271,6 +273,13 @@ bool Frame::setZoom(Zoom newZoom) {
     }
     setDirty(true);
     return true;
+}
+
+bool Frame::declareZoom(Zoom shown) {
+    return window && windowOpen &&
+           platform::current().declareWindowSize(window,
+                                                 shown.deviceLength(size.left, size.width()),
+                                                 shown.deviceLength(size.top, size.height()));
 }
 
 // ----- Drawing -----
@@ -408,6 +417,17 @@ bool Frame::drop(void** items, int32_t count, int32_t type, Point& where) {
 
 void Frame::idle() {
     platform::Platform& p = platform::current();
+    // The host may close the editor when it hears the wheel's edit end: the
+    // frame is then gone (or going), and nothing more is done here.
+    bool closing = false;
+    {
+        EventScope scope(this);
+        expireWheelEdit();
+        closing = closePending;
+    }
+    if (closing) {
+        return;
+    }
     if (window && windowOpen) {
         p.pumpWindowEvents();
     }
@@ -447,6 +467,7 @@ void Frame::close() {
     if (editInProgress >= 0) {
         endEdit(editInProgress);
     }
+    wheelEditIndex = -1;
     editor = nullptr;
 }
 
@@ -472,28 +493,6 @@ bool Frame::getCurrentLocation(Point& where) {
         where = Point(zoom.toPanel(screen.x - rect.left), zoom.toPanel(screen.y - rect.top));
     }
     return true;
-}
-
-void Frame::beginEdit(int32_t index) {
-    if (!editor) {
-        return;
-    }
-    editInProgress = index;
-    if (EditorOwner* owner = editor->getOwner()) {
-        owner->beginEdit(index);
-    }
-}
-
-void Frame::endEdit(int32_t index) {
-    if (!editor) {
-        return;
-    }
-    if (index == editInProgress) {
-        editInProgress = -1;
-    }
-    if (EditorOwner* owner = editor->getOwner()) {
-        owner->endEdit(index);
-    }
 }
 
 bool Frame::setDropActive(bool on) {
@@ -551,7 +550,7 @@ intptr_t FUMARA_WINDOW_PROCEDURE Frame::windowProcedure(platform::WindowHandle h
                 platform::DeviceContextHandle dc = p.windowDC(handle);
                 DrawContext* context = new (std::nothrow) DrawContext(frame, dc, handle);
                 if (context) {
-                    context->setPressButtons(pressButtons(message, wParam, *context));
+                    context->setPressButtons(messageButtons(message, wParam, *context));
                     uint32_t position = static_cast<uint32_t>(lParam);
                     Point where(
                         frame->zoom.toPanel(static_cast<int32_t>(position & 0xFFFF)),
@@ -560,6 +559,11 @@ intptr_t FUMARA_WINDOW_PROCEDURE Frame::windowProcedure(platform::WindowHandle h
                     delete context;
                 }
                 p.releaseWindowDC(handle, dc);
+                return 0;
+            }
+            break;
+        case platform::MessageMouseWheel:
+            if (frame && frame->wheelMessage(wParam, lParam)) {
                 return 0;
             }
             break;

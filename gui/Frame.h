@@ -82,9 +82,17 @@ public:
     bool doIdle();
     // The cursor position in window coordinates; always true.
     bool getCurrentLocation(Point& where);
-    // Tell the host that the user starts or stops changing a parameter.
+    // Tell the host that the user starts or stops changing a parameter. An
+    // edit begun by the wheel ends first (FrameEdits.cpp).
     void beginEdit(int32_t index);
     void endEdit(int32_t index);
+    // A wheel step is about to change a parameter (called by the control that
+    // takes it). A run of steps is one edit for the host: the first step of a
+    // run begins it (ending one of another parameter), and it ends once no
+    // wheel input has come for kWheelQuietTime ms (checked at idle), when a
+    // drag begins, or when the frame closes.
+    void wheelEdit(int32_t index);
+    static constexpr uint32_t kWheelQuietTime = 500;
     bool setDropActive(bool on);
 
     Zoom getZoom() const { return zoom; }
@@ -94,6 +102,10 @@ public:
     // and everything is drawn anew. False, changing nothing, when the window
     // cannot be resized.
     bool setZoom(Zoom zoom);
+    // Declares the window's size at a zoom to whoever lays it out, as the only
+    // size it takes (Platform::declareWindowSize): done before the host is
+    // asked for the room, which it may give by resizing the window itself.
+    bool declareZoom(Zoom zoom);
     int32_t getViewCount() const { return viewCount; }
     int32_t getViewCapacity() const { return viewCapacity; }
     // The view at a list position, or null outside the list.
@@ -114,6 +126,17 @@ public:
     static void setViewListAllocator(Reallocate reallocate);
 
 protected:
+    // The Mouse... bits of a button or wheel message: the pressed button, and
+    // the other buttons, Shift and Control as the message carries them; Alt,
+    // which messages do not carry, as held now.
+    static int32_t messageButtons(uint32_t message, uintptr_t state, DrawContext& context);
+    // A wheel message: its notches (finer ones added up until they make one)
+    // turned into steps of the view under the pointer. False when no view
+    // there takes the wheel: the message gets the default handling.
+    bool wheelMessage(uintptr_t wParam, intptr_t lParam);
+    // Ends the wheel's edit once the wheel has been quiet long enough.
+    void expireWheelEdit();
+    void endWheelEdit();
     void openWindow();
     void registerWindowClass();
     void unregisterWindowClass();
@@ -132,6 +155,9 @@ protected:
     bool closePending = false;
     int32_t eventDepth = 0;
     int32_t editInProgress = -1; // the parameter between beginEdit and endEdit
+    int32_t wheelEditIndex = -1; // the parameter whose wheel edit is open
+    int32_t wheelRemainder = 0;  // wheel distance short of a notch
+    uint32_t lastWheelInput = 0; // tick of the last wheel message or step
     platform::WindowHandle window = nullptr;
     Zoom zoom;
 };

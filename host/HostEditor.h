@@ -38,8 +38,10 @@ public:
         }
     }
     virtual void update() {}
-    // May be called from any thread (hosts set parameters off the editor's thread).
-    virtual void postUpdate() { updateFlag.store(1, std::memory_order_relaxed); }
+    // Requests an update at the next idle. May be called from any thread (hosts
+    // set parameters off the editor's thread): what the caller wrote before
+    // posting is visible to the update that serves it.
+    virtual void postUpdate() { updateFlag.store(1, std::memory_order_release); }
     virtual int32_t keyDown(VstKeyCode& key) { return -1; }
     virtual int32_t keyUp(VstKeyCode& key) { return -1; }
     virtual int32_t setKnobMode(int32_t mode) { return 0; }
@@ -52,5 +54,5 @@ protected:
     std::atomic<int32_t> updateFlag{0};
 
     // Clears the update request and answers whether there was one.
-    bool takeUpdateRequest() { return updateFlag.exchange(0, std::memory_order_relaxed) != 0; }
+    bool takeUpdateRequest() { return updateFlag.exchange(0, std::memory_order_acquire) != 0; }
 };

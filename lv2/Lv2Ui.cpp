@@ -77,10 +77,7 @@ public:
         if (!normaliseParameterValue(value)) {
             return; // the plug-in ignores it too
         }
-        values[parameter] = value;
-        if (editor) {
-            editor->setParameter(parameter, value);
-        }
+        show(parameter, value);
     }
 
     // Handles the window's events and redraws what changed. Answers non-zero
@@ -105,10 +102,7 @@ public:
         }
         // As the VST 2.x effect does: the editor shows the value first, then
         // it goes to the plug-in (here, through the host).
-        values[index] = value;
-        if (editor) {
-            editor->setParameter(index, value);
-        }
+        show(index, value);
         if (write) {
             write(controller, portOfParameter(index), sizeof(float), 0, &value);
         }
@@ -125,6 +119,18 @@ public:
     bool resizeEditor(int32_t width, int32_t height) override { return requestSize(width, height); }
 
 private:
+    // A parameter's value as the plug-in holds it now: told to the editor,
+    // kept, and the editor's update posted, as the VST 2.x effect does.
+    void show(int32_t index, float value) {
+        if (editor) {
+            editor->setParameter(index, value);
+        }
+        values[index] = value;
+        if (editor) {
+            editor->postUpdate();
+        }
+    }
+
     bool grab(int32_t index, bool grabbed) {
         if (index < 0 || index >= kNamedParameterCount || !touch || !touch->touch) {
             return false;

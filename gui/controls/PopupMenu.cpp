@@ -24,9 +24,16 @@ constexpr int32_t kItemFont = 4;  // 11 pixels, as the value boxes
 constexpr int32_t kInset = 3;     // items' distance from the menu's edge
 constexpr int32_t kItemsTop = PopupMenu::kTitleHeight + 2;
 
-Rect placeMenu(const Point& where, const Rect& bounds, int32_t itemCount) {
-    const int32_t height = kItemsTop + itemCount * PopupMenu::kItemHeight + 1;
-    Rect r(where.x, where.y, where.x + PopupMenu::kWidth, where.y + height);
+int32_t menuHeight(const std::vector<PopupMenu::Section>& sections) {
+    int32_t height = 1;
+    for (const PopupMenu::Section& section : sections) {
+        height += kItemsTop + static_cast<int32_t>(section.items.size()) * PopupMenu::kItemHeight;
+    }
+    return height;
+}
+
+Rect placeMenu(const Point& where, const Rect& bounds, int32_t width, int32_t height) {
+    Rect r(where.x, where.y, where.x + width, where.y + height);
     // Right and bottom edges are drawn too, so they must lie inside as well.
     r.offset(std::min(0, bounds.right - 1 - r.right), std::min(0, bounds.bottom - 1 - r.bottom));
     r.offset(std::max(0, bounds.left - r.left), std::max(0, bounds.top - r.top));
@@ -38,13 +45,50 @@ Rect placeMenu(const Point& where, const Rect& bounds, int32_t itemCount) {
 PopupMenu::PopupMenu(const Point& where, const Rect& bounds, const char* menuTitle,
                      const std::vector<std::string>& menuItems, int32_t current,
                      PopupMenuListener* owner, int32_t menuTag)
-    : View(placeMenu(where, bounds, static_cast<int32_t>(menuItems.size()))),
-      title(menuTitle ? menuTitle : ""), items(menuItems), marked(current), listener(owner),
-      tag(menuTag) {}
+    : PopupMenu(where, bounds, {Section{menuTitle ? menuTitle : "", menuItems, current}}, owner,
+                menuTag) {}
+
+PopupMenu::PopupMenu(const Point& where, const Rect& bounds, const std::vector<Section>& sections,
+                     PopupMenuListener* owner, int32_t menuTag, int32_t width)
+    : View(placeMenu(where, bounds, width, menuHeight(sections))), listener(owner), tag(menuTag) {
+    int32_t top = 0;
+    for (const Section& section : sections) {
+        titles.push_back({section.title, top});
+        top += kItemsTop;
+        for (size_t i = 0; i < section.items.size(); ++i) {
+            items.push_back({section.items[i], top, int32_t(i) == section.marked});
+            top += kItemHeight;
+        }
+    }
+}
 
 Rect PopupMenu::itemRect(int32_t index) const {
-    const int32_t top = size.top + kItemsTop + index * kItemHeight;
+    const int32_t top =
+        size.top + (index >= 0 && index < getItemCount() ? items[size_t(index)].top
+                                                         : kItemsTop + index * kItemHeight);
     return Rect(size.left + kInset, top, size.right - kInset, top + kItemHeight - 2);
+}
+
+int32_t PopupMenu::getMarked() const {
+    for (int32_t i = 0; i < getItemCount(); ++i) {
+        if (items[size_t(i)].marked) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+bool PopupMenu::isMarked(int32_t index) const {
+    return index >= 0 && index < getItemCount() && items[size_t(index)].marked;
+}
+
+int32_t PopupMenu::findItem(const std::string& text) const {
+    for (int32_t i = 0; i < getItemCount(); ++i) {
+        if (items[size_t(i)].text == text) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 int32_t PopupMenu::itemAt(const Point& where) const {
@@ -71,25 +115,29 @@ void PopupMenu::draw(DrawContext* context) {
     context->lineTo(Point(size.left + 1, size.top + 1));
     context->lineTo(Point(size.right, size.top + 1));
 
-    // The title engraved as the panel's labels, over a groove.
-    const Rect titleRect(size.left, size.top + 1, size.right, size.top + kTitleHeight);
-    context->setFont(kTitleFont, 0, FontBold);
-    context->setFontColour(kBevel);
-    context->drawString(title.c_str(), Rect(titleRect).offset(0, 1), false, TextAlignCentre);
-    context->setFontColour(kLetters);
-    context->drawString(title.c_str(), titleRect, false, TextAlignCentre);
-    const int32_t groove = size.top + kTitleHeight;
-    context->setFrameColour(kGroove);
-    context->moveTo(Point(size.left + kInset, groove));
-    context->lineTo(Point(size.right - kInset + 1, groove));
-    context->setFrameColour(kBevel);
-    context->moveTo(Point(size.left + kInset, groove + 1));
-    context->lineTo(Point(size.right - kInset + 1, groove + 1));
+    // Each part's title engraved as the panel's labels, over a groove.
+    for (const Title& title : titles) {
+        const int32_t top = size.top + title.top;
+        const Rect titleRect(size.left, top + 1, size.right, top + kTitleHeight);
+        context->setFont(kTitleFont, 0, FontBold);
+        context->setFontColour(kBevel);
+        context->drawString(title.text.c_str(), Rect(titleRect).offset(0, 1), false,
+                            TextAlignCentre);
+        context->setFontColour(kLetters);
+        context->drawString(title.text.c_str(), titleRect, false, TextAlignCentre);
+        const int32_t groove = top + kTitleHeight;
+        context->setFrameColour(kGroove);
+        context->moveTo(Point(size.left + kInset, groove));
+        context->lineTo(Point(size.right - kInset + 1, groove));
+        context->setFrameColour(kBevel);
+        context->moveTo(Point(size.left + kInset, groove + 1));
+        context->lineTo(Point(size.right - kInset + 1, groove + 1));
+    }
 
     context->setFont(kItemFont);
     for (int32_t i = 0; i < getItemCount(); ++i) {
         const Rect r = itemRect(i);
-        if (i == marked) {
+        if (items[size_t(i)].marked) {
             // The current item on the title plate's red.
             context->setFillColour(kPlate);
             context->fillRect(r);
@@ -99,7 +147,7 @@ void PopupMenu::draw(DrawContext* context) {
         } else {
             context->setFontColour(kLetters);
         }
-        context->drawString(items[size_t(i)].c_str(), r, false, TextAlignCentre);
+        context->drawString(items[size_t(i)].text.c_str(), r, false, TextAlignCentre);
     }
 }
 

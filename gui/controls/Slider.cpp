@@ -276,13 +276,19 @@ bool Slider::wheel(DrawContext* context, Point& where, float distance) {
     if (!mouseEnabled) {
         return false;
     }
-    const int32_t buttons = context ? context->getMouseButtons() : 0;
+    // What was held when the wheel turned (a message handled later still
+    // tells), else what is held now.
+    const int32_t buttons = context ? context->getPressButtons() : 0;
     double step = double(wheelIncrement) * double(distance);
     if (buttons & MouseShift) {
         step *= 0.1;
     }
     storeValue(static_cast<float>(double(loadValue()) + step));
     clampValue();
+    // The host hears of the run of wheel steps before its first change.
+    if (frame && listener && isDirty()) {
+        frame->wheelEdit(tag);
+    }
     reportChange(context);
     return true;
 }

@@ -90,6 +90,17 @@
 //   MessageDestroy when the window (or its parent) is destroyed, while its
 //   handle is still valid. Messages to a destroyed window handle are never sent;
 //   operations on it fail quietly.
+// The wheel: MessageMouseWheel reaches the window with the keyboard focus or
+//   the window under the pointer, with lParam = the pointer's SCREEN position,
+//   x (low 16 bits) | y << 16, each a signed 16-bit number, and wParam = the
+//   Press... bits held (low 16 bits) | the distance turned << 16, a signed
+//   16-bit number in units of WheelNotch per notch (a finer wheel sends less),
+//   positive away from the user. A procedure that leaves it to the default
+//   handling lets it go on to the window's parent where the platform does so.
+// Size: a window declares its client size to whoever lays it out (a window
+//   manager, a toolkit that embeds it) as the only size it takes, when it is
+//   created, when setWindowSize gives it another, and when asked to
+//   (declareWindowSize), where the platform has such a declaration.
 // Input: isKeyHeld reports the PHYSICAL state of a mouse button or key at the
 //   moment of the call (KeyLeftButton is the physical left button whether or not
 //   the buttons are swapped). cursorPosition answers screen coordinates.
@@ -187,7 +198,11 @@ enum : uint32_t {
     MessageLeftButtonDown = 0x0201,
     MessageRightButtonDown = 0x0204,
     MessageMiddleButtonDown = 0x0207,
+    MessageMouseWheel = 0x020A,
 };
+
+// The distance of one notch of a wheel in MessageMouseWheel.
+constexpr int32_t WheelNotch = 120;
 
 // wParam bits of the button-down messages: what was held at the press (the
 // values of the win32 messages' own key-state bits, which pass unchanged).
@@ -361,6 +376,13 @@ public:
     // then asks to be painted (an update region that asks for erasing).
     // False when the window is unknown or cannot be resized (this default).
     virtual bool setWindowSize(WindowHandle window, int32_t width, int32_t height) { return false; }
+    // Declares width x height as the only client size the window takes, before
+    // it is given that size (see the rules above). False where the platform
+    // has no such declaration (this default: a win32 host lays out the
+    // windows inside its own) or the window is unknown.
+    virtual bool declareWindowSize(WindowHandle window, int32_t width, int32_t height) {
+        return false;
+    }
     // Whether the window has a non-empty update region; its bounds into rect.
     virtual bool updateRect(WindowHandle window, PixelRect* rect) = 0;
     virtual DeviceContextHandle beginPaint(WindowHandle window, PaintSession& paint) = 0;

@@ -1,10 +1,12 @@
 // The editor at its zooms, driven as a host drives it: the size the host is
 // told, the panel painted at 200% (the 100% layout with every position
 // scaled, the zoomed artwork, text at twice the height), drags that give the
-// same values as at 100%, the zoom menu on a right click, a host that resizes
-// and one that refuses, and the settings file that remembers the choice.
+// same values as at 100%, the menu on a right click (its presets reach the
+// host as automation), a host that resizes and one that refuses, and the
+// settings file that remembers the choice.
 #include "editor/ReverbEditor.h"
 #include "editor/SettingsFile.h"
+#include "effect/FactoryPresets.h"
 #include "gui/controls/PopupMenu.h"
 #include "gui/controls/Slider.h"
 #include "gui/platform/BmpDecoder.h"
@@ -17,6 +19,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace controltest;
@@ -125,11 +128,7 @@ protected:
         press(zoom.toDevice(at.x), zoom.toDevice(at.y), {}, 20, platform::KeyRightButton);
         auto* menu = dynamic_cast<PopupMenu*>(frame->getPopup());
         ASSERT_NE(menu, nullptr);
-        int32_t index = 0;
-        while (Zoom::kFactors[index] != percent) {
-            ++index;
-        }
-        const Rect item = menu->itemRect(index);
+        const Rect item = menu->itemRect(menu->findItem(std::to_string(percent) + "%"));
         press(zoom.toDevice(item.left + 4), zoom.toDevice(item.top + 3));
     }
     static int32_t z150(int32_t v) { return Zoom(150).toDevice(v); }
@@ -294,8 +293,8 @@ TEST_F(ZoomWorld, ARightClickOutsideTheControlsOpensTheMenuWithTheZoomMarked) {
     press(z150(260), z150(10), {}, 20, platform::KeyRightButton);
     auto* menu = dynamic_cast<PopupMenu*>(frame->getPopup());
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(menu->getItemCount(), 4);
-    EXPECT_EQ(menu->getMarked(), 1); // 150%
+    EXPECT_EQ(menu->getItemCount(), kFactoryPresetCount + 4);
+    EXPECT_EQ(menu->getMarked(), menu->findItem("150%")); // no preset has these values
     // It lies inside the panel, drawn at the zoom over the controls.
     Rect r;
     menu->getSize(r);
@@ -306,6 +305,39 @@ TEST_F(ZoomWorld, ARightClickOutsideTheControlsOpensTheMenuWithTheZoomMarked) {
     EXPECT_EQ(frame->getPopup(), nullptr);
     EXPECT_TRUE(calls(audioMasterSizeWindow).empty());
     EXPECT_TRUE(calls(audioMasterAutomate).empty());
+}
+
+TEST_F(ZoomWorld, APresetChosenInTheMenuReachesTheHostAsOneEditPerSlider) {
+    openEditor();
+    const FactoryPreset& hall = kFactoryPresets[kFactoryPresetCount - 1];
+    press(260, 10, {}, 20, platform::KeyRightButton);
+    auto* menu = dynamic_cast<PopupMenu*>(frame->getPopup());
+    ASSERT_NE(menu, nullptr);
+    const Rect item = menu->itemRect(menu->findItem(hall.name));
+    press(item.left + 4, item.top + 3);
+    // Begin, automate with the preset's value, end, for each slider's parameter in turn.
+    std::vector<std::tuple<int32_t, int32_t, float>> expected, reported;
+    for (int32_t i = kRoomSize; i <= kDryLevel; ++i) {
+        expected.emplace_back(audioMasterBeginEdit, i, 0.0f);
+        expected.emplace_back(audioMasterAutomate, i, hall.values[i]);
+        expected.emplace_back(audioMasterEndEdit, i, 0.0f);
+    }
+    for (const HostCall& c : RecordingHost::get().calls) {
+        if (c.opcode == audioMasterBeginEdit || c.opcode == audioMasterAutomate ||
+            c.opcode == audioMasterEndEdit) {
+            reported.emplace_back(c.opcode, c.index, c.opt);
+        }
+    }
+    EXPECT_EQ(reported, expected);
+    // The panel follows, and the menu marks the preset whose values the sliders hold.
+    for (int32_t i = 0; i < kPanelRowCount; ++i) {
+        EXPECT_EQ(editor->getSlider(i)->getValue(), hall.values[kRoomSize + i]);
+    }
+    press(260, 10, {}, 20, platform::KeyRightButton);
+    menu = dynamic_cast<PopupMenu*>(frame->getPopup());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->isMarked(menu->findItem(hall.name)));
+    EXPECT_TRUE(menu->isMarked(menu->findItem("100%")));
 }
 
 TEST_F(ZoomWorld, ChoosingAZoomResizesThroughTheHostAndRemembersIt) {

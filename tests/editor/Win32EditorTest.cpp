@@ -534,6 +534,34 @@ TEST_F(Win32Editor, ClicksHandledAfterTheirReleaseActOnce) {
     EXPECT_FLOAT_EQ(131.0f / 153.0f, effect->getParameter(effect, kFirstSliderParameter));
 }
 
+TEST_F(Win32Editor, WheelInputAtTheFocusStepsTheSliderUnderThePointerInWholeNotches) {
+    HWND child = openEditor();
+    ASSERT_NE(nullptr, child);
+    POINT origin{0, 0};
+    ASSERT_TRUE(ClientToScreen(child, &origin));
+    SetFocus(child);
+    // Over the second row (at 0): three thirds of a notch, a notch up, a third
+    // down (a turn the other way starts afresh), a notch down.
+    sendMove(origin.x + 100, origin.y + kHandleTop + 26 + 8);
+    for (int32_t distance : {40, 40, 40, 120, -40, -120}) {
+        INPUT wheel{};
+        wheel.type = INPUT_MOUSE;
+        wheel.mi.mouseData = static_cast<DWORD>(distance);
+        wheel.mi.dwFlags = MOUSEEVENTF_WHEEL;
+        SendInput(1, &wheel, sizeof(wheel));
+    }
+    for (int i = 0; i < 300 && record.endEdits == 0; ++i) {
+        pumpMessages();
+        dispatch(effEditIdle);
+        Sleep(10);
+    }
+    ASSERT_EQ(3u, record.automation.size());
+    EXPECT_EQ(kFirstSliderParameter + 1, record.automation[2].index);
+    EXPECT_FLOAT_EQ(0.1f, record.automation[2].value);
+    EXPECT_EQ(1, record.beginEdits);
+    EXPECT_EQ(1, record.endEdits);
+}
+
 TEST_F(Win32Editor, CloseRemovesTheChildWindowAndReopeningShowsTheCurrentValue) {
     HWND child = openEditor();
     ASSERT_NE(nullptr, child);

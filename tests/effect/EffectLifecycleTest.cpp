@@ -118,7 +118,7 @@ std::vector<Settings> distinct(const std::vector<Settings>& all) {
 // `during` runs at each of those moments.
 std::vector<Settings> recordRebuilds(Instance& fx, const std::function<void()>& during = {}) {
     std::vector<Settings> phases;
-    const Reverb& engine = fx.reverb->getEngine();
+    const Reverb& engine = fx.reverb->getCore().getEngine();
     traceObserver = [&](const char* message, double) {
         if (std::string(message) != "Setting Delay") {
             return;
@@ -182,18 +182,18 @@ TEST_F(EffectLifecycle, AChangeDuringTheRebuildIsAppliedAtTheNextBlock) {
     // While the rebuild hands the room size to the engine (setMode is done),
     // another thread sets "Mode".
     const std::vector<Settings> first = recordRebuilds(fx, [&] {
-        if (!changed && probe(fx.reverb->getEngine()).getRoomSize() == 0.8f) {
+        if (!changed && probe(fx.reverb->getCore().getEngine()).getRoomSize() == 0.8f) {
             changed = true;
             fx.set(0, 0.07f);
         }
     });
     ASSERT_TRUE(changed);
-    EXPECT_EQ(probe(fx.reverb->getEngine()).getMode(), 0);
-    EXPECT_TRUE(fx.reverb->isRebuildPending());
+    EXPECT_EQ(probe(fx.reverb->getCore().getEngine()).getMode(), 0);
+    EXPECT_TRUE(fx.reverb->getCore().isRebuildPending());
     const std::vector<Settings> next = recordRebuilds(fx);
     EXPECT_EQ(next.size(), first.size());
-    EXPECT_EQ(probe(fx.reverb->getEngine()).getMode(), 1);
-    EXPECT_FALSE(fx.reverb->isRebuildPending());
+    EXPECT_EQ(probe(fx.reverb->getCore().getEngine()).getMode(), 1);
+    EXPECT_FALSE(fx.reverb->getCore().isRebuildPending());
 }
 
 // An editor that logs being closed and destroyed.
@@ -259,7 +259,7 @@ TEST_F(EffectLifecycle, AnEditorThatCannotBeAllocatedLeavesAWorkingEffect) {
     EXPECT_EQ(fx.reverb->editorObject(), nullptr);
     EXPECT_EQ(fx.dispatch(effEditOpen, 0, 0, nullptr), 0);
     fx.set(7, 1.0f);
-    EXPECT_EQ(fx.reverb->getReverbGain(), 2.0f);
+    EXPECT_EQ(fx.reverb->getCore().getReverbGain(), 2.0f);
     Stereo in(64, 0.25f), out(64);
     fx.run(in.left.data(), in.right.data(), out.left.data(), out.right.data(), 64);
     EXPECT_NEAR(out.left[0], 0.25f, 1e-6f);

@@ -96,9 +96,9 @@ TEST_F(EffectThreads, AudioRunsWhileParametersProgramsAndSizesChange) {
     fx.set(0, 0.07f);
     Stereo out(64);
     fx.run(input.left.data(), input.right.data(), out.left.data(), out.right.data(), 64);
-    EXPECT_EQ(probe(fx.reverb->getEngine()).getRoomSize(), 0.25f);
-    EXPECT_EQ(probe(fx.reverb->getEngine()).getMode(), 1);
-    EXPECT_FALSE(fx.reverb->isRebuildPending());
+    EXPECT_EQ(probe(fx.reverb->getCore().getEngine()).getRoomSize(), 0.25f);
+    EXPECT_EQ(probe(fx.reverb->getCore().getEngine()).getMode(), 1);
+    EXPECT_FALSE(fx.reverb->getCore().isRebuildPending());
 }
 
 // Two instances on two audio threads, as a host runs parallel tracks.

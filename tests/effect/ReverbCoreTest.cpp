@@ -61,6 +61,7 @@ TEST(ReverbCore, ParameterTableNamesSymbolsAndDefaults) {
     for (int32_t i = 0; i < kNamedParameterCount; ++i) {
         EXPECT_STREQ(kNamedParameters[i].name, rows[i].name);
         EXPECT_EQ(parameterSymbol(kNamedParameters[i].name), rows[i].symbol);
+        EXPECT_STREQ(kNamedParameters[i].symbol, rows[i].symbol);
         EXPECT_EQ(kNamedParameters[i].defaultValue, rows[i].defaultValue);
         EXPECT_EQ(core.getParameter(i), rows[i].defaultValue) << i;
     }

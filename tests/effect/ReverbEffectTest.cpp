@@ -1,5 +1,7 @@
 // The effect as a host sees it through the entry point and its record:
 // parameters, programs, block processing and the host's odd inputs.
+#include "editor/ReverbEditor.h"
+#include "gui/controls/Slider.h"
 #include "tests/effect/EffectTestSupport.h"
 #include "tests/engine/EngineProbe.h"
 
@@ -49,8 +51,8 @@ TEST_F(ReverbEffectTest, FreshInstanceShowsTheDefaultProgram) {
     }
     EXPECT_EQ(fx.get(7), 0.6f);
     EXPECT_EQ(fx.get(8), 0.9f);
-    EXPECT_NEAR(fx.reverb->getReverbGain(), 0.125f, 1e-6f);
-    EXPECT_NEAR(fx.reverb->getDryGain(), 1.0f, 1e-6f);
+    EXPECT_NEAR(fx.reverb->getCore().getReverbGain(), 0.125f, 1e-6f);
+    EXPECT_NEAR(fx.reverb->getCore().getDryGain(), 1.0f, 1e-6f);
     EXPECT_EQ(fx.dispatch(effGetProgram), 0);
 }
 
@@ -77,7 +79,7 @@ TEST_F(ReverbEffectTest, DisplayOutsideTheTableLeavesTheTextAlone) {
 
 TEST_F(ReverbEffectTest, TheEngineReceivesTheMappedDefaults) {
     Instance fx;
-    const Reverb& engine = fx.reverb->getEngine();
+    const Reverb& engine = fx.reverb->getCore().getEngine();
     // Lowpass: (0.7 + 0.1) handed on, times 0.8 in the engine.
     EXPECT_EQ(probe(engine).getLowpassCutoff(),
               static_cast<float>(static_cast<float>(0.7f + 0.1) * 0.8));
@@ -85,12 +87,12 @@ TEST_F(ReverbEffectTest, TheEngineReceivesTheMappedDefaults) {
     EXPECT_EQ(probe(engine).getPreDelay(), 0.0f);
     EXPECT_EQ(probe(engine).getSeparation(), static_cast<float>(0.5f * 0.98 + 0.001));
     EXPECT_NEAR(probe(engine).getSeparation(), 0.491f, 1e-7f);
-    EXPECT_TRUE(fx.reverb->isRebuildPending());
+    EXPECT_TRUE(fx.reverb->getCore().isRebuildPending());
 }
 
 TEST_F(ReverbEffectTest, ImmediateEngineSettingsFollowTheFloatArithmetic) {
     Instance fx;
-    const Reverb& engine = fx.reverb->getEngine();
+    const Reverb& engine = fx.reverb->getCore().getEngine();
     fx.set(3, 0.5f);
     EXPECT_EQ(probe(engine).getPreDelay(), static_cast<float>(0.5f * 0.98));
     fx.set(4, 0.3f);
@@ -105,17 +107,17 @@ TEST_F(ReverbEffectTest, ImmediateEngineSettingsFollowTheFloatArithmetic) {
 TEST_F(ReverbEffectTest, LevelsDoubleTheGainEveryTenth) {
     Instance fx;
     fx.set(7, 1.0f);
-    EXPECT_EQ(fx.reverb->getReverbGain(), 2.0f);
+    EXPECT_EQ(fx.reverb->getCore().getReverbGain(), 2.0f);
     fx.set(7, 0.5f);
-    EXPECT_EQ(fx.reverb->getReverbGain(), 0.0625f);
+    EXPECT_EQ(fx.reverb->getCore().getReverbGain(), 0.0625f);
     fx.set(7, 0.0f);
-    EXPECT_EQ(fx.reverb->getReverbGain(), 0.001953125f);
+    EXPECT_EQ(fx.reverb->getCore().getReverbGain(), 0.001953125f);
     fx.set(7, 2.0f); // taken as 1
-    EXPECT_EQ(fx.reverb->getReverbGain(), 2.0f);
+    EXPECT_EQ(fx.reverb->getCore().getReverbGain(), 2.0f);
     fx.set(8, 0.9f);
-    EXPECT_NEAR(fx.reverb->getDryGain(), 0.9999998f, 1e-7f);
+    EXPECT_NEAR(fx.reverb->getCore().getDryGain(), 0.9999998f, 1e-7f);
     fx.set(8, 0.6f);
-    EXPECT_NEAR(fx.reverb->getDryGain(), 0.125f, 1e-7f);
+    EXPECT_NEAR(fx.reverb->getCore().getDryGain(), 0.125f, 1e-7f);
     // Levels change no structure.
     float silence[16] = {};
     float out[2][16];
@@ -124,7 +126,7 @@ TEST_F(ReverbEffectTest, LevelsDoubleTheGainEveryTenth) {
     fx.set(8, 0.3f);
     fx.set(4, 0.3f);
     fx.set(5, 0.3f);
-    EXPECT_FALSE(fx.reverb->isRebuildPending());
+    EXPECT_FALSE(fx.reverb->getCore().isRebuildPending());
 }
 
 TEST_F(ReverbEffectTest, StructuralParametersDeferARebuild) {
@@ -133,16 +135,16 @@ TEST_F(ReverbEffectTest, StructuralParametersDeferARebuild) {
     float out[2][16];
     for (int32_t index : {0, 1, 2, 3, 6}) {
         fx.run(silence, silence, out[0], out[1], 16);
-        ASSERT_FALSE(fx.reverb->isRebuildPending());
+        ASSERT_FALSE(fx.reverb->getCore().isRebuildPending());
         fx.set(index, 0.25f);
-        EXPECT_TRUE(fx.reverb->isRebuildPending()) << index;
+        EXPECT_TRUE(fx.reverb->getCore().isRebuildPending()) << index;
     }
     // Applied at the next block, which may even be empty.
     fx.set(2, 0.8f);
     fx.run(silence, silence, out[0], out[1], 0);
-    EXPECT_FALSE(fx.reverb->isRebuildPending());
-    EXPECT_EQ(probe(fx.reverb->getEngine()).getRoomSize(), 0.8f);
-    EXPECT_EQ(probe(fx.reverb->getEngine()).getRoomIndex(), 53);
+    EXPECT_FALSE(fx.reverb->getCore().isRebuildPending());
+    EXPECT_EQ(probe(fx.reverb->getCore().getEngine()).getRoomSize(), 0.8f);
+    EXPECT_EQ(probe(fx.reverb->getCore().getEngine()).getRoomIndex(), 53);
 }
 
 TEST_F(ReverbEffectTest, ModeIsTheValueTimesSixteenTruncated) {
@@ -157,7 +159,7 @@ TEST_F(ReverbEffectTest, ModeIsTheValueTimesSixteenTruncated) {
     for (const auto& c : cases) {
         fx.set(0, c.value);
         fx.run(silence, silence, out[0], out[1], 4);
-        EXPECT_EQ(probe(fx.reverb->getEngine()).getMode(), c.mode) << c.value;
+        EXPECT_EQ(probe(fx.reverb->getCore().getEngine()).getMode(), c.mode) << c.value;
     }
 }
 
@@ -169,7 +171,7 @@ TEST_F(ReverbEffectTest, UnusedAndOutOfRangeIndices) {
     fx.set(31, 0.25f);
     EXPECT_EQ(fx.get(31), 0.25f);
     EXPECT_EQ(fx.display(31), "0.250000");
-    EXPECT_FALSE(fx.reverb->isRebuildPending());
+    EXPECT_FALSE(fx.reverb->getCore().isRebuildPending());
     for (int32_t index : {32, 40, -1, -9, std::numeric_limits<int32_t>::min()}) {
         fx.set(index, 0.75f);
         EXPECT_EQ(fx.get(index), 0.0f) << index;
@@ -192,8 +194,8 @@ TEST_F(ReverbEffectTest, ValuesThatAreNotNumbersAreIgnored) {
     }
     EXPECT_TRUE(editor->calls.empty());
     EXPECT_EQ(fx.get(7), 0.6f);
-    EXPECT_NEAR(fx.reverb->getReverbGain(), 0.125f, 1e-6f);
-    EXPECT_FALSE(std::isnan(probe(fx.reverb->getEngine()).getLowpassCutoff()));
+    EXPECT_NEAR(fx.reverb->getCore().getReverbGain(), 0.125f, 1e-6f);
+    EXPECT_FALSE(std::isnan(probe(fx.reverb->getCore().getEngine()).getLowpassCutoff()));
 }
 
 TEST_F(ReverbEffectTest, ValuesOutsideZeroToOneAreStoredAsTheNearestEnd) {
@@ -220,8 +222,8 @@ TEST_F(ReverbEffectTest, ValuesOutsideZeroToOneAreStoredAsTheNearestEnd) {
             EXPECT_EQ(editor->calls[0].value, c.stored) << "the editor shows what is stored";
         }
         // The gains are those of the stored value: at most 2 (level 1).
-        EXPECT_EQ(fx.reverb->getReverbGain(), ReverbEffect::levelGain(c.stored)) << c.sent;
-        EXPECT_EQ(fx.reverb->getDryGain(), ReverbEffect::levelGain(c.stored)) << c.sent;
+        EXPECT_EQ(fx.reverb->getCore().getReverbGain(), ReverbCore::levelGain(c.stored)) << c.sent;
+        EXPECT_EQ(fx.reverb->getCore().getDryGain(), ReverbCore::levelGain(c.stored)) << c.sent;
     }
     // A program change re-applies the (already clamped) stored values.
     fx.set(7, 7.0f);
@@ -270,6 +272,30 @@ TEST_F(ReverbEffectTest, TheEditorIsToldFirstAndUpdatedLast) {
     EXPECT_EQ(editor->calls[1].index, 40);        // told even without a parameter
     ASSERT_EQ(editor->updates, 2);
     EXPECT_EQ(editor->heldAtUpdate[0], 0.25f); // updated after the store
+}
+
+// With the effect's own editor, open or not, one change posts one update.
+TEST_F(ReverbEffectTest, OneChangePostsOneUpdateOfTheEditor) {
+    struct CountingEditor : ReverbEditor {
+        using ReverbEditor::ReverbEditor;
+        void postUpdate() override { ++posts; }
+        int posts = 0;
+    };
+    Instance fx;
+    HostEditor* own = fx.reverb->editorObject();
+    fx.reverb->setEditor(nullptr);
+    delete own;
+    auto* editor = new CountingEditor(fx.reverb);
+    fx.reverb->setEditor(editor);
+    for (int32_t index : {4, 0, 40}) {
+        fx.set(index, 0.25f);
+    }
+    EXPECT_EQ(editor->posts, 3);
+    editor->open(nullptr);
+    editor->posts = 0;
+    fx.set(3, 0.5f);
+    EXPECT_EQ(editor->posts, 1);
+    EXPECT_EQ(editor->getSlider(1)->getValue(), 0.5f);
 }
 
 // ---------------------------------------------------------------- programs
@@ -352,11 +378,11 @@ TEST_F(ReverbEffectTest, ProgramsKeepTheirOwnValues) {
     fx.set(20, 0.125f);
     fx.selectProgram(0);
     EXPECT_EQ(fx.get(2), 0.5f);
-    EXPECT_NEAR(fx.reverb->getReverbGain(), 0.125f, 1e-6f);
+    EXPECT_NEAR(fx.reverb->getCore().getReverbGain(), 0.125f, 1e-6f);
     fx.selectProgram(3);
     EXPECT_EQ(fx.get(2), 0.9f);
     EXPECT_EQ(fx.get(20), 0.125f);
-    EXPECT_EQ(fx.reverb->getReverbGain(), 2.0f);
+    EXPECT_EQ(fx.reverb->getCore().getReverbGain(), 2.0f);
     EXPECT_EQ(fx.display(2), "0.899999"); // 0.9f, digits cut
 }
 
@@ -379,12 +405,13 @@ TEST_F(ReverbEffectTest, AProgramChangeReappliesAll32ValuesThroughTheEditor) {
         EXPECT_EQ(editor->calls[size_t(i)].value, static_cast<float>(i) / 64.0f);
     }
     EXPECT_EQ(editor->updates, 32);
-    EXPECT_TRUE(fx.reverb->isRebuildPending());
-    EXPECT_EQ(fx.reverb->getReverbGain(), ReverbEffect::levelGain(7.0f / 64.0f));
-    EXPECT_EQ(probe(fx.reverb->getEngine()).getPreDelay(), static_cast<float>(3.0f / 64.0f * 0.98));
+    EXPECT_TRUE(fx.reverb->getCore().isRebuildPending());
+    EXPECT_EQ(fx.reverb->getCore().getReverbGain(), ReverbCore::levelGain(7.0f / 64.0f));
+    EXPECT_EQ(probe(fx.reverb->getCore().getEngine()).getPreDelay(),
+              static_cast<float>(3.0f / 64.0f * 0.98));
     fx.run(silence, silence, out[0], out[1], 4);
-    EXPECT_EQ(probe(fx.reverb->getEngine()).getRoomSize(), 2.0f / 64.0f);
-    EXPECT_EQ(probe(fx.reverb->getEngine()).getLength(), 1.0f / 64.0f);
+    EXPECT_EQ(probe(fx.reverb->getCore().getEngine()).getRoomSize(), 2.0f / 64.0f);
+    EXPECT_EQ(probe(fx.reverb->getCore().getEngine()).getLength(), 1.0f / 64.0f);
 }
 
 // ---------------------------------------------------------------- processing
@@ -410,7 +437,7 @@ TEST_F(ReverbEffectTest, ImpulseResponseOfTheDefaultProgram) {
     Stereo in(2048);
     in.left[0] = 1.0f;
     const Stereo out = render(fx, in, 512);
-    const float dry = fx.reverb->getDryGain();
+    const float dry = fx.reverb->getCore().getDryGain();
     // The direct signal at the impulse: the dry gain, on its own channel only.
     EXPECT_EQ(out.left[0], static_cast<float>(static_cast<double>(dry) * 1.0));
     EXPECT_NEAR(out.right[0], 0.0f, 1e-6f);
@@ -434,7 +461,7 @@ TEST_F(ReverbEffectTest, ProcessAndProcessReplacingAreOneOperation) {
     // And the result is not the dry signal alone.
     bool wet = false;
     for (size_t i = 1000; i < 3000 && !wet; ++i) {
-        wet = std::fabs(outA.left[i] - in.left[i] * a.reverb->getDryGain()) > 1e-4f;
+        wet = std::fabs(outA.left[i] - in.left[i] * a.reverb->getCore().getDryGain()) > 1e-4f;
     }
     EXPECT_TRUE(wet);
 }
@@ -475,17 +502,17 @@ TEST_F(ReverbEffectTest, BlocksLongerThanTheCapacityArePiecedTogether) {
     const Stereo in = noise(70000, 7);
     // Calls that the capacity holds ...
     Instance whole;
-    whole.setBlockSize(ReverbEffect::kMaxBlockSize);
+    whole.setBlockSize(ReverbCore::kMaxBlockSize);
     Stereo expected(in.size(), 1e30f);
     prime(whole, in, expected);
-    runFrom(whole, in, expected, ReverbEffect::kMaxBlockSize);
+    runFrom(whole, in, expected, ReverbCore::kMaxBlockSize);
     // ... equal calls of the same length with a far smaller capacity ...
     Instance pieced;
     pieced.setBlockSize(100);
-    ASSERT_EQ(pieced.reverb->getEngine().getBlockCapacity(), 100);
+    ASSERT_EQ(pieced.reverb->getCore().getEngine().getBlockCapacity(), 100);
     Stereo out(in.size(), 1e30f);
     prime(pieced, in, out);
-    runFrom(pieced, in, out, ReverbEffect::kMaxBlockSize);
+    runFrom(pieced, in, out, ReverbCore::kMaxBlockSize);
     EXPECT_TRUE(sameAudio(out, expected));
     // ... and calls of the capacity itself ...
     Instance small;
@@ -504,16 +531,16 @@ TEST_F(ReverbEffectTest, BlocksLongerThanTheCapacityArePiecedTogether) {
 
 TEST_F(ReverbEffectTest, BlockSizesTheEngineCannotUseAreRefused) {
     Instance fx;
-    EXPECT_EQ(fx.reverb->getEngine().getBlockCapacity(), Reverb::kDefaultBlockSize);
+    EXPECT_EQ(fx.reverb->getCore().getEngine().getBlockCapacity(), Reverb::kDefaultBlockSize);
     fx.setBlockSize(300);
-    EXPECT_EQ(fx.reverb->getEngine().getBlockCapacity(), 300);
+    EXPECT_EQ(fx.reverb->getCore().getEngine().getBlockCapacity(), 300);
     for (intptr_t bad : {intptr_t(0), intptr_t(-1), intptr_t(-65536), intptr_t(65537),
                          intptr_t(1) << 20, std::numeric_limits<intptr_t>::max()}) {
         fx.setBlockSize(bad);
-        EXPECT_EQ(fx.reverb->getEngine().getBlockCapacity(), 300) << bad;
+        EXPECT_EQ(fx.reverb->getCore().getEngine().getBlockCapacity(), 300) << bad;
     }
-    fx.setBlockSize(ReverbEffect::kMaxBlockSize);
-    EXPECT_EQ(fx.reverb->getEngine().getBlockCapacity(), ReverbEffect::kMaxBlockSize);
+    fx.setBlockSize(ReverbCore::kMaxBlockSize);
+    EXPECT_EQ(fx.reverb->getCore().getEngine().getBlockCapacity(), ReverbCore::kMaxBlockSize);
     // Odd sizes work: a capacity of 1 processes any block sample by sample.
     fx.setBlockSize(1);
     Instance reference;
@@ -526,28 +553,28 @@ TEST_F(ReverbEffectTest, BlockSizesTheEngineCannotUseAreRefused) {
     EXPECT_TRUE(sameAudio(out, expected));
     // Only effSetBlockSize reaches the engine.
     fx.dispatch(effSetBlockSizeAndSampleRate, 0, 4096, nullptr, 96000.0f);
-    EXPECT_EQ(fx.reverb->getEngine().getBlockCapacity(), 1);
-    EXPECT_EQ(fx.reverb->getEngine().getSampleRate(), 44100);
+    EXPECT_EQ(fx.reverb->getCore().getEngine().getBlockCapacity(), 1);
+    EXPECT_EQ(fx.reverb->getCore().getEngine().getSampleRate(), 44100);
 }
 
 TEST_F(ReverbEffectTest, SampleRateReachesTheEngine) {
     Instance fx;
     fx.setSampleRate(48000.7f);
     EXPECT_EQ(currentSampleRate, 48000);
-    EXPECT_EQ(fx.reverb->getEngine().getSampleRate(), 48000);
+    EXPECT_EQ(fx.reverb->getCore().getEngine().getSampleRate(), 48000);
     // Room size 0.5: room index 35, spacing trunc(2 x 35 x 48000 x 0.0001).
-    EXPECT_EQ(probe(fx.reverb->getEngine()).getSpacing(), 336);
-    EXPECT_EQ(probe(fx.reverb->getEngine()).getHistoryLength(), 96000);
+    EXPECT_EQ(probe(fx.reverb->getCore().getEngine()).getSpacing(), 336);
+    EXPECT_EQ(probe(fx.reverb->getCore().getEngine()).getHistoryLength(), 96000);
     for (float bad : {0.0f, 0.5f, -44100.0f, std::numeric_limits<float>::quiet_NaN(),
                       std::numeric_limits<float>::infinity(), 1e12f}) {
         fx.setSampleRate(bad);
         EXPECT_EQ(currentSampleRate, 48000) << bad;
-        EXPECT_EQ(fx.reverb->getEngine().getSampleRate(), 48000) << bad;
-        EXPECT_EQ(probe(fx.reverb->getEngine()).getSpacing(), 336) << bad;
+        EXPECT_EQ(fx.reverb->getCore().getEngine().getSampleRate(), 48000) << bad;
+        EXPECT_EQ(probe(fx.reverb->getCore().getEngine()).getSpacing(), 336) << bad;
     }
     // An odd but usable rate.
     fx.setSampleRate(8001.0f);
-    EXPECT_EQ(fx.reverb->getEngine().getSampleRate(), 8001);
+    EXPECT_EQ(fx.reverb->getCore().getEngine().getSampleRate(), 8001);
     Stereo out = render(fx, noise(5000), 256);
     for (size_t i = 0; i < out.size(); ++i) {
         ASSERT_TRUE(std::isfinite(out.left[i]) && std::isfinite(out.right[i])) << i;
@@ -630,8 +657,8 @@ TEST_F(ReverbEffectTest, MissingChannelsAndNegativeCountsAreSafe) {
 class HeldEffect : public ReverbEffect {
 public:
     using ReverbEffect::ReverbEffect;
-    void hold() { acquireEngineForResize(); }
-    void letGo() { releaseEngine(); }
+    void hold() { core.acquireEngineForResize(); }
+    void letGo() { core.releaseEngine(); }
 };
 
 TEST_F(ReverbEffectTest, ABlockDuringAResizePassesTheDrySignal) {
@@ -649,7 +676,7 @@ TEST_F(ReverbEffectTest, ABlockDuringAResizePassesTheDrySignal) {
         ASSERT_EQ(out.left[i], static_cast<float>(0.0625 * in.left[i])) << i;
         ASSERT_EQ(out.right[i], static_cast<float>(0.0625 * in.right[i])) << i;
     }
-    EXPECT_TRUE(fx.isRebuildPending()); // left for the next real block
+    EXPECT_TRUE(fx.getCore().isRebuildPending()); // left for the next real block
     fx.letGo();
     // Afterwards the engine runs as if that block had not been given to it.
     Stereo next = noise(256, 12);

@@ -1,14 +1,19 @@
 // The bundle of the build tree as LV2 tools see it: Debian's validator accepts
 // its Turtle files, lilv's lv2info lists the plug-in and its ports with the
-// names, symbols, ranges and defaults of the plug-in's own table, and each of
-// its two libraries exports only its entry point and links only its side (the
-// DSP no GUI, the UI no DSP).
+// names, symbols, ranges and defaults of the plug-in's own table, lilv loads
+// the factory presets with their values, and each of its two libraries exports
+// only its entry point and links only its side (the DSP no GUI, the UI no DSP).
+#include "effect/FactoryPresets.h"
 #include "lv2/Lv2Ports.h"
+#include "tools/LilvHost.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <lv2/port-props/port-props.h>
+#include <lv2/presets/presets.h>
 #include <map>
 #include <sndfile.h>
 #include <sstream>
@@ -96,7 +101,7 @@ TEST(Lv2Bundle, HoldsTheTurtleFilesAndTheTwoLibraries) {
     }
     std::sort(names.begin(), names.end());
     const std::vector<std::string> expected = {"fumara.ttl", "fumara_dsp.so", "fumara_ui.so",
-                                               "manifest.ttl"};
+                                               "manifest.ttl", "presets.ttl"};
     EXPECT_EQ(names, expected);
     // Only bundles beside it, so that the folder can go into LV2_PATH.
     for (const auto& entry : std::filesystem::directory_iterator(bundleFolder())) {
@@ -106,8 +111,9 @@ TEST(Lv2Bundle, HoldsTheTurtleFilesAndTheTwoLibraries) {
 
 TEST(Lv2Bundle, TheValidatorAcceptsTheTurtleFiles) {
     int status = 0;
-    const std::string out =
-        run("lv2_validate " + kBundle + "/manifest.ttl " + kBundle + "/fumara.ttl", status);
+    const std::string out = run("lv2_validate " + kBundle + "/manifest.ttl " + kBundle +
+                                    "/fumara.ttl " + kBundle + "/presets.ttl",
+                                status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("Found 0 errors"), std::string::npos) << out;
 }
@@ -124,6 +130,13 @@ TEST(Lv2Bundle, Lv2infoListsThePluginAndItsPorts) {
     EXPECT_NE(info.find(kLv2UiUri), std::string::npos);
     EXPECT_NE(info.find("ui#X11UI"), std::string::npos);
     EXPECT_NE(info.find("lv2core#hardRTCapable"), std::string::npos);
+
+    // Its presets by label, as hosts list them.
+    const size_t presets = info.find("Presets:");
+    ASSERT_NE(presets, std::string::npos) << info;
+    for (const FactoryPreset& preset : kFactoryPresets) {
+        EXPECT_NE(info.find(std::string(preset.name) + "\n", presets), std::string::npos);
+    }
 
     const auto listed = ports(info);
     ASSERT_EQ(listed.size(), kPortCount);
@@ -142,6 +155,52 @@ TEST(Lv2Bundle, Lv2infoListsThePluginAndItsPorts) {
         EXPECT_EQ(fields["Default"], sixDecimals(kNamedParameters[i].defaultValue))
             << kNamedParameters[i].name;
     }
+}
+
+TEST(Lv2Bundle, LilvLoadsEachPresetWithItsLabelAndPortValues) {
+    lilvhost::Bundle bundle(kBundle);
+    ASSERT_NE(bundle.plugin(), nullptr) << bundle.error();
+    LilvWorld* world = bundle.world();
+    lilvhost::HostFeatures host(0);
+    // Each preset's port values by symbol (NaN: not a float), by label.
+    using Values = std::map<std::string, float>;
+    std::map<std::string, Values> loaded;
+    LilvNode* presetClass = lilv_new_uri(world, LV2_PRESETS__Preset);
+    LilvNodes* presets = lilv_plugin_get_related(bundle.plugin(), presetClass);
+    LILV_FOREACH(nodes, i, presets) {
+        const LilvNode* preset = lilv_nodes_get(presets, i);
+        lilv_world_load_resource(world, preset);
+        LilvState* state = lilv_state_new_from_world(world, host.uridMap(), preset);
+        ASSERT_NE(state, nullptr) << lilv_node_as_uri(preset);
+        lilv_state_emit_port_values(
+            state,
+            [](const char* symbol, void* user, const void* value, uint32_t size, uint32_t) {
+                (*static_cast<Values*>(user))[symbol] =
+                    size == sizeof(float) ? *static_cast<const float*>(value) : std::nanf("");
+            },
+            &loaded[lilv_state_get_label(state)]);
+        lilv_state_free(state);
+    }
+    lilv_nodes_free(presets);
+    lilv_node_free(presetClass);
+    ASSERT_EQ(loaded.size(), size_t(kFactoryPresetCount));
+    for (const FactoryPreset& preset : kFactoryPresets) {
+        Values& values = loaded[preset.name];
+        for (int32_t i = 0; i < kNamedParameterCount; ++i) {
+            const std::string symbol = kNamedParameters[i].symbol;
+            ASSERT_EQ(values.count(symbol), 1u) << preset.name << " " << symbol;
+            EXPECT_EQ(values[symbol], preset.values[i]) << preset.name << " " << symbol;
+        }
+    }
+    // Mode and Length, only stored, are left to generic control windows to leave out.
+    LilvNode* notOnGui = lilv_new_uri(world, LV2_PORT_PROPS__notOnGUI);
+    for (int32_t i = 0; i < kNamedParameterCount; ++i) {
+        const LilvPort* port = lilv_plugin_get_port_by_index(bundle.plugin(), portOfParameter(i));
+        EXPECT_EQ(lilv_port_has_property(bundle.plugin(), port, notOnGui),
+                  i == kMode || i == kLength)
+            << kNamedParameters[i].name;
+    }
+    lilv_node_free(notOnGui);
 }
 
 TEST(Lv2Bundle, EachLibraryExportsItsEntryPointAndLinksOnlyItsSide) {
@@ -188,7 +247,8 @@ TEST(Lv2Bundle, CmakeInstallPutsTheBundleUnderLibLv2) {
     std::sort(installed.begin(), installed.end());
     const std::vector<std::string> expected = {
         "lib/lv2/fumara.lv2/fumara.ttl", "lib/lv2/fumara.lv2/fumara_dsp.so",
-        "lib/lv2/fumara.lv2/fumara_ui.so", "lib/lv2/fumara.lv2/manifest.ttl"};
+        "lib/lv2/fumara.lv2/fumara_ui.so", "lib/lv2/fumara.lv2/manifest.ttl",
+        "lib/lv2/fumara.lv2/presets.ttl"};
     EXPECT_EQ(installed, expected);
     // A host that looks there finds the plug-in.
     const std::string listed = run("LV2_PATH=" + prefix + "/lib/lv2 lv2ls", status);

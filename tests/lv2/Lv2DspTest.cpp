@@ -8,7 +8,7 @@
 // that rate (see ReverbEffect), so a fresh process is the honest reference.
 #include "effect/PluginDescription.h"
 #include "effect/ReverbCore.h"
-#include "tests/lv2/Lv2TestHost.h"
+#include "tools/LilvHost.h"
 #include "tools/PluginLoader.h"
 
 #include <cmath>
@@ -22,7 +22,7 @@
 #include <unistd.h>
 #include <vector>
 
-using namespace lv2test;
+using namespace lilvhost;
 
 namespace {
 

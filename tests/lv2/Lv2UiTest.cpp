@@ -3,9 +3,11 @@
 // records what it asks of the host (port writes, touch gestures, its size).
 // Its panel is compared pixel for pixel with the VST 2.x module's editor,
 // loaded through the module's entry point and opened in a window of its own.
-#include "tests/lv2/Lv2TestHost.h"
+#include "effect/FactoryPresets.h"
+#include "tools/LilvHost.h"
 #include "tools/PluginLoader.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -28,7 +30,7 @@
 #include "tests/gui/platform/x11/X11TestHost.h"
 // clang-format on
 
-using namespace lv2test;
+using namespace lilvhost;
 
 namespace {
 
@@ -313,7 +315,7 @@ TEST_F(Lv2UiTest, ThePanelIsTheVstEditorsPanelPixelForPixel) {
     const std::vector<uint32_t> reference = vstPicture(kSomeValues);
     ASSERT_EQ(reference.size(), size_t(kPanelWidth * kPanelHeight));
 
-    Window parent = host.createHostWindow(320, 0, kPanelWidth, kPanelHeight);
+    Window parent = host.createHostWindow(320, 0, 392, 300);
     HostedUi ui(*library, parent);
     ASSERT_NE(ui.handle, nullptr);
     // The panel is a child window of the host's, of the panel's size, and
@@ -328,6 +330,16 @@ TEST_F(Lv2UiTest, ThePanelIsTheVstEditorsPanelPixelForPixel) {
     EXPECT_EQ(w, kPanelWidth);
     EXPECT_EQ(h, kPanelHeight);
     EXPECT_EQ(ui.log.sizes, (std::vector<std::pair<int, int>>{{kPanelWidth, kPanelHeight}}));
+    // A toolkit wrapper gives it the room the host has (392 x 300) within the
+    // minimum and maximum (items 5 to 8) it declares, centred.
+    const std::vector<unsigned long> hints = host.property(kids[0], "WM_NORMAL_HINTS");
+    ASSERT_GE(hints.size(), 9u);
+    w = std::clamp(392, int(hints[5]), int(hints[7]));
+    h = std::clamp(300, int(hints[6]), int(hints[8]));
+    XMoveResizeWindow(host.connection(), kids[0], (392 - w) / 2, (300 - h) / 2, w, h);
+    ASSERT_TRUE(host.geometry(kids[0], x, y, w, h));
+    EXPECT_EQ(std::vector<int>({x, y, w, h}),
+              std::vector<int>({46, 27, kPanelWidth, kPanelHeight}));
 
     // A host sends every control port's value after instantiating.
     for (int32_t i = 0; i < kNamedParameterCount; ++i) {
@@ -416,6 +428,44 @@ TEST_F(Lv2UiTest, ADragWritesThePortBetweenOneTouchBeginAndOneTouchEnd) {
     }
     // The panel shows what the VST 2.x editor shows at that value.
     EXPECT_TRUE(showsPicture(ui, parent, vstPicture({}, {{kRoomSize, 1.0f}})));
+}
+
+TEST_F(Lv2UiTest, APresetChosenInThePanelsMenuWritesEachSlidersPortInOneTouch) {
+    if (!host.hasXTest()) {
+        GTEST_SKIP() << "the X server has no XTest extension";
+    }
+    Window parent = host.createHostWindow(320, 0, kPanelWidth, kPanelHeight);
+    HostedUi ui(*library, parent);
+    ASSERT_NE(ui.handle, nullptr);
+    const std::vector<uint32_t> start = vstPicture({});
+    ASSERT_TRUE(showsPicture(ui, parent, start));
+    int hx = 0, hy = 0;
+    ASSERT_TRUE(host.screenOrigin(parent, hx, hy));
+    // A right click on the title plate, then the first preset (below the 16-pixel title).
+    host.movePointer(hx + 240, hy + 5);
+    host.button(3, true);
+    host.button(3, false);
+    ASSERT_TRUE(idleUntil({&ui}, [&] { return countDifferences(shown(parent), start) > 0; }));
+    host.movePointer(hx + 260, hy + 5 + 16 + 5);
+    host.button(1, true);
+    host.button(1, false);
+    const FactoryPreset& preset = kFactoryPresets[0];
+    ASSERT_TRUE(idleUntil({&ui}, [&] { return ui.log.events.size() >= 21; }));
+    ASSERT_EQ(ui.log.events.size(), 21u);
+    Values values;
+    for (int32_t i = kRoomSize; i <= kDryLevel; ++i) {
+        const HostLog::Event* e = &ui.log.events[size_t(i - kRoomSize) * 3];
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(e[k].port, portOfParameter(i));
+        }
+        EXPECT_TRUE(e[0].kind == HostLog::kTouch && e[0].grabbed);
+        EXPECT_TRUE(e[1].kind == HostLog::kWrite && e[1].value == preset.values[i]);
+        EXPECT_TRUE(e[2].kind == HostLog::kTouch && !e[2].grabbed);
+        values.emplace_back(i, preset.values[i]);
+    }
+    // The panel shows what the VST 2.x editor shows when the host sets those values, and
+    // the menu left no trace.
+    EXPECT_TRUE(showsPicture(ui, parent, vstPicture({}, values)));
 }
 
 TEST_F(Lv2UiTest, WithoutTouchTheDragStillWritesThePort) {
@@ -551,14 +601,14 @@ TEST_F(Lv2UiTest, AZoomChosenInThePanelsMenuIsAnnouncedAndGrowsTheSameWindow) {
     const Window panel = host.children(parent).at(0);
     int hx = 0, hy = 0;
     ASSERT_TRUE(host.screenOrigin(parent, hx, hy));
-    // A right click on the title plate opens the menu; its third item is 200%
-    // (the menu sits at (235, 5), moved inside the panel; items 14 pixels high
-    // below a 16-pixel title).
+    // A right click on the title plate opens the menu; the third item of its
+    // second part is 200% (the menu sits at (219, 5), moved inside the panel;
+    // items 14 pixels high below each part's 16-pixel title, the presets first).
     host.movePointer(hx + 240, hy + 5);
     host.button(3, true);
     host.button(3, false);
     ASSERT_TRUE(idleUntil({&ui}, [&] { return countDifferences(shown(parent), small) > 0; }));
-    host.movePointer(hx + 260, hy + 5 + 16 + 2 * 14 + 5);
+    host.movePointer(hx + 260, hy + 5 + 2 * 16 + (kFactoryPresetCount + 2) * 14 + 5);
     host.button(1, true);
     host.button(1, false);
     ASSERT_TRUE(idleUntil({&ui}, [&] { return ui.log.sizes.size() == 2; }));

@@ -66,6 +66,7 @@ TEST(RenderOptions, EveryOptionInBothSpellings) {
     EXPECT_EQ(files.output, "-out.wav");
     EXPECT_TRUE(parsed({"--list"}).list);
     EXPECT_TRUE(parsed({"-h"}).help);
+    EXPECT_TRUE(parsed({"--version"}).version);
     // The snapshot's zoom, as a factor.
     EXPECT_EQ(parsed({"--snapshot", "p.png"}).zoomPercent, 100);
     const struct {

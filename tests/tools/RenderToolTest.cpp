@@ -1,6 +1,7 @@
 // fumara-render end to end: the built executable run on files made here, its
 // output compared with what the plug-in itself produces when this test drives
 // it through its entry point; and its refusals.
+#include "effect/FactoryPresets.h"
 #include "tools/PluginLoader.h"
 
 #include <cmath>
@@ -333,6 +334,48 @@ TEST_F(RenderTool, ListShowsParametersAndPrograms) {
     EXPECT_EQ(help.out.rfind("Usage: fumara-render [options] [INPUT] OUTPUT", 0), 0u);
 }
 
+// A preset applies its nine values after the program; --set values come after it.
+TEST_F(RenderTool, APresetIsAppliedBeforeTheSetValues) {
+    const Audio input = testSignal(2, 44100, 0.3, 9);
+    writeAudio(path("in.wav"), input, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    const Outcome run = render({"--quiet", "--tail", "0", "--preset", "large-hall", "--set",
+                                "Dry Level=0.5", path("in.wav"), path("out.wav")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const FactoryPreset& hall = kFactoryPresets[findFactoryPreset("Large Hall")];
+    std::vector<std::pair<int32_t, float>> settings;
+    for (int32_t i = 0; i < kNamedParameterCount; ++i) {
+        settings.emplace_back(i, hall.values[i]);
+    }
+    settings.emplace_back(kDryLevel, 0.5f);
+    EXPECT_TRUE(sameSamples(readAudio(path("out.wav")), pluginOutput(input, 512, -1, settings)));
+    const Outcome list = render({"--list"});
+    for (const FactoryPreset& preset : kFactoryPresets) {
+        EXPECT_NE(list.out.find(std::string("  ") + preset.name + " "), std::string::npos);
+    }
+}
+
+// --analyze measures each preset in a fresh instance, as the table of presets states, and
+// draws the decay curves into a picture.
+TEST_F(RenderTool, AnalyzePrintsThePresetsFiguresAndDrawsTheirDecay) {
+    const Outcome run = render({"--analyze", "--preset", "Small Room", "--preset", "Large Hall",
+                                "--analyze-plot", path("decay.png")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    size_t at = 0;
+    for (const char* name : {"Small Room", "Large Hall"}) {
+        at = run.out.find(std::string("KDLV Fumara, ") + name, at);
+        ASSERT_NE(at, std::string::npos) << run.out;
+        double left = 0.0, right = 0.0;
+        ASSERT_EQ(std::sscanf(run.out.c_str() + run.out.find("RT60 (T30)", at),
+                              "RT60 (T30) %lf s %lf s", &left, &right),
+                  2);
+        EXPECT_NEAR(left, kFactoryPresets[findFactoryPreset(name)].measured.rt60, 0.0015);
+    }
+    const std::string png = slurp(path("decay.png"));
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x03\xc0\0\0\x02\x58", 8)); // 960 x 600
+}
+
 // Each refusal: status 2, one line naming the culprit, nothing written, an
 // existing OUTPUT left as it was.
 TEST_F(RenderTool, BadInputIsRefusedAndNothingIsWritten) {
@@ -369,6 +412,10 @@ TEST_F(RenderTool, BadInputIsRefusedAndNothingIsWritten) {
         {{input, path("")}, "is a folder"},
         {{"--plugin", path("in.wav"), input, old}, "--plugin"},
         {{input, old, "extra"}, "too many arguments"},
+        {{"--preset", "Lobby", input, old}, "no such preset; the presets are Vocal Booth, Small"},
+        {{"--preset", "all", input, old}, "several presets only with --analyze"},
+        {{"--analyze", input}, "--analyze renders an impulse, not files"},
+        {{"--rate", "48000", input, old}, "--rate: only --analyze"},
     };
     for (const auto& c : cases) {
         const Outcome run = render(c.args);

@@ -1,6 +1,8 @@
 // Parsing the renderer's command line with its numbers checked, and its usage text.
 #include "tools/fumara-render/RenderOptions.h"
 
+#include "effect/FactoryPresets.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -22,6 +24,15 @@ bool takeValue(const std::vector<std::string>& args, size_t& i, const std::strin
     }
     value = args[++i];
     return true;
+}
+
+// "Vocal Booth, Small Room, ..." for messages.
+std::string presetNames() {
+    std::string names;
+    for (const FactoryPreset& preset : kFactoryPresets) {
+        names += (names.empty() ? "" : ", ") + std::string(preset.name);
+    }
+    return names;
 }
 
 } // namespace
@@ -76,6 +87,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options,
     std::vector<std::string> positional;
     bool optionsEnded = false;
     bool zoomGiven = false;
+    bool rateGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
@@ -108,6 +120,11 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options,
                 return false;
             }
             options.help = true;
+        } else if (name == "--version") {
+            if (!noValue()) {
+                return false;
+            }
+            options.version = true;
         } else if (name == "--list") {
             if (!noValue()) {
                 return false;
@@ -160,6 +177,50 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options,
                 return false;
             }
             options.program = static_cast<int32_t>(program);
+        } else if (name == "--preset") {
+            if (!takeValue(args, i, inlineValue, hasInline, name, value, error)) {
+                return false;
+            }
+            const int32_t preset = findFactoryPreset(value);
+            if (value == "all") {
+                for (int32_t p = 0; p < kFactoryPresetCount; ++p) {
+                    options.presets.push_back(p);
+                }
+            } else if (preset < 0) {
+                error = "--preset " + value + ": no such preset; the presets are " + presetNames() +
+                        " (and all, with --analyze)";
+                return false;
+            } else {
+                options.presets.push_back(preset);
+            }
+        } else if (name == "--analyze") {
+            if (!noValue()) {
+                return false;
+            }
+            options.analyze = true;
+        } else if (name == "--analyze-plot") {
+            if (!takeValue(args, i, inlineValue, hasInline, name, value, error)) {
+                return false;
+            }
+            if (value.empty()) {
+                error = "--analyze-plot: empty path";
+                return false;
+            }
+            options.analyzePlot = value;
+            options.analyze = true;
+        } else if (name == "--rate") {
+            if (!takeValue(args, i, inlineValue, hasInline, name, value, error)) {
+                return false;
+            }
+            int64_t rate = 0;
+            if (!parseInteger(value, kMinAnalysisRate, kMaxAnalysisRate, rate)) {
+                error = "--rate " + value + ": not a sample rate (" +
+                        std::to_string(kMinAnalysisRate) + " to " +
+                        std::to_string(kMaxAnalysisRate) + " Hz)";
+                return false;
+            }
+            options.analysisRate = static_cast<int32_t>(rate);
+            rateGiven = true;
         } else if (name == "--snapshot") {
             if (!takeValue(args, i, inlineValue, hasInline, name, value, error)) {
                 return false;
@@ -209,11 +270,23 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options,
             return false;
         }
     }
-    if (options.help) {
+    if (options.help || options.version) {
         return true;
     }
     if (zoomGiven && options.snapshot.empty()) {
         error = "--zoom: only the --snapshot picture has a zoom";
+        return false;
+    }
+    if (rateGiven && !options.analyze) {
+        error = "--rate: only --analyze chooses its rate (a render runs at INPUT's)";
+        return false;
+    }
+    if (options.presets.size() > 1 && !options.analyze) {
+        error = "--preset: several presets only with --analyze";
+        return false;
+    }
+    if (options.analyze && !positional.empty()) {
+        error = positional[0] + ": --analyze renders an impulse, not files";
         return false;
     }
     if (positional.size() > 2) {
@@ -230,7 +303,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options,
         error = "INPUT: empty path";
         return false;
     }
-    if (options.output.empty() && !options.list &&
+    if (options.output.empty() && !options.list && !options.analyze &&
         (options.snapshot.empty() || !positional.empty())) {
         error = positional.empty() ? "missing OUTPUT" : "OUTPUT: empty path";
         return false;
@@ -240,7 +313,8 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options,
 
 std::string usageText() {
     return "Usage: fumara-render [options] [INPUT] OUTPUT\n"
-           "       fumara-render --snapshot PICTURE.png [options] [[INPUT] OUTPUT]\n"
+           "   or: fumara-render --snapshot PICTURE.png [options] [[INPUT] OUTPUT]\n"
+           "   or: fumara-render --analyze [--analyze-plot PICTURE.png] [options]\n"
            "\n"
            "Renders an audio file through the KDLV Fumara reverb plug-in, loaded through its\n"
            "entry point exactly as a host loads it. Without INPUT a built-in demo (a few\n"
@@ -258,15 +332,18 @@ std::string usageText() {
            "                       --list shows it; case, blanks, '-' and '_' do not\n"
            "                       matter) or by its index; may be given several times\n"
            "  --program N          select program N (0-127) before the --set values\n"
+           "  --preset NAME        apply a factory preset (as --list shows them) after the\n"
+           "                       program and before the --set values\n"
            "  --block-size N       frames per processing call, 1 to 65536 (default 512)\n"
            "  --tail SECONDS       after the input ends, keep rendering silence until the\n"
            "                       output is exactly zero for a whole block (the reverb's\n"
            "                       gate has closed), for at most SECONDS (default 10;\n"
            "                       0 stops with the input)\n"
            "  --plugin PATH        the plug-in to load: the VST 2.x module (default: the\n"
-           "                       one built beside fumara-render), or the LV2 bundle\n"
-           "                       folder fumara.lv2, loaded through lilv (no programs:\n"
-           "                       --program is refused; no --snapshot)\n"
+           "                       one built beside fumara-render, or installed with it\n"
+           "                       in ../lib/vst), or the LV2 bundle folder fumara.lv2,\n"
+           "                       loaded through lilv (no programs: --program is\n"
+           "                       refused; no --snapshot)\n"
            "  --snapshot PATH      write a PNG picture of the plug-in's editor (300 x 245)\n"
            "                       showing the values after --program and --set, drawn\n"
            "                       off-screen; without INPUT and OUTPUT no audio is\n"
@@ -274,19 +351,35 @@ std::string usageText() {
            "  --zoom FACTOR        the snapshot's zoom: 1 (default), 1.5, 2 or 3 (600 x 490\n"
            "                       at 2)\n"
            "  --list               list the parameters (index, name, display text and\n"
-           "                       label, after --program and --set) and the programs,\n"
-           "                       then exit without rendering\n"
+           "                       label, after --program and --set), the programs and\n"
+           "                       the factory presets, then exit without rendering\n"
+           "  --analyze            render the impulse response of the settings instead of\n"
+           "                       audio files, and print per output channel: RT60 (from\n"
+           "                       T30) and EDT, the first reflection, the energy centre,\n"
+           "                       the reverb's level against the dry sound, and the\n"
+           "                       channels' correlation over the tail; --preset may be\n"
+           "                       given several times, or as --preset all, each preset\n"
+           "                       measured in a fresh instance\n"
+           "  --analyze-plot PATH  --analyze, and draw the energy decay curves into a PNG\n"
+           "                       picture (one curve per channel and preset)\n"
+           "  --rate HZ            the sample rate of --analyze (default 44100)\n"
            "  --quiet, -q          no progress bar and no closing message\n"
            "  --help, -h           show this text\n"
+           "  --version            show the version number\n"
            "\n"
            "Examples:\n"
-           "  fumara-render demo.wav\n"
-           "  fumara-render --set \"Room Size=0.9\" --set 7=0.8 voice.flac voice-hall.flac\n"
-           "  fumara-render --snapshot panel.png --program 3\n"
-           "  fumara-render --snapshot panel.png --zoom 2\n"
+           "  $ fumara-render demo.wav\n"
+           "  $ fumara-render --set \"Room Size=0.9\" --set 7=0.8 voice.flac voice-hall.flac\n"
+           "  $ fumara-render --snapshot panel.png --program 3\n"
+           "  $ fumara-render --snapshot panel.png --zoom 2\n"
+           "  $ fumara-render --preset \"Large Hall\" voice.flac voice-hall.flac\n"
+           "  $ fumara-render --analyze --preset all --analyze-plot decay.png\n"
            "\n"
-           "Exit status: 0 done, 1 the render failed, 2 bad option, file, name or value\n"
-           "(nothing is written), 130 interrupted.\n";
+           "Exit status:\n"
+           "  0    done\n"
+           "  1    the render failed\n"
+           "  2    a bad option, file, name or value (nothing is written)\n"
+           "  130  interrupted\n";
 }
 
 } // namespace render

@@ -17,6 +17,9 @@ constexpr int32_t kDefaultBlockSize = 512;
 constexpr int32_t kMaxBlockSize = 65536;
 constexpr double kDefaultTailSeconds = 10.0;
 constexpr double kMaxTailSeconds = 3600.0;
+constexpr int32_t kMinAnalysisRate = 8000;
+constexpr int32_t kMaxAnalysisRate = 384000;
+constexpr int32_t kDefaultAnalysisRate = 44100;
 
 // One --set: the parameter as written (a name or an index) and its value.
 struct ParameterSetting {
@@ -25,14 +28,21 @@ struct ParameterSetting {
 };
 
 struct RenderOptions {
-    std::string pluginPath; // empty: the plug-in built beside the renderer
+    std::string pluginPath; // empty: the plug-in built or installed beside the renderer
     std::vector<ParameterSetting> settings;
     int32_t program = -1; // -1: the plug-in's own first program
+    // --preset: factory presets by index (effect/FactoryPresets.h), applied after the
+    // program and before the --set values; several only with --analyze.
+    std::vector<int32_t> presets;
+    bool analyze = false;                        // --analyze: the impulse response's figures
+    std::string analyzePlot;                     // --analyze-plot: its decay curves as a PNG
+    int32_t analysisRate = kDefaultAnalysisRate; // --rate: the analysis's sample rate
     int32_t blockSize = kDefaultBlockSize;
     double tailSeconds = kDefaultTailSeconds;
     bool list = false;
     bool quiet = false;
     bool help = false;
+    bool version = false;
     std::string snapshot;      // --snapshot: a PNG picture of the editor
     int32_t zoomPercent = 100; // --zoom: the snapshot's zoom
     std::string input;         // empty: the built-in demo input

@@ -1,5 +1,7 @@
 // fumara-render: renders audio through the plug-in, loaded as a host loads it.
 // See usageText() (fumara-render --help) for the command line.
+#include "effect/FactoryPresets.h"
+#include "tools/fumara-render/AnalyzeCommand.h"
 #include "tools/fumara-render/AudioFile.h"
 #include "tools/fumara-render/DemoInput.h"
 #include "tools/fumara-render/PluginHost.h"
@@ -63,17 +65,20 @@ bool isFolder(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == S_IFDIR;
 }
 
-// The plug-in built beside the renderer: in the build tree's effect folder, or
-// in the renderer's own folder; else where the build put it.
+// The plug-in built or installed beside the renderer: in the build tree's
+// effect folder, in the renderer's own folder, or where installing puts it
+// (../lib/vst from bin); the last one when none is there.
 std::string defaultPluginPath(const char* argv0) {
     const std::filesystem::path folder = executableFolder(argv0);
+    const std::filesystem::path installed =
+        folder / FUMARA_PLUGIN_INSTALLED_DIR / FUMARA_PLUGIN_FILE;
     for (const std::filesystem::path& candidate :
          {folder / FUMARA_PLUGIN_RELATIVE_DIR / FUMARA_PLUGIN_FILE, folder / FUMARA_PLUGIN_FILE}) {
         if (exists(candidate.string())) {
             return candidate.lexically_normal().string();
         }
     }
-    return FUMARA_PLUGIN_BUILT;
+    return installed.lexically_normal().string();
 }
 
 std::string displayPath(const std::string& path) {
@@ -100,6 +105,13 @@ void listPlugin(PluginHost& plugin) {
     }
     if (plugin.numPrograms() == 0) {
         std::printf("  (none)\n");
+    }
+    std::printf("\nFactory presets (--preset NAME), measured at 44100 Hz:\n");
+    std::printf("  %-14s %7s %11s  %s\n", "name", "RT60", "pre-delay", "character");
+    for (const FactoryPreset& preset : kFactoryPresets) {
+        std::printf("  %-14s %5.2f s %8.1f ms  %s\n", preset.name,
+                    static_cast<double>(preset.measured.rt60),
+                    static_cast<double>(preset.measured.firstArrivalMs), preset.character);
     }
 }
 
@@ -140,6 +152,57 @@ int takeSnapshot(PluginHost& plugin, const std::string& pluginPath, const Render
     return kExitOk;
 }
 
+// Loads the plug-in and sets it up as a host starts an instance: rate, block size, program,
+// factory preset (-1: none), values. Answers kExitOk or the status of the failure reported.
+int openPlugin(const RenderOptions& options, const std::string& pluginPath, int32_t rate,
+               int32_t preset, std::unique_ptr<PluginHost>& host) {
+    std::string error;
+    host = PluginHost::forPath(pluginPath);
+    PluginHost& plugin = *host;
+    if (!plugin.load(pluginPath, error)) {
+        return fail(kExitBadInput, "--plugin " + pluginPath + ": " + error);
+    }
+    if (options.program >= 0 && plugin.numPrograms() == 0) {
+        return fail(kExitBadInput, "--program " + std::to_string(options.program) +
+                                       ": the plug-in at " + pluginPath +
+                                       " has no programs; set its parameters with --set");
+    }
+    if (plugin.numPrograms() > 0 && options.program >= plugin.numPrograms()) {
+        return fail(kExitBadInput, "--program " + std::to_string(options.program) +
+                                       ": the plug-in has programs 0 to " +
+                                       std::to_string(plugin.numPrograms() - 1));
+    }
+    std::vector<std::pair<int32_t, float>> settings;
+    if (preset >= 0) {
+        for (int32_t i = 0; i < kNamedParameterCount; ++i) {
+            const int32_t index = plugin.findParameter(kNamedParameters[i].name, error);
+            if (index < 0) {
+                return fail(kExitBadInput,
+                            std::string("--preset ") + kFactoryPresets[preset].name + ": " + error);
+            }
+            settings.emplace_back(index, kFactoryPresets[preset].values[i]);
+        }
+    }
+    for (const ParameterSetting& setting : options.settings) {
+        const int32_t index = plugin.findParameter(setting.parameter, error);
+        if (index < 0) {
+            return fail(kExitBadInput, "--set " + setting.parameter + ": " + error);
+        }
+        settings.emplace_back(index, setting.value);
+    }
+
+    // As a host starts an instance: rate, block size, program, values, resume.
+    plugin.setSampleRate(static_cast<float>(rate));
+    plugin.setBlockSize(options.blockSize);
+    if (options.program >= 0) {
+        plugin.selectProgram(options.program);
+    }
+    for (const auto& setting : settings) {
+        plugin.setParameter(setting.first, setting.second);
+    }
+    return kExitOk;
+}
+
 int run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     RenderOptions options;
@@ -149,6 +212,10 @@ int run(int argc, char** argv) {
     }
     if (options.help) {
         std::cout << usageText();
+        return kExitOk;
+    }
+    if (options.version) {
+        std::cout << "fumara-render " FUMARA_VERSION "\n";
         return kExitOk;
     }
 
@@ -182,40 +249,19 @@ int run(int argc, char** argv) {
 
     const std::string pluginPath =
         options.pluginPath.empty() ? defaultPluginPath(argv[0]) : options.pluginPath;
-    std::unique_ptr<PluginHost> host = PluginHost::forPath(pluginPath);
+    const int32_t rate = options.analyze ? options.analysisRate
+                         : source        ? source->sampleRate()
+                                         : kDemoSampleRate;
+    if (!options.analyzePlot.empty() && isFolder(options.analyzePlot)) {
+        return fail(kExitBadInput, options.analyzePlot + ": is a folder");
+    }
+    std::unique_ptr<PluginHost> host;
+    const int32_t preset = options.presets.empty() ? -1 : options.presets.front();
+    const int opened = openPlugin(options, pluginPath, rate, preset, host);
+    if (opened != kExitOk) {
+        return opened;
+    }
     PluginHost& plugin = *host;
-    if (!plugin.load(pluginPath, error)) {
-        return fail(kExitBadInput, "--plugin " + pluginPath + ": " + error);
-    }
-    if (options.program >= 0 && plugin.numPrograms() == 0) {
-        return fail(kExitBadInput, "--program " + std::to_string(options.program) +
-                                       ": the plug-in at " + pluginPath +
-                                       " has no programs; set its parameters with --set");
-    }
-    if (plugin.numPrograms() > 0 && options.program >= plugin.numPrograms()) {
-        return fail(kExitBadInput, "--program " + std::to_string(options.program) +
-                                       ": the plug-in has programs 0 to " +
-                                       std::to_string(plugin.numPrograms() - 1));
-    }
-    std::vector<std::pair<int32_t, float>> settings;
-    for (const ParameterSetting& setting : options.settings) {
-        const int32_t index = plugin.findParameter(setting.parameter, error);
-        if (index < 0) {
-            return fail(kExitBadInput, "--set " + setting.parameter + ": " + error);
-        }
-        settings.emplace_back(index, setting.value);
-    }
-
-    // As a host starts an instance: rate, block size, program, values, resume.
-    const int32_t rate = source ? source->sampleRate() : kDemoSampleRate;
-    plugin.setSampleRate(static_cast<float>(rate));
-    plugin.setBlockSize(options.blockSize);
-    if (options.program >= 0) {
-        plugin.selectProgram(options.program);
-    }
-    for (const auto& setting : settings) {
-        plugin.setParameter(setting.first, setting.second);
-    }
     if (!options.snapshot.empty()) {
         const int status = takeSnapshot(plugin, pluginPath, options);
         if (status != kExitOk) {
@@ -225,6 +271,13 @@ int run(int argc, char** argv) {
     if (options.list) {
         listPlugin(plugin);
         return kExitOk;
+    }
+    if (options.analyze) {
+        host.reset(); // each measurement in a fresh instance of a freshly loaded plug-in
+        return analyseImpulseResponses(
+            options, rate, [&](int32_t setting, std::unique_ptr<PluginHost>& fresh) {
+                return openPlugin(options, pluginPath, rate, setting, fresh);
+            });
     }
     if (!renderSound) {
         return kExitOk;

@@ -52,6 +52,10 @@ static_assert(PressLeftButton == MK_LBUTTON && PressRightButton == MK_RBUTTON &&
                   PressShift == MK_SHIFT && PressControl == MK_CONTROL &&
                   PressMiddleButton == MK_MBUTTON,
               "press bits are the system's own");
+// The system's wheel message reaches the window procedure as it comes: the
+// distance and keys in wParam, the pointer's screen position in lParam.
+static_assert(MessageMouseWheel == WM_MOUSEWHEEL && WheelNotch == WHEEL_DELTA,
+              "the wheel message is the system's own");
 
 using TransparentBltProcedure = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int,
                                               UINT);

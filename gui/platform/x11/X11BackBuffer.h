@@ -1,7 +1,13 @@
 // A window's back buffer and its way to the screen: the toolkit draws into a
 // window surface of the software drawing, and areas of it are copied to the X
-// window through cairo in one step each, so the window never shows a
-// half-drawn state.
+// window in one step each (XPutImage), so the window never shows a half-drawn
+// state.
+//
+// The copy is plain Xlib on the backend's own connection: an image in the
+// window visual's pixel format and a graphics context, both the window's own
+// and both gone with it. No library keeps state per display for it, so
+// nothing is left behind when the connection closes (a drawing library's
+// shared-memory uploads kept records of copies in flight that outlived it).
 //
 // Nothing here locks: the backend calls it with its lock held.
 #pragma once
@@ -9,7 +15,6 @@
 #include "gui/platform/Platform.h"
 #include "gui/platform/software/CanvasPlatform.h"
 
-#include <cairo.h>
 #include <cstdint>
 
 // Xlib last: its macros (None, Bool, Status, ...) must not reach other headers.
@@ -26,9 +31,12 @@ public:
     BackBuffer& operator=(const BackBuffer&) = delete;
     ~BackBuffer() { detach(); }
 
-    // Connects the buffer to an X window of width x height shown with `visual`.
-    void attach(Display* display, ::Window window, Visual* visual, int32_t width, int32_t height);
-    // Lets go of the X window (before it is destroyed or once it is gone).
+    // Connects the buffer to an X window of width x height shown with `visual`
+    // at `depth` bits.
+    void attach(Display* display, ::Window window, Visual* visual, int32_t depth, int32_t width,
+                int32_t height);
+    // Lets go of the X window (before it is destroyed or once it is gone); the
+    // connection must still be open.
     void detach();
 
     // Copies `area` of the pixels (the window surface, as large as the
@@ -41,8 +49,19 @@ public:
     software::SurfaceId surface = 0;
 
 private:
-    cairo_surface_t* target = nullptr;  // the X window, for cairo
-    cairo_surface_t* staging = nullptr; // the pixels in cairo's format
+    // Where one 8-bit channel goes in a pixel of the visual: its mask's
+    // lowest bit and width.
+    struct Channel {
+        int shift = 0;
+        int bits = 0;
+        unsigned long place(uint32_t value) const;
+    };
+
+    Display* display = nullptr;
+    ::Window window = 0;
+    GC gc = nullptr;
+    XImage* image = nullptr; // the window's size, in the visual's pixel format
+    Channel red, green, blue;
     bool wasShown = false;
 };
 

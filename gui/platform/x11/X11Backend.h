@@ -35,11 +35,11 @@ namespace platform::x11 {
 
 using XWindow = ::Window;
 
-// A button press waiting for its window's thread.
+// A button press or a wheel notch waiting for its window's thread.
 struct PendingPress {
     uint32_t message;
-    intptr_t position;
-    uintptr_t state; // Press... bits
+    intptr_t position; // lParam
+    uintptr_t state;   // wParam: Press... bits (and a wheel's distance)
 };
 
 // What the event pump keeps of a window (X11Platform.cpp).
@@ -84,7 +84,7 @@ struct Message {
     WindowProcedure procedure = nullptr;
     DropSink* sink = nullptr; // for drag steps
     DragStep step;
-    uintptr_t state = 0; // wParam of a press
+    uintptr_t state = 0; // wParam of a press or a wheel notch
 };
 
 class X11Backend final : public software::CanvasPlatform {
@@ -123,6 +123,11 @@ public:
     // Resizes the X window, its surface and its back buffer; all of it is
     // then to be painted.
     bool setWindowSize(WindowHandle window, int32_t width, int32_t height) override;
+    // Sets the window's WM_NORMAL_HINTS: minimum, maximum and base size all
+    // width x height, so that a window manager or a toolkit that embeds the
+    // window keeps it at that size (and centres it in more room). Windows
+    // declare their size so from their creation on.
+    bool declareWindowSize(WindowHandle window, int32_t width, int32_t height) override;
     Diagnostics diagnostics();
 
     // ----- Paints and window contexts (X11Painting.cpp) -----

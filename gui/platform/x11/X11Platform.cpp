@@ -57,6 +57,24 @@ uintptr_t pressState(const XButtonEvent& e) {
     return state;
 }
 
+// Buttons 4 and 5 are the wheel turned up (away from the user) and down, one
+// event a notch; 6 and 7, a wheel tilted sideways, are not looked at.
+constexpr unsigned int wheelUpButton = 4;
+constexpr unsigned int wheelDownButton = 5;
+
+// A wheel notch as the toolkit takes it: the distance in the high half of the
+// message's wParam, what was held in the low half, and the pointer's screen
+// position (the message's lParam).
+PendingPress wheelMessage(const XButtonEvent& e) {
+    const int32_t distance = e.button == wheelUpButton ? WheelNotch : -WheelNotch;
+    const uintptr_t state =
+        pressState(e) | (static_cast<uintptr_t>(static_cast<uint16_t>(distance)) << 16);
+    const intptr_t position =
+        static_cast<intptr_t>((static_cast<uint32_t>(e.x_root) & 0xFFFFu) |
+                              ((static_cast<uint32_t>(e.y_root) & 0xFFFFu) << 16));
+    return {MessageMouseWheel, position, state};
+}
+
 void publishedEventProcedure(void* event) {
     backend().hostEvent(static_cast<XEvent*>(event));
 }
@@ -216,8 +234,13 @@ void X11Backend::absorb(const XEvent& event) {
         case Button3:
             message = MessageRightButtonDown;
             break;
+        case wheelUpButton:
+        case wheelDownButton:
+            // Queued with the presses, so that both keep their order.
+            w.events.buttons.push_back(wheelMessage(e));
+            return;
         default:
-            return; // wheel and extra buttons are not presses
+            return; // a sideways wheel and extra buttons are not presses
         }
         intptr_t position = static_cast<intptr_t>((static_cast<uint32_t>(e.x) & 0xFFFFu) |
                                                   ((static_cast<uint32_t>(e.y) & 0xFFFFu) << 16));

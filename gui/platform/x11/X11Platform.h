@@ -1,6 +1,6 @@
 // The backend for Linux hosts: X11 windows, input and clock, with the drawing
 // done in memory by the software drawing (gui/platform/software, as in the
-// headless backend) and shown through cairo. Its parts are listed in
+// headless backend) and shown with XPutImage. Its parts are listed in
 // X11Backend.h.
 //
 // A host passes the numeric id of its own X window as the parent of the

@@ -3,6 +3,7 @@
 // destruction, and the records kept for them.
 #include "gui/platform/x11/X11Backend.h"
 
+#include <X11/Xutil.h>
 #include <algorithm>
 #include <dlfcn.h>
 #include <iterator>
@@ -21,6 +22,15 @@ ModuleHandle ownModule() {
         return handleFrom<ModuleHandle>(handleValue(info.dli_fbase));
     }
     return handleFrom<ModuleHandle>(static_cast<uintptr_t>(0x10000));
+}
+
+// The window's only size, as its WM_NORMAL_HINTS tell it (trap held).
+void setSizeHints(Display* display, XWindow id, unsigned int width, unsigned int height) {
+    XSizeHints hints{};
+    hints.flags = PMinSize | PMaxSize | PBaseSize;
+    hints.min_width = hints.max_width = hints.base_width = static_cast<int>(width);
+    hints.min_height = hints.max_height = hints.base_height = static_cast<int>(height);
+    XSetWMNormalHints(display, id, &hints);
 }
 
 } // namespace
@@ -196,6 +206,8 @@ XWindow X11Backend::createChild(XWindow parentId, int32_t x, int32_t y, int32_t 
         XStoreName(display, created, title);
     }
     publishEventProcedure(created);
+    // Declared before it is mapped: whoever embeds it sees the size from the start.
+    setSizeHints(display, created, w, h);
     if (style & WindowStyleVisible) {
         XMapWindow(display, created);
     }
@@ -204,7 +216,7 @@ XWindow X11Backend::createChild(XWindow parentId, int32_t x, int32_t y, int32_t 
         return created; // the caller sees the error and takes the window down
     }
     record.root = own.root;
-    record.buffer.attach(display, created, own.visual, static_cast<int32_t>(w),
+    record.buffer.attach(display, created, own.visual, own.depth, static_cast<int32_t>(w),
                          static_cast<int32_t>(h));
     return created;
 }
@@ -324,6 +336,7 @@ bool X11Backend::setWindowSize(WindowHandle handle, int32_t width, int32_t heigh
     XWindowAttributes own{};
     {
         ErrorTrap trap(display);
+        setSizeHints(display, w->xid, xw, xh);
         XResizeWindow(display, w->xid, xw, xh);
         if (!XGetWindowAttributes(display, w->xid, &own) || !trap.succeeded()) {
             return false;
@@ -332,12 +345,26 @@ bool X11Backend::setWindowSize(WindowHandle handle, int32_t width, int32_t heigh
     w->width = width;
     w->height = height;
     resizeWindowSurface(w->buffer.surface, width, height);
-    w->buffer.attach(display, w->xid, own.visual, static_cast<int32_t>(xw),
+    w->buffer.attach(display, w->xid, own.visual, own.depth, static_cast<int32_t>(xw),
                      static_cast<int32_t>(xh));
     w->events.updatePending = width > 0 && height > 0;
     w->events.erasePending = w->events.updatePending;
     w->events.update = {0, 0, width, height};
     return true;
+}
+
+bool X11Backend::declareWindowSize(WindowHandle handle, int32_t width, int32_t height) {
+    std::lock_guard<std::mutex> lock(mutex);
+    WindowRecord* w = window(handle);
+    Display* display = connection.display();
+    if (!w || !w->alive || w->destroying || !display || width < 0 || height < 0 ||
+        width > maxWindowSide || height > maxWindowSide) {
+        return false;
+    }
+    ErrorTrap trap(display);
+    setSizeHints(display, w->xid, static_cast<unsigned int>(std::max(width, 1)),
+                 static_cast<unsigned int>(std::max(height, 1)));
+    return trap.succeeded();
 }
 
 bool X11Backend::windowScreenRect(WindowHandle handle, PixelRect& screen) {

@@ -24,7 +24,8 @@ namespace controltest {
 using platform::PixelPoint;
 using platform::headless::ScriptedPlatform;
 
-// Stores 32 parameters and, like the plug-in's effect, tells its editor first.
+// Stores 32 parameters and, like the plug-in's effect, tells its editor first
+// and posts its update once the value is stored.
 class StoringEffect : public OwningEffect {
 public:
     StoringEffect() : OwningEffect(&RecordingHost::callback, 1, 32) {}
@@ -36,6 +37,9 @@ public:
             e->setParameter(index, value);
         }
         params[index] = value;
+        if (editor) {
+            editor->postUpdate();
+        }
     }
     float getParameter(int32_t index) override {
         return index >= 0 && index < 32 ? params[index] : 0.0f;

@@ -94,9 +94,10 @@ TEST_F(MenuWorld, APressOnAnItemChoosesItAndTheMenuLeavesNoTrace) {
     EXPECT_EQ(menu->getReferenceCount(), 1);
     EXPECT_EQ(menu->getFrame(), nullptr);
     menu->release();
-    // The place is drawn again at once.
+    // The place is drawn again at once, its outline's right and bottom lines too.
     EXPECT_EQ(pixel(20, 30), background);
     EXPECT_EQ(pixel(50, 60), background);
+    EXPECT_EQ(pixel(84, 103), background);
     // Edges of an item count as the item; the right button chooses as well.
     open(Point(20, 30));
     const Rect last =

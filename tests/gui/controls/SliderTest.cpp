@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 using namespace controltest;
 
@@ -458,4 +459,41 @@ TEST_F(SliderWorld, WheelStepsAndFineStepsWithShift) {
     EXPECT_TRUE(listener.reports[0].withContext);
     delete context;
     p.releaseWindowDC(window(), dc);
+}
+
+TEST_F(SliderWorld, AWheelRunIsOneEditAndFineWheelsAddUpToNotches) {
+    for (int32_t tag : {2, 3}) {
+        HorizontalSlider* s = makeSlider(tag, kTop + (tag - 2) * 26);
+        s->setValue(tag == 2 ? 0.5f : 0.95f);
+        ASSERT_TRUE(frame->addView(s));
+    }
+    paint();
+    std::string edits, values;
+    RecordingHost::get().onCall = [&](const HostCall& c) {
+        edits +=
+            std::string(c.opcode == audioMasterBeginEdit ? "b" : "e") + std::to_string(c.index);
+    };
+    // Wheel messages (ms, panel y, distance; + 1000: Shift held; 0: the host's idle) over
+    // the first row, the second (at its end), the background.
+    const int32_t script[][3] = {{0, 40, 120},    {100, 40, 120},  {200, 40, 120},  {300, 40, 1120},
+                                 {750, 0, 0},     {800, 0, 0},     {900, 40, 40},   {950, 40, 40},
+                                 {1000, 40, 40},  {1050, 40, 60},  {1100, 40, -60}, {1150, 40, -60},
+                                 {1200, 66, 120}, {1300, 66, 120}, {1400, 10, 120}, {1500, 40, 60},
+                                 {2100, 0, 0},    {2150, 40, 60},  {2200, 40, 120}};
+    for (const auto& [at, y, distance] : script) {
+        p.setTickCount(10000 + uint32_t(at));
+        const uintptr_t state = (distance > 1000 ? uintptr_t(platform::PressShift) : 0) |
+                                uintptr_t(uint16_t(distance % 1000)) << 16;
+        if (distance == 0) {
+            editor->idle();
+        } else {
+            p.sendMessage(window(), platform::MessageMouseWheel, state, 200 | (50 + y) << 16);
+        }
+    }
+    editor->close();
+    for (const RecordingListener::Report& r : listener.reports) {
+        values += std::to_string(r.tag) + ":" + std::to_string(r.value).substr(0, 4) + " ";
+    }
+    EXPECT_EQ(edits, "b2e2b2e2b3e3b2e2");
+    EXPECT_EQ(values, "2:0.60 2:0.70 2:0.80 2:0.81 2:0.91 2:0.81 3:1.00 2:0.91 ");
 }

@@ -2,6 +2,7 @@
 // Linux host drives it: the editor thread opens, idles and closes it inside
 // the host's X window while parameter changes come from another thread.
 #include "editor/ReverbEditor.h"
+#include "editor/SettingsFile.h"
 #include "gui/Frame.h"
 #include "gui/platform/headless/HeadlessPlatform.h"
 #include "gui/platform/x11/X11Platform.h"
@@ -24,6 +25,7 @@
 // clang-format off
 #include "tests/gui/platform/x11/X11TestHost.h"
 #include <X11/Xatom.h>
+#include <X11/Xutil.h>
 #include <X11/keysym.h>
 // clang-format on
 
@@ -34,7 +36,7 @@ constexpr int32_t panelHeight = 245;
 constexpr int32_t parameterCount = 32;
 
 // An effect that keeps its parameters as the real one does: each change is
-// first handed to the editor, then stored.
+// first handed to the editor, then stored, then the editor's update posted.
 class StoringEffect : public OwningEffect {
 public:
     explicit StoringEffect(const float* initial) : OwningEffect(&recordingHost, 1, 32) {
@@ -52,13 +54,18 @@ public:
             editor->setParameter(index, value);
         }
         values[index].store(value);
+        if (HostEditor* editor = editorObject()) {
+            editor->postUpdate();
+        }
     }
     float getParameter(int32_t index) override {
         return index >= 0 && index < parameterCount ? values[index].load() : 0.0f;
     }
     ReverbEditor* panel() { return static_cast<ReverbEditor*>(editorObject()); }
+    bool resizeEditor(int32_t, int32_t) override { return onResize && onResize(); }
 
     std::atomic<float> values[parameterCount];
+    std::function<bool()> onResize;
 };
 
 // Distinct values on the seven rows, so that each box and handle differs.
@@ -393,6 +400,41 @@ TEST_F(X11EditorTest, AZoomChangeGrowsTheSameWindowAndDrawsThePanelAnew) {
         return countDifferences(host.capture(before, 600, 490), zoomed) == 0;
     })) << countDifferences(host.capture(before, 600, 490), zoomed)
         << " pixels differ from the headless panel at 200%";
+}
+
+TEST_F(X11EditorTest, TheWindowDeclaresItsSizeAndWheelNotchesStepTheSliderUnderThePointer) {
+    ASSERT_TRUE(host.hasXTest() && openAndShow(reference));
+    // Flags, minimum, maximum and base size of the window's WM_NORMAL_HINTS.
+    auto declared = [&] {
+        const std::vector<unsigned long> h = host.property(panelWindow(), "WM_NORMAL_HINTS");
+        return h.size() < 17 ? h : std::vector<unsigned long>{h[0], h[5],  h[6], h[7],
+                                                              h[8], h[15], h[16]};
+    };
+    const unsigned long sizes = PMinSize | PMaxSize | PBaseSize;
+    EXPECT_EQ(declared(), std::vector<unsigned long>({sizes, 300, 245, 300, 245, 300, 245}));
+    // Notches up and down (Shift: button + 10) on the first row at 0, up on
+    // the last row at 1, on the second row's value box and the background.
+    int hx = 0, hy = 0;
+    ASSERT_TRUE(host.screenOrigin(hostWindow, hx, hy));
+    const int notches[][3] = {{100, 45, 4}, {100, 45, 4},  {100, 45, 4}, {100, 45, 14},
+                              {100, 45, 5}, {100, 201, 4}, {205, 71, 4}, {150, 10, 4}};
+    for (const auto& [x, y, button] : notches) {
+        host.movePointer(hx + x, hy + y);
+        host.key(XK_Shift_L, button > 10);
+        host.button(button % 10, true);
+        host.button(button % 10, false);
+        host.key(XK_Shift_L, false);
+    }
+    EXPECT_TRUE(idleUntil([&] { return calls(audioMasterEndEdit) > 0; }));
+    // 0.1 a notch, 0.01 with Shift, as 32-bit values.
+    EXPECT_EQ(sequence(), "begin 2, automate 2 0.100000001, automate 2 0.200000003, automate 2 "
+                          "0.300000012, automate 2 0.310000002, automate 2 0.210000008, end 2");
+    // A zoom declares the new size before the host is asked for the room.
+    std::vector<unsigned long> whenAsked;
+    effect->onResize = [&] { return whenAsked = declared(), true; };
+    EXPECT_TRUE(effect->panel()->chooseZoom(Zoom(200)));
+    settings::ZoomChoice::store(0); // the tests after this one follow the desktop
+    EXPECT_EQ(whenAsked, std::vector<unsigned long>({sizes, 600, 490, 600, 490, 600, 490}));
 }
 
 #if defined(FUMARA_MODULE_PATH)

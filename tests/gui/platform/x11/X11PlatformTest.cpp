@@ -348,7 +348,7 @@ TEST_F(X11PlatformTest, ExposeAsksForARepaintOfItsArea) {
     EXPECT_EQ(countDifferences(capture(w), before), 0);
 }
 
-TEST_F(X11PlatformTest, ButtonPressesBecomeButtonDownMessagesAndWheelDoesNot) {
+TEST_F(X11PlatformTest, PressesAndWheelNotchesBecomeMessagesAndASidewaysWheelDoesNot) {
     if (!host.hasXTest()) {
         GTEST_SKIP() << "the X server has no XTest extension";
     }
@@ -358,7 +358,7 @@ TEST_F(X11PlatformTest, ButtonPressesBecomeButtonDownMessagesAndWheelDoesNot) {
     ASSERT_TRUE(host.screenOrigin(hostWindow, hx, hy));
     host.movePointer(hx + 5, hy + 7);
     received.clear();
-    for (unsigned int b : {1u, 4u, 2u, 5u, 3u}) {
+    for (unsigned int b : {1u, 4u, 6u, 2u, 7u, 5u, 3u}) {
         host.button(b, true);
         host.button(b, false);
     }
@@ -366,13 +366,17 @@ TEST_F(X11PlatformTest, ButtonPressesBecomeButtonDownMessagesAndWheelDoesNot) {
     std::vector<uint32_t> presses;
     for (const Received& r : received) {
         if (r.message != MessagePaint) {
-            presses.push_back(r.message);
-            EXPECT_EQ(r.position, 5 | (7 << 16));
+            // A notch: its distance and the pointer's screen position.
+            const bool wheel = r.message == MessageMouseWheel;
+            presses.push_back(r.message | (wheel ? r.state & 0xFFFF0000u : 0));
+            EXPECT_EQ(r.position, wheel ? (hx + 5) | ((hy + 7) << 16) : 5 | (7 << 16));
             EXPECT_EQ(r.window, w);
             EXPECT_TRUE(r.userDataSet);
         }
     }
-    EXPECT_EQ(presses, (std::vector<uint32_t>{MessageLeftButtonDown, MessageMiddleButtonDown,
+    EXPECT_EQ(presses, (std::vector<uint32_t>{MessageLeftButtonDown, MessageMouseWheel | 120 << 16,
+                                              MessageMiddleButtonDown,
+                                              MessageMouseWheel | uint32_t(uint16_t(-120)) << 16,
                                               MessageRightButtonDown}));
 }
 

@@ -155,7 +155,7 @@ std::vector<unsigned long> X11TestHost::property(Window window, const char* name
     unsigned long items = 0, after = 0;
     unsigned char* data = nullptr;
     std::vector<unsigned long> out;
-    if (XGetWindowProperty(display, window, atom, 0, 16, False, AnyPropertyType, &type, &format,
+    if (XGetWindowProperty(display, window, atom, 0, 32, False, AnyPropertyType, &type, &format,
                            &items, &after, &data) == Success &&
         data && format == 32) {
         const long* values = reinterpret_cast<const long*>(data);
