@@ -241,8 +241,8 @@ void BM_BlockSizesThroughModule(benchmark::State& state) {
         plains.back()->setBlockSize(kCapacity);
         bench::applyDefaultProgram(*plains.back());
     }
-    const float dry = ReverbEffect::levelGain(0.9f);
-    const float wet = ReverbEffect::levelGain(0.6f);
+    const float dry = ReverbCore::levelGain(0.9f);
+    const float wet = ReverbCore::levelGain(0.6f);
     const Input& in = input();
     std::vector<float> outL(kCapacity), outR(kCapacity);
     std::vector<int32_t> positions(2 * bench::kBlockSizeCount, 0);

@@ -121,8 +121,10 @@ void ReverbCore::process(int32_t frames, const float* inLeft, const float* inRig
         return;
     }
     // Cleared before the rebuild, so that a change arriving meanwhile raises
-    // it again for the next block.
-    if (rebuildPending.exchange(false, std::memory_order_acquire)) {
+    // it again for the next block. Read first: most blocks find it down, and
+    // a plain load costs them less than the exchange.
+    if (rebuildPending.load(std::memory_order_relaxed) &&
+        rebuildPending.exchange(false, std::memory_order_acquire)) {
         rebuildEngine();
     }
     // The engine processes a block longer than its capacity in pieces of at
