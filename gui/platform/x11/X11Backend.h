@@ -167,6 +167,8 @@ private:
     // ----- Registry (lock held; X11Windows.cpp) -----
     WindowClass* findClass(const char* name);
     WindowRecord* window(WindowHandle handle);
+    // The live window that may take a size of width x height, or null.
+    WindowRecord* sizableWindow(WindowHandle handle, int32_t width, int32_t height);
     void collectSubtree(XWindow root, std::vector<XWindow>& out) const;
     // Makes the X window of a record (trap held).
     XWindow createChild(XWindow parentId, int32_t x, int32_t y, int32_t width, int32_t height,

@@ -323,12 +323,20 @@ void* X11Backend::windowUserData(WindowHandle handle) {
     return w ? w->userData : nullptr;
 }
 
+WindowRecord* X11Backend::sizableWindow(WindowHandle handle, int32_t width, int32_t height) {
+    WindowRecord* w = window(handle);
+    if (!w || !w->alive || w->destroying || !connection.display() || width < 0 || height < 0 ||
+        width > maxWindowSide || height > maxWindowSide) {
+        return nullptr;
+    }
+    return w;
+}
+
 bool X11Backend::setWindowSize(WindowHandle handle, int32_t width, int32_t height) {
     std::lock_guard<std::mutex> lock(mutex);
-    WindowRecord* w = window(handle);
+    WindowRecord* w = sizableWindow(handle, width, height);
     Display* display = connection.display();
-    if (!w || !w->alive || w->destroying || !display || width < 0 || height < 0 ||
-        width > maxWindowSide || height > maxWindowSide) {
+    if (!w) {
         return false;
     }
     const unsigned int xw = static_cast<unsigned int>(std::max(width, 1));
@@ -355,10 +363,9 @@ bool X11Backend::setWindowSize(WindowHandle handle, int32_t width, int32_t heigh
 
 bool X11Backend::declareWindowSize(WindowHandle handle, int32_t width, int32_t height) {
     std::lock_guard<std::mutex> lock(mutex);
-    WindowRecord* w = window(handle);
+    WindowRecord* w = sizableWindow(handle, width, height);
     Display* display = connection.display();
-    if (!w || !w->alive || w->destroying || !display || width < 0 || height < 0 ||
-        width > maxWindowSide || height > maxWindowSide) {
+    if (!w) {
         return false;
     }
     ErrorTrap trap(display);
