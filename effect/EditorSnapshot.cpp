@@ -13,6 +13,7 @@
 
 #if !defined(_WIN32)
 #include <cairo.h>
+#include <sys/stat.h>
 #endif
 
 namespace {
@@ -158,7 +159,15 @@ bool writeSnapshotPng(const platform::software::Surface& pixels, const std::stri
     }
     cairo_surface_mark_dirty(image);
     // Written beside the target and renamed, so that a failed write leaves
-    // any older picture in place.
+    // any older picture in place; but a device or a pipe (/dev/null) is
+    // written in place, since a rename would replace it with a file.
+    struct stat target {};
+    if (stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode)) {
+        const bool written =
+            cairo_surface_write_to_png(image, path.c_str()) == CAIRO_STATUS_SUCCESS;
+        cairo_surface_destroy(image);
+        return written;
+    }
     const std::string partial = path + ".partial";
     const bool written = cairo_surface_write_to_png(image, partial.c_str()) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(image);

@@ -1,5 +1,6 @@
 // The renderer's parts that need no plug-in: the command line, output formats,
 // the temporary output file, the progress line and the demo input.
+#include "tests/support/PipeReader.h"
 #include "tools/fumara-render/AudioFile.h"
 #include "tools/fumara-render/DemoInput.h"
 #include "tools/fumara-render/RenderOptions.h"
@@ -185,6 +186,19 @@ TEST(RenderOutput, TheTargetChangesOnlyWhenTheFileIsComplete) {
     EXPECT_EQ(back[7], -0.4f);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
     fs::remove_all(folder);
+}
+
+TEST(RenderOutput, ADeviceOrPipeIsWrittenIntoNotReplaced) {
+    PipeReader pipe("out.au");
+    const float left[2] = {0.5f, 0.25f};
+    std::string error;
+    OutputFile out;
+    ASSERT_TRUE(out.open(pipe.path, SF_FORMAT_AU | SF_FORMAT_FLOAT, 44100, error)) << error;
+    EXPECT_TRUE(out.temporaryPath().empty());
+    ASSERT_TRUE(out.write(left, left, 2, error));
+    ASSERT_TRUE(out.commit(error)) << error;
+    EXPECT_EQ(pipe.finish().substr(0, 4), ".snd");
+    EXPECT_TRUE(pipe.stillAPipe());
 }
 
 TEST(RenderProgress, LineShowsShareAndTime) {

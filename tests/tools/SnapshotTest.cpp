@@ -5,6 +5,7 @@
 #include "gui/platform/BmpDecoder.h"
 #include "host/EffectBase.h"
 #include "tests/support/Artwork.h"
+#include "tests/support/PipeReader.h"
 #include "tests/support/ScriptedPlatform.h"
 
 #include <cairo.h>
@@ -224,6 +225,13 @@ TEST(EditorSnapshot, RefusesRecordsThatAreNotALiveEffect) {
     EXPECT_FALSE(drawEditorSnapshot(&stranger, pixels));
     EXPECT_FALSE(writeSnapshotPng(Surface(), "never-written.png"));
     EXPECT_FALSE(fs::exists("never-written.png"));
+}
+
+TEST(EditorSnapshot, WritesIntoAPipeOrDeviceInsteadOfReplacingIt) {
+    PipeReader pipe("panel.png");
+    EXPECT_TRUE(writeSnapshotPng(drawnInProcess(0.5f), pipe.path));
+    EXPECT_EQ(pipe.finish().substr(1, 3), "PNG");
+    EXPECT_TRUE(pipe.stillAPipe());
 }
 
 TEST_F(SnapshotTool, WritesTheDefaultPanelAsPngWithoutRenderingAudio) {

@@ -44,6 +44,14 @@ std::string temporaryNameFor(const std::string& path) {
     return folder + "." + base + ".fumara-render-" + std::to_string(getpid()) + ".tmp";
 }
 
+// Whether `path` names something that exists and is not a regular file (a
+// device such as /dev/null, a pipe). Such a target is written in place:
+// renaming a finished file over it would replace the device or the pipe.
+bool isSpecialFile(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
 } // namespace
 
 BufferSource::BufferSource(std::vector<float> left, std::vector<float> right, int32_t rate)
@@ -159,8 +167,8 @@ bool OutputFile::open(const std::string& path, int format, int32_t sampleRate, s
         return false;
     }
     target = path;
-    temporary = temporaryNameFor(path);
-    file = sf_open(temporary.c_str(), SFM_WRITE, &info);
+    temporary = isSpecialFile(path) ? "" : temporaryNameFor(path);
+    file = sf_open((temporary.empty() ? target : temporary).c_str(), SFM_WRITE, &info);
     if (!file) {
         error = std::string("cannot write: ") + sf_strerror(nullptr);
         std::remove(temporary.c_str());
@@ -201,6 +209,9 @@ bool OutputFile::commit(std::string& error) {
         error = std::string("cannot finish the file: ") + sf_error_number(closed);
         discard();
         return false;
+    }
+    if (temporary.empty()) {
+        return true; // written in place
     }
 #if defined(_WIN32)
     const bool moved = MoveFileExA(temporary.c_str(), target.c_str(),

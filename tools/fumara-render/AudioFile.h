@@ -68,7 +68,8 @@ bool outputFormatFor(const std::string& path, int& format, std::string& descript
                      std::string& error);
 
 // A stereo output file, written to a temporary file beside `path` and moved
-// to `path` by commit(); discarded (the temporary file removed) otherwise.
+// to `path` by commit(); discarded (the temporary file removed) otherwise. A
+// device or a pipe at `path` is written in place (no temporary file).
 class OutputFile {
 public:
     OutputFile() = default;
