@@ -120,7 +120,11 @@ void Reflections::process(const float* mono, float* wet, int32_t frames) {
 void Reflections::fillAhead() {
     // A sample's taps reach at least minReach samples back: the reflections of the next
     // minReach samples read only samples the history already holds.
-    const int32_t count = std::min(kAhead, minReach) - aheadCount;
+    int32_t count = std::min(kAhead, minReach) - aheadCount;
+    // Whole vectors of the widest level, so that no tap runs a tail.
+    if (count > kAheadGrain) {
+        count -= count % kAheadGrain;
+    }
     if (count <= 0) {
         return;
     }

@@ -208,6 +208,38 @@ TEST_F(ReverbProcessing, MatchesThePlainTranscriptionForEveryBlockPattern) {
     }
 }
 
+TEST_F(ReverbProcessing, ShortBlocksFollowCutoffChangesWithoutARebuild) {
+    // Blocks short enough to run sample by sample, with the filters' cutoffs changed between
+    // them now and then (the filters redesign while the lines keep running).
+    const float cutoffs[][2] = {{0.2f, 0.1f}, {0.9f, 0.0f}, {0.5f, 0.4f}};
+    for (VectorLevel level : enginetest::vectorLevels()) {
+        SCOPED_TRACE(static_cast<int>(level));
+        enginetest::VectorLevelScope scope(level);
+        Pair pair;
+        pair.defaultProgram();
+        Noise noise(31);
+        double worst = 0.0;
+        for (int block = 0; block < 6000; ++block) {
+            if (block % 1000 == 999) {
+                const float* c = cutoffs[(block / 1000) % 3];
+                pair.each(
+                    [c](Reverb& e) {
+                        e.setLowpassCutoff(c[0]);
+                        e.setHighpassCutoff(c[1]);
+                    },
+                    [c](reference::Reverb& e) {
+                        e.setLowpassCutoff(c[0]);
+                        e.setHighpassCutoff(c[1]);
+                    });
+            }
+            const int32_t n = block % 2 == 0 ? 1 : 5;
+            worst =
+                std::max(worst, pair.run(noise.block(n, 0.4f), noise.block(n, 0.4f), 1.0f, 0.5f));
+        }
+        EXPECT_EQ(worst, 0.0);
+    }
+}
+
 TEST_F(ReverbProcessing, MatchesThePlainTranscriptionAt8000And192000Hertz) {
     for (VectorLevel level : enginetest::vectorLevels()) {
         enginetest::VectorLevelScope scope(level);
