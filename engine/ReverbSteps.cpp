@@ -1,8 +1,7 @@
 // The reverb's short blocks: every stage after the mono sum sample by sample, the delay lines
 // and filters held in locals for the block, with the results of the stages run block-wide.
-#include "engine/Reverb.h"
-
 #include "engine/DelayStepper.h"
+#include "engine/Reverb.h"
 #include "engine/Tuning.h"
 
 namespace {
