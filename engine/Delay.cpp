@@ -329,12 +329,7 @@ FUMARA_ALWAYS_INLINE void Delay::run(const float* input, float* output, int32_t 
     }
 }
 
-void Delay::process(const float* input, float* output, int32_t count, float scale, float feedback,
-                    float mix, const Chain& chain) {
-    if (updating.load(std::memory_order_relaxed) != 0) {
-        skipBusy(input, output, count, chain);
-        return;
-    }
+FUMARA_ALWAYS_INLINE void Delay::setScale(float scale) {
     // The step for this length and scale, and the write curve's coefficients for it and the
     // previous sample's step: the same every call once the line runs steadily.
     if (!(scale == stepScale)) {
@@ -356,9 +351,9 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
         setup.b = static_cast<float>(1.0 / (q0 * r + static_cast<double>(r) * r));
         coefStep = heads.q;
     }
-    if (count <= 0 || input == nullptr || output == nullptr) {
-        return;
-    }
+}
+
+FUMARA_ALWAYS_INLINE void Delay::beginCall(int32_t count, float feedback, float mix) {
     setup.feedback = feedback;
     setup.wet = mix;
     setup.dry = 1.0 - static_cast<double>(mix);
@@ -366,6 +361,45 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
     if (echoFilterOn) {
         echoFilter.cutoff = tuning::kEchoCutoff;
     }
+}
+
+namespace {
+
+// Whether a filter (or none) can be held in registers for a whole call.
+bool holdable(const Filter* filter) {
+    return filter == nullptr || (filter->isSettled() && filter->getSections() == 1);
+}
+
+} // namespace
+
+int Delay::beginSteps(int32_t count, float scale, float feedback, float mix, const Chain& chain) {
+    if (updating.load(std::memory_order_relaxed) != 0) {
+        return -1;
+    }
+    setScale(scale);
+    beginCall(count, feedback, mix);
+    const bool pre = chain.inputFilter != nullptr;
+    const bool post = chain.outputFilter != nullptr;
+    const bool held = holdable(echoFilterOn ? &echoFilter : nullptr) &&
+                      holdable(chain.inputFilter) && holdable(chain.outputFilter);
+    if (!held) {
+        return -1;
+    }
+    const bool plain = !echoFilterOn && !pre && !post && feedback == 0.0f && mix == 1.0f;
+    return delayloop::flavourCode(echoFilterOn, plain, pre, post);
+}
+
+void Delay::process(const float* input, float* output, int32_t count, float scale, float feedback,
+                    float mix, const Chain& chain) {
+    if (updating.load(std::memory_order_relaxed) != 0) {
+        skipBusy(input, output, count, chain);
+        return;
+    }
+    setScale(scale);
+    if (count <= 0 || input == nullptr || output == nullptr) {
+        return;
+    }
+    beginCall(count, feedback, mix);
 
     const bool pre = chain.inputFilter != nullptr;
     const bool post = chain.outputFilter != nullptr;

@@ -59,6 +59,16 @@ public:
     void process(const float* input, float* output, int32_t count, float scale, float feedback,
                  float mix, const Chain& chain);
 
+    // For an owner that steps the line one sample at a time in its own loop (DelayStepper.h):
+    // the set-up process() does for a call of `count` samples, and the code of the flavour
+    // (delayloop::flavourCode) process() would run, or -1 when the call is left to process():
+    // while the line is busy, or while one of its filters has not settled or has more than
+    // one section.
+    int beginSteps(int32_t count, float scale, float feedback, float mix, const Chain& chain);
+    // Whether a call with the scale, gains and filters of the last one needs no set-up: its
+    // step and write curve are computed and every cell has been cleared.
+    bool steady() const { return cleared >= length + 2 && heads.q == coefStep; }
+
     // Makes room for lines up to `maxLength` cells so later setLength calls up to that length
     // allocate nothing. Call from the control thread; it clears and restarts the line.
     void reserve(int32_t maxLength);
@@ -77,7 +87,14 @@ private:
 
     static constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
 
+    template <class F> friend class DelayStepper;
+
     bool ensureCapacity(int32_t cells);
+    // The step and write-curve coefficients for `scale`, kept while it and the last step stay.
+    void setScale(float scale);
+    // The gains of a call, the cells its samples may reach first cleared, the echo filter's
+    // cutoff.
+    void beginCall(int32_t count, float feedback, float mix);
     // Clears the cells that the next `count` samples may touch for the first time since the
     // last resize (none once the whole line is).
     void clearAhead(int32_t count) {

@@ -1,6 +1,7 @@
 // What a delay line's loops share: the line as one call sees it (cells, step, write-curve
 // coefficients, gains, the heads' running state), the cell writes along a curve, the filters of
-// the chain as a loop runs them, and one sample start to end. Private to Delay.cpp.
+// the chain as a loop runs them, and one sample start to end. Private to Delay.cpp and
+// DelayStepper.h.
 #pragma once
 
 #include "engine/Delay.h"
@@ -23,6 +24,13 @@ template <bool EchoOn, bool PlainOn, bool PreOn, bool PostOn> struct Flavour {
     static constexpr bool post = PostOn;
     static constexpr bool filtered = EchoOn || PreOn || PostOn;
 };
+// A number for a flavour's four choices.
+constexpr int flavourCode(bool echo, bool plain, bool pre, bool post) {
+    return (echo ? 8 : 0) | (plain ? 4 : 0) | (pre ? 2 : 0) | (post ? 1 : 0);
+}
+template <class F> constexpr int flavourCode() {
+    return flavourCode(F::echo, F::plain, F::pre, F::post);
+}
 
 using delayhead::Heads;
 using delayhead::LineSetup;

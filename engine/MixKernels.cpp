@@ -125,6 +125,10 @@ bool monoSum(const float* left, const float* right, float* mono, int32_t count, 
                                       kRightThreshold);
 }
 
+bool monoSumOfFew(const float* left, const float* right, float* mono, int32_t count, float limit) {
+    return MonoSum::run<8>(left, right, mono, count, limit, kLeftThreshold, kRightThreshold);
+}
+
 void outputMix(const float* inLeft, const float* inRight, const float* wetLeft,
                const float* wetRight, float* outLeft, float* outRight, double dry, double wet,
                int32_t count) {

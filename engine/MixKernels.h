@@ -11,6 +11,8 @@
 // the others limited to +-limit. Answers whether the block holds signal: some such left
 // sample above 0.00001 or right sample above 0.0001 in magnitude.
 bool monoSum(const float* left, const float* right, float* mono, int32_t count, float limit);
+// The same one sample at a time, for blocks of a few samples (no vector level to choose).
+bool monoSumOfFew(const float* left, const float* right, float* mono, int32_t count, float limit);
 
 // out = dry * in + (wet * reverb) * 0.7 for each channel, in double precision.
 void outputMix(const float* inLeft, const float* inRight, const float* wetLeft,

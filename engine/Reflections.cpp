@@ -96,9 +96,7 @@ void Reflections::process(const float* mono, float* wet, int32_t frames) {
         fillAhead();
     }
     const int32_t taken = std::min(frames, aheadCount);
-    for (int32_t i = 0; i < taken; ++i) {
-        wet[i] = ahead[aheadFrom + i];
-    }
+    std::memcpy(wet, ahead + aheadFrom, sizeof(float) * static_cast<size_t>(taken));
     aheadFrom += taken;
     aheadCount -= taken;
     // Then, piece by piece, the samples into the history and the rest of their reflections.
@@ -120,7 +118,11 @@ void Reflections::process(const float* mono, float* wet, int32_t frames) {
 void Reflections::fillAhead() {
     // A sample's taps reach at least minReach samples back: the reflections of the next
     // minReach samples read only samples the history already holds.
-    const int32_t count = std::min(kAhead, minReach) - aheadCount;
+    int32_t count = std::min(kAhead, minReach) - aheadCount;
+    // Whole vectors of the widest level, so that no tap runs a tail.
+    if (count > kAheadGrain) {
+        count -= count % kAheadGrain;
+    }
     if (count <= 0) {
         return;
     }
@@ -170,9 +172,7 @@ void Reflections::append(const float* mono, int32_t count) {
         past[at] = mono[0];
     } else if (count <= kAhead && at >= kPiece && at + count <= ringSize) {
         // A short piece inside the ring, away from its start and its copy.
-        for (int32_t i = 0; i < count; ++i) {
-            past[at + i] = mono[i];
-        }
+        std::memcpy(past + at, mono, sizeof(float) * static_cast<size_t>(count));
     } else {
         const int32_t first = std::min(count, ringSize - at);
         std::memcpy(past + at, mono, sizeof(float) * static_cast<size_t>(first));

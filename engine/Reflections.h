@@ -26,7 +26,8 @@ public:
     // Samples appended and read per pass.
     static constexpr int32_t kPiece = 1024;
     // Reflections computed ahead for short calls, and the calls that use them.
-    static constexpr int32_t kAhead = 128;
+    static constexpr int32_t kAhead = 256;
+    static constexpr int32_t kAheadGrain = 8;
     static constexpr int32_t kShortCall = 64;
 
     Reflections() = default;
@@ -51,6 +52,33 @@ public:
 
     // The reflections of `frames` pre-delayed samples into `wet`; appends them to the history.
     void process(const float* mono, float* wet, int32_t frames);
+    // The same for a call of fewer than kShortCall samples, served from the look-ahead without
+    // process()'s passes over pieces.
+    void processFew(const float* mono, float* wet, int32_t frames) {
+        if (aheadCount < frames) {
+            fillAhead();
+            if (aheadCount < frames) {
+                process(mono, wet, frames);
+                return;
+            }
+        }
+        for (int32_t i = 0; i < frames; ++i) {
+            wet[i] = ahead[aheadFrom + i];
+        }
+        aheadFrom += frames;
+        aheadCount -= frames;
+        const int32_t at = ringPos;
+        if (at < kPiece || at + frames >= ringSize || position + frames >= length) {
+            append(mono, frames);
+            return;
+        }
+        // Inside the ring, away from its start and its copy.
+        for (int32_t i = 0; i < frames; ++i) {
+            ring[at + i] = mono[i];
+        }
+        ringPos = at + frames;
+        position += frames;
+    }
 
     int32_t historyLength() const { return length; }
     int32_t noiseLength() const { return noiseSize; }

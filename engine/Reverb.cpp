@@ -161,6 +161,7 @@ void Reverb::reserveDelays() {
 void Reverb::setLength(float value) {
     length = value;
     updating.store(1, std::memory_order_relaxed);
+    linesSteady = false;
     const int32_t rate = sampleRate;
     const double pre = preDelay.load(std::memory_order_relaxed);
     preDelayLine->setLength(static_cast<int32_t>(pre * kPreDelaySeconds * rate));
@@ -327,7 +328,9 @@ void Reverb::processBlock(int32_t frames, const float* inLeft, const float* inRi
 
     // 1. Mono sum and signal detection (the right threshold is ten times the left one).
     float* sum = mono.get();
-    const bool signal = monoSum(inLeft, inRight, sum, frames, kInputLimit);
+    const bool signal = frames <= kSteppedBlock
+                            ? monoSumOfFew(inLeft, inRight, sum, frames, kInputLimit)
+                            : monoSum(inLeft, inRight, sum, frames, kInputLimit);
 
     // 2. Tail gate: 2 seconds plus 6 seconds per unit of room size after the last signal.
     if (signal) {
@@ -342,6 +345,28 @@ void Reverb::processBlock(int32_t frames, const float* inLeft, const float* inRi
         }
     }
 
+    // The filters around the first comb take the cutoffs set since the last block.
+    lowpass.mix = kLowpassMix;
+    lowpass.cutoff = lowpassCutoff.load(std::memory_order_relaxed);
+    highpass.cutoff = highpassCutoff.load(std::memory_order_relaxed);
+    if (frames <= kSteppedBlock &&
+        stepStages(frames, inLeft, inRight, outLeft, outRight, dry, wet)) {
+        return;
+    }
+    runStages(frames, inLeft, inRight, outLeft, outRight, dry, wet);
+}
+
+Delay::Chain Reverb::comb1Filters() {
+    Delay::Chain filters;
+    filters.inputFilter = &lowpass;
+    filters.inputMixing = true;
+    filters.outputFilter = &highpass;
+    return filters;
+}
+
+void Reverb::runStages(int32_t frames, const float* inLeft, const float* inRight, float* outLeft,
+                       float* outRight, float dry, float wet) {
+    float* sum = mono.get();
     float* left = wetLeft.get();
     float* right = wetRight.get();
 
@@ -352,14 +377,7 @@ void Reverb::processBlock(int32_t frames, const float* inLeft, const float* inRi
     // 5. to 7. Low-pass (blended with its input), first comb with its echo filter, high-pass.
     // The two filters run inside the comb's loop, sample by sample, with the same result as
     // three passes over the block.
-    lowpass.mix = kLowpassMix;
-    lowpass.cutoff = lowpassCutoff.load(std::memory_order_relaxed);
-    highpass.cutoff = highpassCutoff.load(std::memory_order_relaxed);
-    Delay::Chain filters;
-    filters.inputFilter = &lowpass;
-    filters.inputMixing = true;
-    filters.outputFilter = &highpass;
-    combLine1->process(left, right, frames, kLineScale, feedback1, kComb1Mix, filters);
+    combLine1->process(left, right, frames, kLineScale, feedback1, kComb1Mix, comb1Filters());
     // 8. Second comb: the left wet signal.
     combLine2->process(right, left, frames, kLineScale, feedback2, kComb2Mix);
     // 9. Stereo separation: the right wet signal is the left one, a little later.

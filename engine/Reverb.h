@@ -33,6 +33,8 @@ public:
     static constexpr float kMaxRoomSize = 2.0f;
     // Input samples beyond this magnitude are limited to it on their way into the reverb.
     static constexpr float kInputLimit = 1.0e6f;
+    // Blocks up to this many frames run all stages sample by sample.
+    static constexpr int32_t kSteppedBlock = 13;
 
     // Builds the whole network at the library-wide rate (currentSampleRate).
     Reverb();
@@ -92,6 +94,15 @@ private:
     void reserveDelays();
     void processBlock(int32_t frames, const float* inLeft, const float* inRight, float* outLeft,
                       float* outRight, float dry, float wet);
+    // Steps 3 to 10 of a block whose mono sum is in `mono`: each stage over the whole block.
+    void runStages(int32_t frames, const float* inLeft, const float* inRight, float* outLeft,
+                   float* outRight, float dry, float wet);
+    // The same for a short block, all stages sample by sample with their state in locals
+    // (ReverbSteps.cpp); answers false, having done nothing a later runStages would not redo,
+    // while a line or filter cannot be stepped.
+    bool stepStages(int32_t frames, const float* inLeft, const float* inRight, float* outLeft,
+                    float* outRight, float dry, float wet);
+    Delay::Chain comb1Filters();
 
     std::atomic<uint8_t> updating{0};
     float length = 1.0f;
@@ -120,6 +131,9 @@ private:
     std::atomic<float> separation{0.5f};
     std::atomic<float> preDelay{0.0f};
     int32_t tailCounter = 0;
+    // Whether the delay lines ran steadily (Delay::steady) at the last stepped block, so that
+    // the next one needs no set-up for them; a rebuild clears it.
+    bool linesSteady = false;
     // What the tail gate sets tailCounter to on signal, for the room size and rate.
     int32_t tailLength = 0;
 

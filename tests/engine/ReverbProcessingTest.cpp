@@ -175,22 +175,26 @@ void ReverbProcessing::matchAcrossSettings(VectorLevel level) {
 
 TEST_F(ReverbProcessing, MatchesThePlainTranscriptionForEveryBlockPattern) {
     // Hosts split blocks anywhere: each row is a cycle of block sizes, with a room size (the
-    // reflections' shortest tap) and a capacity, run at every vector level.
+    // reflections' shortest tap), a capacity and a rate, run at every vector level. At 8000 Hz
+    // and room size 0 the shortest tap reaches 8 samples back, less than some short blocks.
     struct Row {
         std::vector<int32_t> sizes;
         float room;
         int32_t capacity;
+        int32_t rate;
     };
-    const Row rows[] = {{{1, 7, 32, 512}, 0.5f, 512},
-                        {{512, 1, 1, 32, 7, 7}, 0.0f, 512},
-                        {{1}, 0.0f, 256},
-                        {{3, 64, 1, 100}, 1.0f, 100}};
+    const Row rows[] = {{{1, 7, 32, 512}, 0.5f, 512, 44100},
+                        {{512, 1, 1, 32, 7, 7}, 0.0f, 512, 44100},
+                        {{1}, 0.0f, 256, 44100},
+                        {{3, 64, 1, 100}, 1.0f, 100, 44100},
+                        {{13, 1, 9, 12}, 0.0f, 64, 8000}};
     for (VectorLevel level : enginetest::vectorLevels()) {
         enginetest::VectorLevelScope scope(level);
         for (const Row& row : rows) {
             SCOPED_TRACE(testing::Message() << "level " << static_cast<int>(level) << " first "
                                             << row.sizes[0] << " room " << row.room);
-            Pair pair;
+            currentSampleRate = row.rate;
+            Pair pair(row.rate);
             pair.setBlockSize(row.capacity);
             pair.defaultProgram();
             pair.rebuild(0.5f, 0, row.room);
@@ -205,6 +209,38 @@ TEST_F(ReverbProcessing, MatchesThePlainTranscriptionForEveryBlockPattern) {
             }
             EXPECT_EQ(worst, 0.0);
         }
+    }
+}
+
+TEST_F(ReverbProcessing, ShortBlocksFollowCutoffChangesWithoutARebuild) {
+    // Blocks short enough to run sample by sample, with the filters' cutoffs changed between
+    // them now and then (the filters redesign while the lines keep running).
+    const float cutoffs[][2] = {{0.2f, 0.1f}, {0.9f, 0.0f}, {0.5f, 0.4f}};
+    for (VectorLevel level : enginetest::vectorLevels()) {
+        SCOPED_TRACE(static_cast<int>(level));
+        enginetest::VectorLevelScope scope(level);
+        Pair pair;
+        pair.defaultProgram();
+        Noise noise(31);
+        double worst = 0.0;
+        for (int block = 0; block < 6000; ++block) {
+            if (block % 1000 == 999) {
+                const float* c = cutoffs[(block / 1000) % 3];
+                pair.each(
+                    [c](Reverb& e) {
+                        e.setLowpassCutoff(c[0]);
+                        e.setHighpassCutoff(c[1]);
+                    },
+                    [c](reference::Reverb& e) {
+                        e.setLowpassCutoff(c[0]);
+                        e.setHighpassCutoff(c[1]);
+                    });
+            }
+            const int32_t n = block % 2 == 0 ? 1 : 5;
+            worst =
+                std::max(worst, pair.run(noise.block(n, 0.4f), noise.block(n, 0.4f), 1.0f, 0.5f));
+        }
+        EXPECT_EQ(worst, 0.0);
     }
 }
 
