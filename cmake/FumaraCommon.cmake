@@ -10,6 +10,14 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   endif()
 endif()
 target_compile_options(fumara_options INTERFACE $<$<CXX_COMPILER_ID:GNU,Clang>:-ffp-contract=off>)
+# The C library's checked string and memory functions where the compiler knows
+# an object's size, as Debian builds its packages (it needs optimisation;
+# sanitizer builds check those calls themselves).
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
+  target_compile_options(fumara_options INTERFACE
+    "$<$<AND:$<COMPILE_LANG_AND_ID:CXX,GNU,Clang>,$<NOT:$<CONFIG:Debug>>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>"
+    "$<$<AND:$<COMPILE_LANG_AND_ID:C,GNU,Clang>,$<NOT:$<CONFIG:Debug>>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
+endif()
 # Binaries name no folder of the machine that built them: source and build
 # paths (debug information, __FILE__) read relative to the source tree, so that
 # two checkouts of one commit in different folders build the same bytes. The

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
@@ -286,9 +287,8 @@ public:
     explicit OwnSettings(const std::string& content = std::string())
         : folder(testing::TempDir() + "fumara-lv2-zoom-" + std::to_string(getpid())),
           saved(std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "") {
-        EXPECT_EQ(
-            std::system(("rm -rf '" + folder + "' && mkdir -p '" + folder + "/fumara'").c_str()),
-            0);
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder + "/fumara");
         if (!content.empty()) {
             std::ofstream(folder + "/fumara/settings") << content;
         }
@@ -300,7 +300,8 @@ public:
         } else {
             setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
         }
-        std::system(("rm -rf '" + folder + "'").c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
     }
     std::string file() const {
         std::ifstream in(folder + "/fumara/settings");

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -290,7 +291,7 @@ TEST(Artwork, HandlePositionsFollowTheSliderGeometry) {
 
 TEST(Artwork, GeneratorWritesTheResourceFilesOfEveryZoom) {
     const std::string dir = testing::TempDir() + "artwork-" + std::to_string(getpid());
-    ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
+    std::filesystem::create_directories(dir);
     const std::string cmd =
         std::string("'") + FUMARA_MAKE_ARTWORK + "' '" + dir + "' --preview '" + dir + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
@@ -305,7 +306,7 @@ TEST(Artwork, GeneratorWritesTheResourceFilesOfEveryZoom) {
                             "editor-200.png", "editor-300.png"}) {
         EXPECT_FALSE(bytesOf(dir + "/" + png).empty()) << png;
     }
-    std::system(("rm -rf '" + dir + "'").c_str());
+    std::filesystem::remove_all(dir);
     // A missing output directory is reported, not ignored.
     EXPECT_NE(std::system((std::string("'") + FUMARA_MAKE_ARTWORK +
                            "' /nonexistent/dir/for/artwork 2>/dev/null")
