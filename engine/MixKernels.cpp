@@ -135,3 +135,9 @@ void outputMix(const float* inLeft, const float* inRight, const float* wetLeft,
     simd::dispatchFor<OutputMix>(count, inLeft, inRight, wetLeft, wetRight, outLeft, outRight, dry,
                                  wet, count);
 }
+
+void outputMixOfFew(const float* inLeft, const float* inRight, const float* wetLeft,
+                    const float* wetRight, float* outLeft, float* outRight, double dry, double wet,
+                    int32_t count) {
+    OutputMix::run<8>(inLeft, inRight, wetLeft, wetRight, outLeft, outRight, dry, wet, count);
+}

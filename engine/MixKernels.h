@@ -18,3 +18,7 @@ bool monoSumOfFew(const float* left, const float* right, float* mono, int32_t co
 void outputMix(const float* inLeft, const float* inRight, const float* wetLeft,
                const float* wetRight, float* outLeft, float* outRight, double dry, double wet,
                int32_t count);
+// The same one sample at a time, for blocks of a few samples.
+void outputMixOfFew(const float* inLeft, const float* inRight, const float* wetLeft,
+                    const float* wetRight, float* outLeft, float* outRight, double dry, double wet,
+                    int32_t count);

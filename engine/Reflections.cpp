@@ -165,26 +165,19 @@ void Reflections::computeRun(float* wet, int32_t count, int32_t ringAt) {
     accumulateTaps(wet, count, runs);
 }
 
-void Reflections::append(const float* mono, int32_t count) {
+void Reflections::appendAcross(const float* mono, int32_t count) {
     float* past = ring.get();
     const int32_t at = ringPos;
-    if (count == 1 && at >= kPiece) {
-        past[at] = mono[0];
-    } else if (count <= kAhead && at >= kPiece && at + count <= ringSize) {
-        // A short piece inside the ring, away from its start and its copy.
-        std::memcpy(past + at, mono, sizeof(float) * static_cast<size_t>(count));
-    } else {
-        const int32_t first = std::min(count, ringSize - at);
-        std::memcpy(past + at, mono, sizeof(float) * static_cast<size_t>(first));
-        if (at < kPiece) {
-            const int32_t copied = std::min(first, kPiece - at);
-            std::memcpy(past + ringSize + at, mono, sizeof(float) * static_cast<size_t>(copied));
-        }
-        const int32_t rest = count - first;
-        if (rest > 0) {
-            std::memcpy(past, mono + first, sizeof(float) * static_cast<size_t>(rest));
-            std::memcpy(past + ringSize, mono + first, sizeof(float) * static_cast<size_t>(rest));
-        }
+    const int32_t first = std::min(count, ringSize - at);
+    std::memcpy(past + at, mono, sizeof(float) * static_cast<size_t>(first));
+    if (at < kPiece) {
+        const int32_t copied = std::min(first, kPiece - at);
+        std::memcpy(past + ringSize + at, mono, sizeof(float) * static_cast<size_t>(copied));
+    }
+    const int32_t rest = count - first;
+    if (rest > 0) {
+        std::memcpy(past, mono + first, sizeof(float) * static_cast<size_t>(rest));
+        std::memcpy(past + ringSize, mono + first, sizeof(float) * static_cast<size_t>(rest));
     }
     ringPos = at + count >= ringSize ? at + count - ringSize : at + count;
     position += count;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 // For each sample, the 32 taps in order: wet += (history[t - reach] * gain) * noise[phase],
@@ -53,31 +54,16 @@ public:
     // The reflections of `frames` pre-delayed samples into `wet`; appends them to the history.
     void process(const float* mono, float* wet, int32_t frames);
     // The same for a call of fewer than kShortCall samples, served from the look-ahead without
-    // process()'s passes over pieces.
+    // process()'s passes over pieces (process() fills the look-ahead when it runs short).
     void processFew(const float* mono, float* wet, int32_t frames) {
         if (aheadCount < frames) {
-            fillAhead();
-            if (aheadCount < frames) {
-                process(mono, wet, frames);
-                return;
-            }
-        }
-        for (int32_t i = 0; i < frames; ++i) {
-            wet[i] = ahead[aheadFrom + i];
-        }
-        aheadFrom += frames;
-        aheadCount -= frames;
-        const int32_t at = ringPos;
-        if (at < kPiece || at + frames >= ringSize || position + frames >= length) {
-            append(mono, frames);
+            process(mono, wet, frames);
             return;
         }
-        // Inside the ring, away from its start and its copy.
-        for (int32_t i = 0; i < frames; ++i) {
-            ring[at + i] = mono[i];
-        }
-        ringPos = at + frames;
-        position += frames;
+        copy(wet, ahead + aheadFrom, frames);
+        aheadFrom += frames;
+        aheadCount -= frames;
+        append(mono, frames);
     }
 
     int32_t historyLength() const { return length; }
@@ -88,8 +74,29 @@ public:
     int32_t noisePosition(int tap) const;
 
 private:
-    // Appends frames [from, to) of `mono` to the ring.
-    void append(const float* mono, int32_t count);
+    // Appends `count` samples of `mono` to the history: in place when they land inside the
+    // ring, away from its start and its copy and short of the history's end (a short call's
+    // usual case), otherwise through appendAcross, which also keeps the copy and wraps.
+    void append(const float* mono, int32_t count) {
+        const int32_t at = ringPos;
+        if (at >= kPiece && at + count < ringSize && position + count < length) {
+            copy(ring.get() + at, mono, count);
+            ringPos = at + count;
+            position += count;
+            return;
+        }
+        appendAcross(mono, count);
+    }
+    void appendAcross(const float* mono, int32_t count);
+    // A copy of a few floats: one is stored directly, more go through the library's copy,
+    // which is quicker than an element loop from a handful on.
+    static void copy(float* to, const float* from, int32_t count) {
+        if (count == 1) {
+            *to = *from;
+        } else {
+            std::memcpy(to, from, sizeof(float) * static_cast<size_t>(count));
+        }
+    }
     // The reflections of the `count` samples from the current frontier on into `wet`; moves the
     // frontier on. ringAt is the ring position of the frontier's sample.
     void computeRun(float* wet, int32_t count, int32_t ringAt);

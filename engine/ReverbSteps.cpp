@@ -1,6 +1,7 @@
 // The reverb's short blocks: every stage after the mono sum sample by sample, the delay lines
 // and filters held in locals for the block, with the results of the stages run block-wide.
 #include "engine/DelayStepper.h"
+#include "engine/MixKernels.h"
 #include "engine/Reverb.h"
 #include "engine/Tuning.h"
 
@@ -45,9 +46,9 @@ bool Reverb::stepStages(int32_t frames, const float* inLeft, const float* inRigh
     }
     reflections.processFew(sum, wetLeft.get(), frames);
 
-    // The combs, the separation and the output mix (as outputMix computes it), each line in a
-    // loop of its own, so that the processor overlaps the samples of a line (one sample's path
-    // through all of them is a long chain of dependent steps).
+    // The combs and the separation, each line in a loop of its own, so that the processor
+    // overlaps the samples of a line (one sample's path through all of them is a long chain of
+    // dependent steps); then the output mix.
     float* left = wetLeft.get();
     float* right = wetRight.get();
     {
@@ -68,14 +69,6 @@ bool Reverb::stepStages(int32_t frames, const float* inLeft, const float* inRigh
             right[i] = spread(left[i]);
         }
     }
-    const double dryGain = dry;
-    const double wetGain = wet;
-    for (int32_t i = 0; i < frames; ++i) {
-        const double l = inLeft[i];
-        const double r = inRight[i];
-        outLeft[i] = static_cast<float>(dryGain * l + (wetGain * left[i]) * tuning::kWetOutputGain);
-        outRight[i] =
-            static_cast<float>(dryGain * r + (wetGain * right[i]) * tuning::kWetOutputGain);
-    }
+    outputMixOfFew(inLeft, inRight, left, right, outLeft, outRight, dry, wet, frames);
     return true;
 }
