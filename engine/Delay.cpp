@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-using delayloop::Flavour;
+using delayloop::FlavourOf;
 using delayloop::Heads;
 using delayloop::LineSetup;
 using delayloop::LoopFilters;
@@ -101,7 +101,6 @@ FUMARA_ALWAYS_INLINE void curveOf(const LineSetup& line, const Run& run, const f
 
 // The state after a run of m samples (the head itself moved in headPass).
 FUMARA_ALWAYS_INLINE void endRun(Heads& h, const Run& run, int32_t m) {
-    h.w = run.writes[m - 1];
     h.lastP = run.heads[m];
     h.xpp = run.rounded[m];
     h.xp = run.rounded[m + 1];
@@ -372,21 +371,22 @@ bool holdable(const Filter* filter) {
 
 } // namespace
 
+int Delay::flavourFor(float feedback, float mix, const Chain& chain) const {
+    const bool pre = chain.inputFilter != nullptr;
+    const bool post = chain.outputFilter != nullptr;
+    const bool plain = !echoFilterOn && !pre && !post && feedback == 0.0f && mix == 1.0f;
+    return delayloop::flavourCode(echoFilterOn, plain, pre, post);
+}
+
 int Delay::beginSteps(int32_t count, float scale, float feedback, float mix, const Chain& chain) {
     if (updating.load(std::memory_order_relaxed) != 0) {
         return -1;
     }
     setScale(scale);
     beginCall(count, feedback, mix);
-    const bool pre = chain.inputFilter != nullptr;
-    const bool post = chain.outputFilter != nullptr;
     const bool held = holdable(echoFilterOn ? &echoFilter : nullptr) &&
                       holdable(chain.inputFilter) && holdable(chain.outputFilter);
-    if (!held) {
-        return -1;
-    }
-    const bool plain = !echoFilterOn && !pre && !post && feedback == 0.0f && mix == 1.0f;
-    return delayloop::flavourCode(echoFilterOn, plain, pre, post);
+    return held ? flavourFor(feedback, mix, chain) : -1;
 }
 
 void Delay::process(const float* input, float* output, int32_t count, float scale, float feedback,
@@ -401,36 +401,34 @@ void Delay::process(const float* input, float* output, int32_t count, float scal
     }
     beginCall(count, feedback, mix);
 
-    const bool pre = chain.inputFilter != nullptr;
-    const bool post = chain.outputFilter != nullptr;
-    if (!echoFilterOn && !pre && !post && feedback == 0.0f && mix == 1.0f) {
-        run<Flavour<false, true, false, false>>(input, output, count, chain);
-        return;
-    }
-    switch ((echoFilterOn ? 4 : 0) | (pre ? 2 : 0) | (post ? 1 : 0)) {
+    // Codes: 8 the echo filter, 4 plain, 2 the input filter, 1 the output filter.
+    switch (flavourFor(feedback, mix, chain)) {
+    case 4:
+        run<FlavourOf<4>>(input, output, count, chain);
+        break;
     case 0:
-        run<Flavour<false, false, false, false>>(input, output, count, chain);
+        run<FlavourOf<0>>(input, output, count, chain);
         break;
     case 1:
-        run<Flavour<false, false, false, true>>(input, output, count, chain);
+        run<FlavourOf<1>>(input, output, count, chain);
         break;
     case 2:
-        run<Flavour<false, false, true, false>>(input, output, count, chain);
+        run<FlavourOf<2>>(input, output, count, chain);
         break;
     case 3:
-        run<Flavour<false, false, true, true>>(input, output, count, chain);
+        run<FlavourOf<3>>(input, output, count, chain);
         break;
-    case 4:
-        run<Flavour<true, false, false, false>>(input, output, count, chain);
+    case 8:
+        run<FlavourOf<8>>(input, output, count, chain);
         break;
-    case 5:
-        run<Flavour<true, false, false, true>>(input, output, count, chain);
+    case 9:
+        run<FlavourOf<9>>(input, output, count, chain);
         break;
-    case 6:
-        run<Flavour<true, false, true, false>>(input, output, count, chain);
+    case 10:
+        run<FlavourOf<10>>(input, output, count, chain);
         break;
     default:
-        run<Flavour<true, false, true, true>>(input, output, count, chain);
+        run<FlavourOf<11>>(input, output, count, chain);
         break;
     }
 }

@@ -105,6 +105,8 @@ private:
     void clearMore(int32_t count);
     // A call while the line is busy: the chain's filters still see their samples.
     void skipBusy(const float* input, float* output, int32_t count, const Chain& chain);
+    // The code (delayloop::flavourCode) of the loop that suits a call's gains and filters.
+    int flavourFor(float feedback, float mix, const Chain& chain) const;
     // The samples of one call, with the loop that suits the line; F is a delayloop::Flavour.
     template <class F>
     void run(const float* input, float* output, int32_t count, const Chain& chain);
@@ -116,7 +118,7 @@ private:
     int32_t cleared = 0;  // cells from 0 on cleared since the last resize
     bool echoFilterOn = false;
     // The read head and write curve (step, coefA, coefB, readOffset; readPos, lastCell,
-    // writeCell, lastReadPos, lastInput, olderInput, lastStep) as the loops use them.
+    // lastReadPos, lastInput, olderInput, lastStep) as the loops use them.
     delayhead::LineSetup setup;
     delayhead::Heads heads;
     // What process computes from the length and scale, kept while they stay: the scale the

@@ -32,7 +32,6 @@ struct LineSetup {
 struct Heads {
     float P = 0.0f;     // the read head
     int32_t last = 0;   // the head's cell at the previous sample
-    int32_t w = 0;      // the first cell written at the current sample
     float lastP = 0.0f; // the head at the previous sample
     float xp = 0.0f;    // the last input, with its offset
     float xpp = 0.0f;   // the input before

@@ -31,6 +31,9 @@ constexpr int flavourCode(bool echo, bool plain, bool pre, bool post) {
 template <class F> constexpr int flavourCode() {
     return flavourCode(F::echo, F::plain, F::pre, F::post);
 }
+// The flavour of a code, for a switch over the codes a line answers.
+template <int Code>
+using FlavourOf = Flavour<(Code & 8) != 0, (Code & 4) != 0, (Code & 2) != 0, (Code & 1) != 0>;
 
 using delayhead::Heads;
 using delayhead::LineSetup;
@@ -177,7 +180,6 @@ FUMARA_ALWAYS_INLINE void stepSample(const LineSetup& line, Heads& h, const floa
 
     // Cells the head has passed since the previous sample.
     const delayhead::WriteSpan span = delayhead::writeSpan(h.last, k, line.length);
-    h.w = span.first;
 
     double Y = delayhead::interpolate<double>(u, line.cell[k], line.cell[k + 1], line.cell[k + 2]);
     if (F::echo) {
@@ -187,12 +189,13 @@ FUMARA_ALWAYS_INLINE void stepSample(const LineSetup& line, Heads& h, const floa
 
     if (span.count > 0) {
         const double a = line.a, b = line.b, q = h.q, xp = h.xp, xpp = h.xpp;
-        const double D = delayhead::curveStart<double>(h.w, h.lastP, line.offset, line.length);
+        const double D =
+            delayhead::curveStart<double>(span.first, h.lastP, line.offset, line.length);
         const double W = delayhead::curveValue(D, q, line.stepD, a, b, x, xp, xpp);
         if (span.count == 1) {
-            putCell<F>(line, h.w, W);
+            putCell<F>(line, span.first, W);
         } else {
-            curveRuns(line.length, h.w, span.count, W,
+            curveRuns(line.length, span.first, span.count, W,
                       delayhead::curveSlope(D, q, line.stepD, a, b, x, xp, xpp),
                       delayhead::curveBend(a, b, x, xp, xpp),
                       [&line](int32_t j, double value)

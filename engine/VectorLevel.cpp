@@ -44,15 +44,12 @@ VectorLevel familyCeiling(KernelGroup group) {
     return VectorLevel::Avx512;
 }
 
-std::atomic<int> cap{-1};
-
 int lower(VectorLevel a, VectorLevel b) {
     return static_cast<int>(a) < static_cast<int>(b) ? static_cast<int>(a) : static_cast<int>(b);
 }
 
 void apply(VectorLevel level) {
     const int capped = lower(level, supportedVectorLevel());
-    cap.store(capped, std::memory_order_relaxed);
     for (int g = 0; g < kKernelGroups; ++g) {
         const KernelGroup group = static_cast<KernelGroup>(g);
         vectorlevel::groupLevels[g].store(
@@ -78,15 +75,6 @@ int probe(KernelGroup group) {
 VectorLevel supportedVectorLevel() {
     static const VectorLevel supported = detect();
     return supported;
-}
-
-VectorLevel activeVectorLevel() {
-    int level = cap.load(std::memory_order_relaxed);
-    if (level < 0) {
-        apply(supportedVectorLevel());
-        level = cap.load(std::memory_order_relaxed);
-    }
-    return static_cast<VectorLevel>(level);
 }
 
 void limitVectorLevel(VectorLevel level) {

@@ -1,5 +1,5 @@
-// The vector instruction levels of the engine's kernels: the one the processor supports, the
-// cap in use, and the level each group of kernels runs at under that cap.
+// The vector instruction levels of the engine's kernels: the one the processor supports, a cap
+// for tests and benchmarks, and the level each group of kernels runs at under that cap.
 #pragma once
 
 #include <atomic>
@@ -28,8 +28,6 @@ constexpr int kKernelGroups = 4;
 
 // The highest level this processor and build support.
 VectorLevel supportedVectorLevel();
-// The cap on the level in use.
-VectorLevel activeVectorLevel();
 // Uses at most `level` from now on (never more than supported). Not for the audio thread.
 void limitVectorLevel(VectorLevel level);
 
