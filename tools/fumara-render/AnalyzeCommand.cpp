@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <utility>
 
 namespace render {
 
@@ -107,12 +108,13 @@ int analyseImpulseResponses(const RenderOptions& options, int32_t rate, const Pl
         std::printf("%s%s, %s: impulse response at %d Hz, %.2f s\n", k > 0 ? "\n" : "",
                     pluginName.c_str(), label.c_str(), rate,
                     static_cast<double>(response.left.size()) / rate);
-        printFigures(analysis::analyseResponse(response.left, response.right, rate));
-        const std::vector<float>* channels[2] = {&response.left, &response.right};
+        analysis::ResponseFigures figures =
+            analysis::analyseResponse(response.left, response.right, rate);
+        printFigures(figures);
         for (int c = 0; c < 2; ++c) {
             analysis::DecayCurve curve;
             curve.label = several ? label : (c == 0 ? "left" : "right");
-            curve.level = analysis::energyDecayCurve(*channels[c], 1);
+            curve.level = std::move(figures.decay[c]);
             curve.rate = rate;
             curve.colour = several ? int(k) : c;
             curve.dashed = c == 1;

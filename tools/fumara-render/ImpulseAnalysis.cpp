@@ -22,17 +22,17 @@ std::vector<double> energyDecayCurve(const std::vector<float>& response, size_t 
     if (from >= response.size()) {
         return curve;
     }
-    // The remaining energy, summed from the end so that the small late sums keep their digits.
-    std::vector<double> remaining(response.size(), 0.0);
+    // The remaining energy, summed from the end so that the small late sums keep their digits,
+    // then each sum as a level against the first.
     double sum = 0.0;
     for (size_t i = response.size(); i-- > from;) {
         sum += double(response[i]) * double(response[i]);
-        remaining[i] = sum;
+        curve[i] = sum;
     }
-    const double total = remaining[from];
+    const double total = curve[from];
     for (size_t i = from; i < response.size(); ++i) {
-        curve[i] = remaining[i] > 0.0 && total > 0.0 ? 10.0 * std::log10(remaining[i] / total)
-                                                     : -std::numeric_limits<double>::infinity();
+        curve[i] = curve[i] > 0.0 && total > 0.0 ? 10.0 * std::log10(curve[i] / total)
+                                                 : -std::numeric_limits<double>::infinity();
     }
     return curve;
 }
@@ -95,7 +95,11 @@ double correlation(const std::vector<float>& a, const std::vector<float>& b, siz
     return aa > 0.0 && bb > 0.0 ? ab / std::sqrt(aa * bb) : 0.0;
 }
 
-ChannelFigures analyseChannel(const std::vector<float>& response, double rate) {
+namespace {
+
+// A channel's figures, with its energy decay curve from sample 1 on.
+ChannelFigures channelFigures(const std::vector<float>& response, const std::vector<double>& curve,
+                              double rate) {
     ChannelFigures figures;
     const size_t arrival = firstArrival(response);
     if (arrival >= response.size()) {
@@ -103,7 +107,6 @@ ChannelFigures analyseChannel(const std::vector<float>& response, double rate) {
         figures.wetToDryDb = -std::numeric_limits<double>::infinity();
         return figures;
     }
-    const std::vector<double> curve = energyDecayCurve(response, 1);
     figures.rt60 = decayTime(curve, arrival, rate, -5.0, -35.0);
     figures.edt = decayTime(curve, arrival, rate, 0.0, -10.0);
     figures.firstArrivalMs = 1000.0 * double(arrival) / rate;
@@ -120,12 +123,21 @@ ChannelFigures analyseChannel(const std::vector<float>& response, double rate) {
     return figures;
 }
 
+} // namespace
+
+ChannelFigures analyseChannel(const std::vector<float>& response, double rate) {
+    return channelFigures(response, energyDecayCurve(response, 1), rate);
+}
+
 ResponseFigures analyseResponse(const std::vector<float>& left, const std::vector<float>& right,
                                 double rate) {
     ResponseFigures figures;
-    figures.channels[0] = analyseChannel(left, rate);
-    figures.channels[1] = analyseChannel(right, rate);
-    const std::vector<double> curve = energyDecayCurve(left, 1);
+    const std::vector<float>* channels[2] = {&left, &right};
+    for (int c = 0; c < 2; ++c) {
+        figures.decay[c] = energyDecayCurve(*channels[c], 1);
+        figures.channels[c] = channelFigures(*channels[c], figures.decay[c], rate);
+    }
+    const std::vector<double>& curve = figures.decay[0];
     size_t tail = std::min<size_t>(1, curve.size());
     while (tail < curve.size() && curve[tail] > kTailStartDb) {
         ++tail;

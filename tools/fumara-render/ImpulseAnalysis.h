@@ -27,6 +27,8 @@ struct ResponseFigures {
     // The correlation of the two channels over the tail (from where the left channel's
     // decay has fallen by 5 dB): 1 for the same signal, 0 for unrelated ones.
     double tailCorrelation = 0.0;
+    // Each channel's energy decay curve (energyDecayCurve from sample 1 on).
+    std::vector<double> decay[2];
 };
 
 // The energy decay curve of a response: for each sample, 10 log10 of the energy from that
