@@ -66,8 +66,6 @@ constexpr ParameterInfo kNamedParameters[kNamedParameterCount] = {
 // stored in the programs only.
 constexpr int32_t kParameterCount = 32;
 constexpr ParameterInfo kUnusedParameter = {"Unused", "", 0.5f, kStoredOnly, false, kNoPanelRow};
-constexpr const char* kUnusedParameterName = kUnusedParameter.name;
-constexpr float kUnusedParameterDefault = kUnusedParameter.defaultValue;
 
 // The table's row of any index; kUnusedParameter for the others.
 constexpr const ParameterInfo& parameterInfo(int32_t index) {

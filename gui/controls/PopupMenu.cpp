@@ -42,12 +42,6 @@ Rect placeMenu(const Point& where, const Rect& bounds, int32_t width, int32_t he
 
 } // namespace
 
-PopupMenu::PopupMenu(const Point& where, const Rect& bounds, const char* menuTitle,
-                     const std::vector<std::string>& menuItems, int32_t current,
-                     PopupMenuListener* owner, int32_t menuTag)
-    : PopupMenu(where, bounds, {Section{menuTitle ? menuTitle : "", menuItems, current}}, owner,
-                menuTag) {}
-
 PopupMenu::PopupMenu(const Point& where, const Rect& bounds, const std::vector<Section>& sections,
                      PopupMenuListener* owner, int32_t menuTag, int32_t width)
     : View(placeMenu(where, bounds, width, menuHeight(sections))), listener(owner), tag(menuTag) {

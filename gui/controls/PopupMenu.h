@@ -37,12 +37,8 @@ public:
     };
 
     // A menu whose top-left corner is `where`, moved as little as needed to lie
-    // inside `bounds` (the frame's size), of one part.
-    PopupMenu(const Point& where, const Rect& bounds, const char* title,
-              const std::vector<std::string>& items, int32_t marked, PopupMenuListener* listener,
-              int32_t tag = 0);
-    // The same with several parts, one under the other, `width` wide. Items
-    // are numbered through all parts in order.
+    // inside `bounds` (the frame's size), of several parts, one under the other,
+    // `width` wide. Items are numbered through all parts in order.
     PopupMenu(const Point& where, const Rect& bounds, const std::vector<Section>& sections,
               PopupMenuListener* listener, int32_t tag = 0, int32_t width = kWidth);
 

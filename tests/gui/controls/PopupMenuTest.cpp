@@ -40,8 +40,8 @@ protected:
         panel->release();
     }
     PopupMenu* open(Point at, int32_t marked = 2) {
-        auto* menu = new PopupMenu(at, Rect(0, 0, 300, 245), "ZOOM",
-                                   {"100%", "150%", "200%", "300%"}, marked, &chooser, 7);
+        const PopupMenu::Section zooms{"ZOOM", {"100%", "150%", "200%", "300%"}, marked};
+        auto* menu = new PopupMenu(at, Rect(0, 0, 300, 245), {zooms}, &chooser, 7);
         DrawContext context(frame, p.windowDC(window()), window());
         frame->openPopup(menu, &context);
         return menu;
