@@ -81,9 +81,11 @@ install_plugins() {
   fi
   refuse_unless_writable "$vst_dir" "$lv2_dir" "$bundle"
   made=$(missing_folders "$bundle"; missing_folders "$vst_dir")
+  # An earlier installation's record stays part of this one: the folders it made,
+  # and its files, which an older version may have had and this one lacks.
   earlier=""
   if [ -f "$record" ]; then
-    earlier=$(sed -n '/^folder /p' "$record")
+    earlier=$(grep -E '^(file|folder) ' "$record" || true)
   fi
   mkdir -p "$vst_dir" "$bundle"
   printf '%s\n' "$made" | sed -n 's/^folder //p' | while IFS= read -r d; do chmod 0755 "$d"; done
@@ -98,7 +100,7 @@ install_plugins() {
     files="$files
 file $bundle/${f##*/}"
   done
-  printf '%s\n' "$files" "$earlier" "$made" | sed '/^$/d' >"$record"
+  printf '%s\n' "$files" "$earlier" "$made" | sed '/^$/d' | awk '!seen[$0]++' >"$record"
   chmod 0644 "$record"
 
   echo "Installed the VST 2.x plug-in: $module"
