@@ -68,8 +68,11 @@ bool Frame::wheelMessage(uintptr_t wParam, intptr_t lParam) {
     // with the focus as well as from the window under the pointer.
     const auto screenX = static_cast<int16_t>(static_cast<uint32_t>(lParam) & 0xFFFFu);
     const auto screenY = static_cast<int16_t>((static_cast<uint32_t>(lParam) >> 16) & 0xFFFFu);
+    // A drag's edit still open (a host that delivers messages while the drag
+    // waits) keeps the wheel out: one edit at a time reaches the host.
+    const bool dragging = editInProgress >= 0 && wheelEditIndex < 0;
     platform::PixelRect shown;
-    if (!window || !windowOpen || closePending || !p.windowScreenRect(window, shown) ||
+    if (!window || !windowOpen || closePending || dragging || !p.windowScreenRect(window, shown) ||
         screenX < shown.left || screenX >= shown.right || screenY < shown.top ||
         screenY >= shown.bottom) {
         return false;

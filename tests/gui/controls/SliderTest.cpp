@@ -490,10 +490,14 @@ TEST_F(SliderWorld, AWheelRunIsOneEditAndFineWheelsAddUpToNotches) {
             p.sendMessage(window(), platform::MessageMouseWheel, state, 200 | (50 + y) << 16);
         }
     }
+    // While a drag's edit is open the wheel is left alone.
+    frame->beginEdit(3);
+    p.sendMessage(window(), platform::MessageMouseWheel, uintptr_t(120) << 16, 200 | 90 << 16);
+    frame->endEdit(3);
     editor->close();
     for (const RecordingListener::Report& r : listener.reports) {
         values += std::to_string(r.tag) + ":" + std::to_string(r.value).substr(0, 4) + " ";
     }
-    EXPECT_EQ(edits, "b2e2b2e2b3e3b2e2");
+    EXPECT_EQ(edits, "b2e2b2e2b3e3b2e2b3e3");
     EXPECT_EQ(values, "2:0.60 2:0.70 2:0.80 2:0.81 2:0.91 2:0.81 3:1.00 2:0.91 ");
 }
