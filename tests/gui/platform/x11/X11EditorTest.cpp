@@ -23,6 +23,7 @@
 
 // Xlib last: its macros (None, Bool, ...) clash with names in other headers.
 // clang-format off
+#include "tests/gui/platform/x11/HeadlessEditorPicture.h"
 #include "tests/gui/platform/x11/X11TestHost.h"
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>

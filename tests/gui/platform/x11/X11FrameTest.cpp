@@ -23,6 +23,7 @@
 
 // Xlib last: its macros (None, Bool, ...) clash with names in other headers.
 // clang-format off
+#include "tests/gui/platform/x11/HeadlessEditorPicture.h"
 #include "tests/gui/platform/x11/X11TestHost.h"
 // clang-format on
 

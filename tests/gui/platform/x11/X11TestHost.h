@@ -2,8 +2,7 @@
 // top-level window it gives an editor, synthetic mouse and keyboard input
 // through the XTest extension, and a reader of a window's pixels. Below it,
 // the host side of an editor test: a host callback that records what the
-// editor asks, a fixture that opens the editor in the host's window, and the
-// headless rendering of an editor to compare the screen against.
+// editor asks, and a fixture that opens the editor in the host's window.
 #pragma once
 
 #include "gui/platform/Platform.h"
@@ -17,8 +16,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-class EffectBase;
 
 // Xlib last: its macros (None, Bool, ...) clash with names in other headers.
 // clang-format off
@@ -89,16 +86,6 @@ extern std::vector<HostCall> hostCalls;
 // A host callback that says it is version 2400 and records every other call.
 intptr_t VSTCALLBACK recordingHost(AEffect*, int32_t opcode, int32_t index, intptr_t, void*,
                                    float opt);
-
-// The picture an effect's editor draws on the headless backend, red + 256
-// green + 65536 blue a pixel: the effect `make` gives (made once that backend
-// is current) opens its editor in a width x height host window, paints and
-// idles; then `afterFirstIdle`, when given, acts on the effect and one more
-// idle follows. Made while no X11 editor is open: the toolkit's state belongs
-// to one backend at a time.
-std::vector<uint32_t>
-headlessEditorPicture(int32_t width, int32_t height, const std::function<EffectBase*()>& make,
-                      const std::function<void(AEffect*)>& afterFirstIdle = {});
 
 // An editor opened by the host in its own X window: skipped without an X
 // server, starting with no host calls and no backend chosen, and closing the
