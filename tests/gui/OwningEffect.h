@@ -7,10 +7,18 @@
 
 #include "gui/EditorOwner.h"
 #include "host/ExtendedEffectBase.h"
+#include "host/HostEditor.h"
 
 class OwningEffect : public ExtendedEffectBase, public EditorOwner {
 public:
     using ExtendedEffectBase::ExtendedEffectBase;
+    // As the plug-in's effect does, the editor closes while this owner is whole: a closing
+    // frame may still end an edit through it.
+    ~OwningEffect() override {
+        if (editor) {
+            editor->close();
+        }
+    }
 
     float getParameter(int32_t index) override { return ExtendedEffectBase::getParameter(index); }
     void setParameterAutomated(int32_t index, float value) override {
